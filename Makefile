@@ -1,0 +1,38 @@
+# Thin wrapper over CMake: every target first makes sure the build tools and
+# libraries are present, so a fresh Debian machine needs nothing but `make`.
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev
+BENCH_PACKAGES := tty-clock
+
+.PHONY: all build run test bench deps bench-deps clean format
+
+all: build
+
+deps:
+	@tools/ensure-packages $(PACKAGES)
+
+bench-deps:
+	@tools/ensure-packages $(PACKAGES) $(BENCH_PACKAGES)
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+run: build
+	./$(BUILD)/potclock
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure
+
+bench: bench-deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+	./$(BUILD)/bench/bench_countdown $(BUILD)/potclock
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) build-asan

@@ -1,0 +1,54 @@
+// What the runtime needs of the world outside: a clock, keys, a way to show
+// the screen, sound. The terminal backend talks to a real terminal; the
+// headless one runs on a script and a virtual clock, for tests.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/screen.h"
+
+namespace krx {
+
+struct LocalTime {
+  int year = 2000, month = 1, day = 1;
+  int hour = 0, minute = 0;
+  double second = 0;  // with fractions
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Seconds on a clock that the system cannot step and that keeps counting
+  // through a suspend. Every wait is measured on it.
+  virtual double monotonic() = 0;
+  // The wall clock, local time: only for showing the time and date.
+  virtual LocalTime localTime() = 0;
+
+  // Shows the screen model. Called whenever the program is about to wait.
+  virtual void present(const Screen& screen) = 0;
+  // Waits for a key until `deadline` on the monotonic clock (no limit when
+  // negative) and returns its code, or 0 when the deadline passes first.
+  virtual int readKey(const Screen& screen, double deadline) = 0;
+  // Sounds a tone and returns when it has been heard, so that successive
+  // tones follow one another.
+  virtual void tone(double hz, double seconds) = 0;
+  // The bell character's sound.
+  virtual void bell() = 0;
+  // Mouse reports on or off.
+  virtual void setMouse(bool on) { (void)on; }
+  // Text for the standard error stream.
+  virtual void errorOutput(std::string_view text);
+
+  // Tests may answer alerts without keys; nullopt lets ALERT run with keys.
+  virtual std::optional<int> alertAnswer(std::string_view text,
+                                         const std::vector<std::string>& options) {
+    (void)text, (void)options;
+    return std::nullopt;
+  }
+};
+
+}  // namespace krx

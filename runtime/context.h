@@ -1,0 +1,71 @@
+// The runtime context: one object that owns all runtime state (screen,
+// keyboard, clock, settings, error handler, variables, work areas, the
+// routine registry). Runtime services reach the current one through RT().
+// Tests make a headless context of their own for each case.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "runtime/backend.h"
+#include "runtime/console.h"
+#include "runtime/error.h"
+#include "runtime/memvar.h"
+#include "runtime/registry.h"
+#include "runtime/screen.h"
+#include "runtime/settings.h"
+#include "runtime/workarea.h"
+
+namespace krx {
+
+struct ErrorState {
+  Item handler;  // nil until ERRORBLOCK installs one
+  int errorLevel = 0;
+  std::vector<FrameInfo> frames;
+};
+
+struct ClockState {
+  double originSeconds = 0;    // SECONDS() at originMonotonic
+  double originMonotonic = 0;  // backend monotonic reading at start
+};
+
+struct Runtime {
+  explicit Runtime(std::unique_ptr<Backend> backend);
+  ~Runtime();
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
+
+  std::unique_ptr<Backend> backend;
+  Screen screen;
+  KeyboardState keyboard;
+  ClockState clock;
+  Settings settings;
+  ErrorState errors;
+  Memvars memvars;
+  WorkAreas workAreas;
+  Registry registry;
+  Item appWindow;  // SETAPPWINDOW
+  std::vector<std::function<void()>> exitProcedures;
+  // Open alternate output file (setting 19), owned here so it closes with us.
+  std::shared_ptr<void> alternateFile;
+};
+
+// The current runtime context. Using a runtime service with none current is
+// a programming error and aborts with a message.
+Runtime& RT();
+bool hasRuntime();
+
+// Makes a context current for the life of the scope.
+class RuntimeScope {
+ public:
+  explicit RuntimeScope(Runtime& rt);
+  ~RuntimeScope();
+  RuntimeScope(const RuntimeScope&) = delete;
+  RuntimeScope& operator=(const RuntimeScope&) = delete;
+
+ private:
+  Runtime* previous_;
+};
+
+}  // namespace krx

@@ -1,0 +1,66 @@
+// The screen model: 25 rows by 80 columns of code page 437 bytes with colour
+// attributes, the cursor and the current colour slots. Backends draw it; the
+// program only ever writes to the model.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace krx {
+
+// A colour attribute: foreground in the low nibble, background in the high
+// nibble, each 0-15 (8 and above are the bright colours).
+using Attr = std::uint8_t;
+constexpr Attr makeAttr(int fg, int bg) { return static_cast<Attr>((bg << 4) | fg); }
+
+struct Cell {
+  std::uint8_t ch = ' ';
+  Attr attr = 0x07;
+  friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+// Colour slots of a colour specification, in SETCOLOR order.
+enum ColorSlot : int { CLR_STANDARD, CLR_ENHANCED, CLR_BORDER, CLR_BACKGROUND, CLR_UNSELECTED };
+
+class Screen {
+ public:
+  static constexpr int kRows = 25;
+  static constexpr int kCols = 80;
+
+  Cell& at(int row, int col) { return cells_[row * kCols + col]; }
+  const Cell& at(int row, int col) const { return cells_[row * kCols + col]; }
+
+  // Writes bytes from (row, col) in `attr`, clipped at the right edge and
+  // outside the screen. Returns the column after the last byte written.
+  int write(int row, int col, std::string_view bytes, Attr attr);
+  // Blanks a region (inclusive, clipped to the screen) in `attr`.
+  void fill(int top, int left, int bottom, int right, Attr attr);
+
+  // The bytes of one row, for tests and diagnostics.
+  std::string rowBytes(int row) const;
+
+  // Counts every change, so that a backend can skip a pass with nothing new.
+  std::uint64_t version() const { return version_; }
+  void touch() { ++version_; }
+
+  int row = 0;
+  int col = 0;
+  bool cursorVisible = true;
+  std::array<Attr, 5> colors{0x07, 0x70, 0x07, 0x07, 0x70};
+  std::string colorSpec = "W/N,N/W,N/N,N/N,N/W";
+
+ private:
+  std::array<Cell, kRows * kCols> cells_{};
+  std::uint64_t version_ = 0;
+};
+
+// The Unicode shape of a code page 437 byte (block characters among them).
+char32_t cp437ToUnicode(std::uint8_t byte);
+// UTF-8 text to code page 437 bytes; characters outside the code page become "?".
+std::string utf8ToCp437(std::string_view utf8);
+// Code page 437 bytes to UTF-8 text.
+std::string cp437ToUtf8(std::string_view bytes);
+
+}  // namespace krx

@@ -1,0 +1,42 @@
+// Numbered runtime settings, read and changed with SET.
+#pragma once
+
+#include <array>
+
+#include "runtime/item.h"
+
+namespace krx {
+
+enum SetNumber : int {
+  SET_DATEFORMAT = 4,
+  SET_CONSOLE = 17,
+  SET_ALTERNATE = 18,
+  SET_ALTFILE = 19,
+  SET_EXTRA = 21,
+  SET_PRINTER = 23,
+  SET_BELL = 26,
+  SET_CONFIRM = 27,
+  SET_ESCAPE = 28,
+  SET_INSERT = 29,
+  SET_EXIT = 30,
+  SET_SCOREBOARD = 32,
+  SET_CENTURY = 40,
+  SET_41 = 41,
+  SET_HANDLEEVENT = 44,
+  SET_COUNT = 48,
+};
+
+// The values themselves; defaults are set by the constructor.
+struct Settings {
+  Settings();
+  std::array<Item, SET_COUNT> values;
+};
+
+// SET(n): the current value. SET(n, value[, additive]): sets it and returns
+// the previous value. Logical settings also take "ON" and "OFF". Setting 19
+// opens (or, given "", closes) the alternate output file; a file that cannot
+// be opened raises a runtime error (EG_CREATE) and leaves the setting as it was.
+Item SET(int n);
+Item SET(int n, const Item& value, bool additive = false);
+
+}  // namespace krx
