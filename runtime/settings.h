@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <string_view>
 
 #include "runtime/item.h"
 
@@ -38,5 +39,10 @@ struct Settings {
 // be opened raises a runtime error (EG_CREATE) and leaves the setting as it was.
 Item SET(int n);
 Item SET(int n, const Item& value, bool additive = false);
+
+// The console stream's second destination: appends the bytes to the
+// alternate output file while setting 18 is on and setting 19 names an open
+// file; does nothing otherwise.
+void writeAlternate(std::string_view bytes);
 
 }  // namespace krx
