@@ -23,6 +23,7 @@ struct ErrorState {
   Item handler;  // nil until ERRORBLOCK installs one
   int errorLevel = 0;
   std::vector<FrameInfo> frames;
+  int handlerDepth = 0;  // handlers running now (an erring handler nests)
 };
 
 struct ClockState {

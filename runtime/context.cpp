@@ -1,0 +1,46 @@
+#include "runtime/context.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace krx {
+
+namespace {
+Runtime* current = nullptr;
+}
+
+void Backend::errorOutput(std::string_view text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+Runtime::Runtime(std::unique_ptr<Backend> b) : backend(std::move(b)) {
+  // SECONDS() runs on the monotonic clock from the local time of day read
+  // once here, so that a step of the system clock cannot shorten a level.
+  clock.originMonotonic = backend->monotonic();
+  LocalTime t = backend->localTime();
+  clock.originSeconds = t.hour * 3600.0 + t.minute * 60.0 + t.second;
+}
+
+Runtime::~Runtime() = default;
+
+Runtime& RT() {
+  if (!current) {
+    std::fputs("potclock: runtime service used with no runtime context\n", stderr);
+    std::abort();
+  }
+  return *current;
+}
+
+bool hasRuntime() { return current != nullptr; }
+
+RuntimeScope::RuntimeScope(Runtime& rt) : previous_(current) { current = &rt; }
+RuntimeScope::~RuntimeScope() { current = previous_; }
+
+}  // namespace krx
