@@ -1,0 +1,28 @@
+#include "app/clock.h"
+
+#include "runtime/console.h"
+#include "runtime/error.h"
+#include "runtime/item.h"
+
+namespace potclock {
+
+namespace {
+krx::Item nLastSecs;     // the last reading; nil until the first reset
+double nDayOffset = 0;  // 86400 for each midnight passed since the reset
+}  // namespace
+
+double MYSECONDS(bool lReset) {
+  KRX_ROUTINE("MYSECONDS");
+  if (lReset) {
+    nLastSecs = 0.0;
+    nDayOffset = 0;
+  }
+  // One reading only: a second, fresher one could fall on the far side of
+  // midnight and hide the day change from every later reading.
+  double now = krx::SECONDS();
+  if (krx::greater(nLastSecs, krx::Item(now + nDayOffset))) nDayOffset += 86400.0;
+  nLastSecs = now + nDayOffset;
+  return nLastSecs.numOr(0);
+}
+
+}  // namespace potclock

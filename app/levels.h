@@ -1,0 +1,39 @@
+// The three built-in blind structures: one numbered sequence of 64 level
+// labels (structure A, "-----", B, "-----", C, "-----") and a big-blind list
+// per structure, indexed by the position of the level within it.
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace potclock {
+
+inline constexpr int kLevelCount = 64;
+inline constexpr int kLastLevel = 63;  // the highest level that runs
+
+extern const std::array<std::string_view, kLevelCount> aLevels;
+extern const std::array<long, 23> aBlindsA;
+extern const std::array<long, 16> aBlindsB;
+extern const std::array<long, 22> aBlindsC;
+
+struct Structure {
+  char letter;
+  std::string_view heading;  // as the level list shows it
+  int firstLevel;
+  std::span<const long> bigBlinds;
+};
+extern const std::array<Structure, 3> kStructures;
+
+// The label of level n (1 to 64).
+std::string_view levelLabel(int n);
+
+// The level as the timer's caption names it: its number within its
+// structure, right-aligned in two, with "-Fast" or "-Club".
+std::string levelDesignation(int n);
+
+// Writes the first twelve levels of each structure at rows 12 to 23.
+void drawLevelList();
+
+}  // namespace potclock

@@ -1,0 +1,148 @@
+#include "app/setup.h"
+
+#include "app/levels.h"
+#include "app/schedule.h"
+#include "app/timer.h"
+#include "forms/accessors.h"
+#include "forms/readmodal.h"
+#include "runtime/compiler.h"
+#include "runtime/console.h"
+#include "runtime/context.h"
+#include "runtime/error.h"
+#include "runtime/get.h"
+#include "runtime/strings.h"
+
+namespace potclock {
+
+using namespace krx;
+
+namespace {
+
+void say(int row, int col, std::string_view text) {
+  DEVPOS(row, col);
+  DEVOUT(text);
+}
+
+// The dialogue's variables: edit fields read and write them through
+// accessors, and its validation texts name some of them.
+struct Answers {
+  VarRef cHours = makeVar("00:00");
+  VarRef nchips = makeVar(0);
+  VarRef cGame = makeVar("A");
+  VarRef nLevel = makeVar();
+  VarRef nMinutes = makeVar(10);
+  VarRef cMode = makeVar("C");
+};
+
+class Dialogue {
+ public:
+  Dialogue() : getList_(RT().memvars.definePublic("getList", makeArray())) {
+    *getList_ = makeArray();
+  }
+
+  // A field right after the prompt just written, one blank between them.
+  void field(const VarRef& var, const char* name, const char* picture, Item valid = {}) {
+    GetRef get = Get::New(ROW(), COL() + 1, ANCHORCB(var), name, picture, {}, std::move(valid));
+    get->display();
+    getList_->array()->push_back(Item(get));
+  }
+
+  void read() {
+    READMODAL(getList_->array());
+    *getList_ = makeArray();
+  }
+
+  Answers a;
+
+ private:
+  VarRef getList_;
+};
+
+// Two hours after "HH:MM", hours right-aligned in two.
+std::string twoHoursLater(const std::string& cNow) {
+  int h = static_cast<int>(VAL(LEFT(cNow, 2)));
+  h = h <= 21 ? h + 2 : h - 22;
+  return STR(h, 2, 0) + SUBSTR(cNow, 3, 3);
+}
+
+void askComputed(Dialogue& d) {
+  Answers& a = d.a;
+  *a.cMode = "M";
+  say(4, 1, "     Enter approximate total number of chips: ");
+  d.field(a.nchips, "nchips", "9999999");
+  std::string cNow = LEFT(TIME(), 5);
+  *a.cHours = twoHoursLater(cNow);
+  say(6, 1, "If the time is now " + cNow + ", at what time");
+  say(7, 1, "   would you like the game to finish (HH:MM): ");
+  d.field(a.cHours, "cHours", "99:99");
+  say(9, 1, "          Blind levels (see below) A, B or C: ");
+  d.field(a.cGame, "cGame", "!", compileBlock("{|| cGame$\"ABC\"}", {{"cGame", a.cGame}}));
+  d.read();
+
+  Schedule s = computeSchedule(a.nchips->numOr(0), a.cHours->strOr("00:00"),
+                               a.cGame->strOr("A"), cNow, a.nMinutes->numOr(10));
+  *a.nLevel = s.nLevel;
+  *a.nMinutes = s.nMinutes;
+}
+
+void askManual(Dialogue& d) {
+  Answers& a = d.a;
+  say(4, 1, "         Enter starting level: ");
+  d.field(a.nLevel, "nLevel", "999", compileBlock("{|_x| RangeCheck(_x, 1, 63)}"));
+  say(4, 38, "(eg: enter 25 for 1st level Fast Blinds)");
+  say(6, 1, "Enter hands/minutes per level: ");
+  d.field(a.nMinutes, "nMinutes", "999", compileBlock("{|_x| RangeCheck(_x, 1, 40)}"));
+  say(6, 40, "H(ands or M(inutes: ");
+  d.field(a.cMode, "cMode", "!", compileBlock("{|| cMode$\"HM\"}", {{"cMode", a.cMode}}));
+  say(11, 1, "Levels by number:");
+  d.read();
+}
+
+void startPrompt() {
+  SCROLL(10, 0);
+  SETPOS(10, 0);
+  SETCOLOR(kPromptColors);
+  say(12, 20, "Press any key to start timer ");
+  INKEY(0);
+  SETCOLOR(kSetupColors);
+  // The timer must not take the key that started it for one of its own.
+  _KEYBOARD("x");
+  INKEY(0);
+}
+
+}  // namespace
+
+Handover runSetup() {
+  Dialogue d;
+  Answers& a = d.a;
+
+  SETCOLOR(kSetupColors);
+  SCROLL();
+  SETPOS(0, 0);
+  SETMOUSE(false);
+  say(1, 1, " ");
+  say(2, 1, "");
+  drawLevelList();
+  *a.nLevel = 1;
+
+  say(4, 1, "The program can compute the required time between");
+  say(5, 1, "blind levels, or you may enter the starting level");
+  say(6, 1, "and minutes between levels manually.");
+  say(8, 1, "Select: C(omputed or m(anual (c/m): ");
+  d.field(a.cMode, "cMode", "!");
+  d.read();
+  if (LASTKEY() == K_ESC) _QUIT();
+
+  SCROLL(4, 0, 8, 70);
+  SETPOS(4, 0);
+  if (a.cMode->strOr("") != "M")
+    askComputed(d);
+  else
+    askManual(d);
+
+  if (a.cMode->strOr("") == "M") startPrompt();
+  return {static_cast<int>(a.nLevel->numOr(1)), static_cast<int>(a.nMinutes->numOr(10)),
+          a.cMode->strOr("M")};
+}
+
+}  // namespace potclock

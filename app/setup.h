@@ -1,0 +1,21 @@
+// The setup dialogue: the first half of MAIN.
+#pragma once
+
+#include <string>
+
+namespace potclock {
+
+// What the dialogue leaves for the timer.
+struct Handover {
+  int nLevel;
+  int nMinutes;
+  std::string cMode;  // "H" hands, "M" minutes
+};
+
+// Shows the banner and level list, asks computed or manual and the questions
+// of that mode, computes the schedule or takes the answers, and in minutes
+// mode waits at the start prompt. Escape at the first question ends the
+// program (_QUIT).
+Handover runSetup();
+
+}  // namespace potclock

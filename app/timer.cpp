@@ -1,0 +1,198 @@
+#include "app/timer.h"
+
+#include "app/clock.h"
+#include "app/levels.h"
+#include "bigtext/bigletters.h"
+#include "runtime/console.h"
+#include "runtime/error.h"
+#include "runtime/strings.h"
+
+namespace potclock {
+
+using namespace krx;
+
+namespace {
+
+constexpr int kEscape = 27;
+constexpr int kSpace = 32;
+const int kPlus = ASC("+");
+const int kMinus = ASC("-");
+constexpr int kMarker = 1;  // put into the buffer by the timer itself
+
+constexpr std::string_view kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
+constexpr std::string_view kTimeHeading =
+    "T I M E    R E M A I N I N G   F O R   T H I S    L E V E L";
+constexpr std::string_view kHandHeading =
+    "             P R E S S   A   K E Y   F O R   N E X T   H A N D             ";
+constexpr std::string_view kNextLevel = "N E X T   L E V E L   =  ";
+constexpr std::string_view kMinutesHints =
+    "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
+constexpr std::string_view kHandsHint = "Press Escape to quit";
+constexpr std::string_view kNoTime = "        ";
+
+// Puts a key into the buffer and reads it straight back, so that LASTKEY()
+// holds it instead of a key already dealt with.
+void markKey(std::string_view key, double wait) {
+  _KEYBOARD(key);
+  INKEY(wait);
+}
+
+void say(int row, int col, std::string_view text) {
+  DEVPOS(row, col);
+  DEVOUT(text);
+}
+
+void showTimeOfDay() { say(22, 71, TIME()); }
+
+void showCaption(int nLevel) {
+  say(4, 1, std::string(kCaption) + levelDesignation(nLevel) + ")");
+}
+
+void showNextLevel(int nLevel) { say(22, 1, std::string(kNextLevel) + std::string(levelLabel(nLevel + 1))); }
+
+// "Quit PotClock?": "Yes" ends the program; "No" returns.
+void askQuit() {
+  say(22, 71, kNoTime);
+  if (ALERT("Quit PotClock?", {"No", "Yes"}) == 2) _QUIT();
+}
+
+// Sounds the skip tones and moves nLevel so that the loop's step lands on
+// the previous ("-") or the same-or-next ("+") level.
+void skipBack(int& nLevel) {
+  nLevel -= 2;
+  TONE(1000, 2);
+  if (nLevel < 0) {
+    TONE(600, 1);
+    nLevel = 0;
+  }
+}
+
+void skipForward(int& nLevel) {
+  TONE(2000, 3);
+  if (nLevel > 62) {
+    TONE(600, 1);
+    nLevel = 62;
+  }
+}
+
+void runHands(int& nLevel, int nMinutes, bool& lSkipped) {
+  SETCOLOR(kPromptColors);
+  say(13, 1, kHandHeading);
+  SETCOLOR(kSetupColors);
+  showNextLevel(nLevel);
+  say(23, 59, kHandsHint);
+  for (int nHand = 1; nHand <= nMinutes; ++nHand) {
+    SAYBIG(15, handCountText(nHand, nMinutes));
+    INKEY(0.1);
+    INKEY(0.1);
+    markKey("\x01", 0.1);
+    while (LASTKEY() == kMarker) {
+      showTimeOfDay();
+      if (INKEY(1) == kEscape) {
+        askQuit();
+        markKey("\x01", 0.1);
+      }
+    }
+    if (LASTKEY() == kMinus) {
+      lSkipped = true;
+      skipBack(nLevel);
+      nHand = nMinutes;
+    }
+    if (LASTKEY() == kPlus) {
+      skipForward(nLevel);
+      lSkipped = true;
+      nHand = nMinutes;
+    }
+  }
+}
+
+void drawMinutesScreen(int nLevel) {
+  say(13, 1, kTimeHeading);
+  showNextLevel(nLevel);
+  say(23, 1, kMinutesHints);
+}
+
+// Space: freezes the level with nRemain seconds left until any key.
+void pause(int nLevel, int nMinutes, long nRemain, double& nStart) {
+  SCROLL(23, 43, 23, 79);
+  SETPOS(23, 43);
+  SETCOLOR(kPromptColors);
+  SAYBIG(10, "  PAUSED");
+  say(23, 56, "Press any key to resume");
+  SETCOLOR(kSetupColors);
+  while (INKEY(1) == 0) showTimeOfDay();
+  markKey("x", 0);
+
+  SCROLL(3, 0);
+  SETPOS(3, 0);
+  showCaption(nLevel);
+  SAYBIG(6, levelLabel(nLevel));
+  drawMinutesScreen(nLevel);
+  nStart = MYSECONDS(false) + static_cast<double>(nRemain) - 60.0 * nMinutes;
+}
+
+void runMinutes(int& nLevel, int nMinutes, double nStart, bool& lSkipped) {
+  drawMinutesScreen(nLevel);
+  auto levelEnd = [&] { return nStart + 60.0 * nMinutes; };
+  while (MYSECONDS(false) < levelEnd() && LASTKEY() != kEscape && LASTKEY() != kMinus &&
+         LASTKEY() != kPlus) {
+    long nRemain = static_cast<long>(ROUND(levelEnd() - MYSECONDS(false), 0));
+    SAYBIG(15, timeLeftText(nRemain));
+    INKEY(1);
+    showTimeOfDay();
+    if (LASTKEY() == kSpace) pause(nLevel, nMinutes, nRemain, nStart);
+    if (LASTKEY() == kEscape) {
+      askQuit();
+      markKey("x", 0.1);
+    }
+  }
+  if (LASTKEY() == kMinus) {
+    lSkipped = true;
+    markKey("\x01", 0.1);
+    skipBack(nLevel);
+  } else if (LASTKEY() == kPlus) {
+    skipForward(nLevel);
+    lSkipped = true;
+    markKey("\x01", 0.1);
+  }
+}
+
+}  // namespace
+
+std::string timeLeftText(long nRemain) {
+  std::string prefix = nRemain >= 600 ? "   " : "    ";
+  return prefix + ALLTRIM(STR(INT(nRemain / 60.0), 3, 0)) + ":" +
+         RIGHT(STR(static_cast<double>(nRemain % 60) + 100, 3, 0), 2);
+}
+
+std::string handCountText(int nHand, int nMinutes) {
+  if (nMinutes < 10) return " HAND: " + STR(nHand, 1, 0) + "/" + STR(nMinutes, 1, 0);
+  return "HAND:" + STR(nHand, 2, 0) + "/" + STR(nMinutes, 2, 0);
+}
+
+void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
+  bool lSkipped = false;
+  SETCURSOR(0);
+  MYSECONDS(true);
+  for (; nLevel <= kLastLevel; ++nLevel) {
+    SCROLL(3, 0);
+    SETPOS(3, 0);
+    showCaption(nLevel);
+    double nStart = MYSECONDS(false);
+    SAYBIG(6, levelLabel(nLevel));
+    if (cMode == "H")
+      runHands(nLevel, nMinutes, lSkipped);
+    else
+      runMinutes(nLevel, nMinutes, nStart, lSkipped);
+
+    markKey("\x01", 0.1);
+    if (!lSkipped) {
+      TONE(1000, 2);
+      TONE(2000, 3);
+      TONE(1600, 4);
+    }
+    lSkipped = false;
+  }
+}
+
+}  // namespace potclock

@@ -1,0 +1,25 @@
+// The running timer: level after level from nLevel to the last, by minutes
+// or by hands, with the chime, skips, pause and the quit question.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace potclock {
+
+// The colour texts in force while the timer runs, quotes included.
+inline constexpr std::string_view kSetupColors = "\"G+/B,W+/Y,R+/W+,,W+/BG\"";
+inline constexpr std::string_view kPromptColors = "\"GR+/G,W+/GB,W/B,,B/W\"";
+
+// Runs the levels from nLevel up to 63. cMode "H" counts hands, anything
+// else counts down nMinutes minutes a level. Returns after the last level;
+// "Yes" to the quit question ends the program (_QUIT).
+void runTimer(int nLevel, int nMinutes, const std::string& cMode);
+
+// The remaining time as the large display shows it (three or four blanks,
+// minutes, ":", two-digit seconds).
+std::string timeLeftText(long nRemain);
+// The hand count as the large display shows it.
+std::string handCountText(int nHand, int nMinutes);
+
+}  // namespace potclock

@@ -1,0 +1,42 @@
+#include "frame/entry.h"
+
+#include "app/main.h"
+#include "errors/errorsys.h"
+#include "frame/publics.h"
+
+namespace potclock {
+
+namespace {
+
+constexpr std::uint32_t kRequiredVersion = 0x01520000;  // 1.82.0
+
+// Program constants are static data built at compile time, so no module
+// needs code to run before its first routine: the initialiser list is empty.
+const krx::ModuleTables kModules{{}, registerPublicRoutines};
+
+// Enters APPEXIT into the runtime's exit-procedure list.
+void registerExit() { krx::registerExitProcedure(&kModules, APPEXIT); }
+
+}  // namespace
+
+int processEntry(const EntryHooks& hooks) {
+  if ((hooks.versionQuery() & 0xFFFFFF00u) < kRequiredVersion) return 999;
+  krx::__This_executable_needs_version_1_82_0();
+  void* hook = krx::initHook();
+
+  krx::StartupRecord record;
+  record.modules = &kModules;
+  record.hint1 = 2000000;
+  record.hint2 = 167772160;
+  record.hint3 = 1;
+  record.registerExit = registerExit;
+  record.errorsys = ERRORSYS;
+  record.appsys = APPSYS;
+  record.appexit = APPEXIT;
+  record.dbesys = DBESYS;
+  record.main = MAIN;
+  record.initHook = hook;
+  return krx::krxStart(record, hooks.backend);
+}
+
+}  // namespace potclock
