@@ -25,4 +25,9 @@ double MYSECONDS(bool lReset) {
   return nLastSecs.numOr(0);
 }
 
+void resetClockForTest() {
+  nLastSecs = krx::Item();
+  nDayOffset = 0;
+}
+
 }  // namespace potclock

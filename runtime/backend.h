@@ -49,6 +49,8 @@ class Backend {
     (void)text, (void)options;
     return std::nullopt;
   }
+  // Told how an alert that ran with keys was answered (tests record it).
+  virtual void alertAnswered(int answer) { (void)answer; }
 };
 
 }  // namespace krx

@@ -14,6 +14,7 @@
 namespace krx {
 
 // Key codes as INKEY returns them.
+// clang-format off
 enum Key : int {
   K_CTRL_A = 1, K_HOME = 1,
   K_CTRL_B = 2, K_CTRL_RIGHT = 2,
@@ -42,6 +43,7 @@ enum Key : int {
   K_SH_TAB = 271,
   K_ALT_ENTER = 284,
 };
+// clang-format on
 
 struct KeyboardState {
   std::deque<int> buffer;  // keys put there by _KEYBOARD
@@ -58,6 +60,13 @@ bool parseColorPair(std::string_view pair, Attr& attr);
 void DEVPOS(int row, int col);
 void DEVOUT(const Item& value);  // standard colour; cursor after the text
 void DEVOUT(std::string_view text);
+// Text converts to both Item and string_view; these pick the text form.
+inline void DEVOUT(const char* text) {
+  DEVOUT(std::string_view(text));
+}
+inline void DEVOUT(const std::string& text) {
+  DEVOUT(std::string_view(text));
+}
 void DISPOUT(const Item& value);
 void DISPOUT(std::string_view text, Attr attr);
 void SETPOS(int row, int col);
@@ -81,16 +90,22 @@ void OUTERR(std::string_view text);
 int INKEY(double seconds = -1);  // no argument: do not wait; 0: wait without limit
 int LASTKEY();
 void _KEYBOARD(std::string_view text);
-Item SETKEY(int code);                       // the callable bound, or nil
+Item SETKEY(int code);                        // the callable bound, or nil
 Item SETKEY(int code, const Item& callable);  // binds (nil unbinds); returns the previous
 bool SETMOUSE();
 bool SETMOUSE(bool on);  // returns the previous setting
 
 // --- Clock and sound ------------------------------------------------------
-double SECONDS();     // seconds since midnight, with fractions
-std::string TIME();   // "hh:mm:ss"
+double SECONDS();    // seconds since midnight, with fractions
+std::string TIME();  // "hh:mm:ss"
 Date DATE();
 std::string DTOC(Date d);  // in the date format of setting 4
+// Calendar dates (proleptic Gregorian) to and from Julian day numbers.
+struct CivilDate {
+  int year = 0, month = 0, day = 0;
+};
+Date dateFromCivil(int year, int month, int day);
+CivilDate civilFromDate(Date d);
 void TONE(double frequency, double duration);  // duration in 1/18.2 s ticks
 
 // --- Dialogs --------------------------------------------------------------

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "runtime/object.h"
+#include "runtime/screen.h"
 
 namespace krx {
 
@@ -20,23 +23,29 @@ class Get : public Object {
   // --- Members -------------------------------------------------------------
   int row = 0;
   int col = 0;
-  Item name;                   // the variable's name, or nil
-  Item preBlock;               // WHEN callable or nil
-  Item postBlock;              // VALID callable or nil
-  Item reader;                 // custom reader callable or nil
+  Item name;       // the variable's name, or nil
+  Item preBlock;   // WHEN callable or nil
+  Item postBlock;  // VALID callable or nil
+  Item reader;     // custom reader callable or nil
   Item cargo;
-  int exitState = 0;           // how the field was left, 0 to 10
-  int pos = 0;                 // cursor position in the buffer, from 1 (0 without focus)
-  bool changed = false;        // the buffer was edited since focus
+  int exitState = 0;  // how the field was left, 0 to 10
+  int pos = 0;        // cursor position in the buffer, from 1 (0 without focus)
+  // The buffer was edited since focus. Reset() leaves it alone, so that a
+  // VALID routine running after the assignment still sees the edit; undo()
+  // makes it tell whether the variable differs from the focus-time value.
+  bool changed = false;
 
   bool hasFocus() const { return hasFocus_; }
   // True when the cursor has moved past the editable positions, or there are none.
   bool typeOut() const { return typeOut_; }
   std::string type() const;  // "C", "N", "D" or "L"
   const std::string& buffer() const { return buffer_; }
-  int width() const;         // columns the field shows
+  int width() const;  // columns the field shows
   const std::string& picture() const { return picture_; }
   const BlockRef& block() const { return block_; }
+  const std::string& colorSpec() const { return colorSpec_; }
+  // True when the last character typed was refused by the picture.
+  bool rejected() const { return rejected_; }
 
   // --- Focus and screen ------------------------------------------------------
   void setFocus();
@@ -44,10 +53,13 @@ class Get : public Object {
   void display();
 
   // --- Value transfer --------------------------------------------------------
-  void _assign();        // buffer's value into the variable
-  void undo();           // value at focus time back into the buffer
-  void Reset();          // after assignment, before VALID
-  void updateBuffer();   // reload from the variable
+  void _assign();  // buffer's value into the variable
+  void undo();     // value at focus time back into the buffer
+  // After assignment, before VALID: the buffer shows the variable again, the
+  // cursor goes back to the first editable position and typeOut is cleared,
+  // so a refused value can be edited anew; `changed` is kept.
+  void Reset();
+  void updateBuffer();  // reload from the variable
   Item varGet();
   void varPut(const Item& value);
   bool badDate() const;
@@ -90,9 +102,38 @@ class Get : public Object {
   Item original_;  // value when focus was taken
   bool hasFocus_ = false;
   bool typeOut_ = false;
-  // (the edit-field module adds what it needs)
+  std::string functions_;  // picture functions after "@", upper case
+  std::string template_;   // picture template, one character per buffer position
+  std::string mask_;       // the template in force for the current type and value
+  char type_ = 'U';
+  bool clear_ = false;  // the next typed character starts a new value
+  bool rejected_ = false;
+  Attr unselected_ = 0x70;
+  Attr enhanced_ = 0x70;
+
+  void parsePicture();
+  void setColors(const Item& color);
+  void load(const Item& value);
+  std::string bufferOf(const Item& value) const;
+  std::string numberText(double n) const;
+  std::string blankBuffer() const;
+  Item bufferValue(bool& ok);
+  std::optional<Date> bufferDate() const;
+  std::vector<int> editable() const;  // editable buffer positions, from 1
+  int firstEditable() const;
+  int index(const std::vector<int>& e) const;  // pos's slot in `e`, the nearest editable one
+  std::optional<char> accept(char maskChar, char c) const;
+  void typeIn(char c, bool insertMode);
+  void deleteAt(const std::vector<int>& e, std::size_t k, std::size_t count);
+  int wordLeftOf(const std::vector<int>& e, std::size_t k) const;
+  int wordRightOf(const std::vector<int>& e, std::size_t k) const;
+  void ring() const;
 };
 
 using GetRef = std::shared_ptr<Get>;
+
+// The GET class object, so that compiled text can write
+// GET():new(row, col, accessor, name, picture, colour, valid, when).
+Item GET();
 
 }  // namespace krx

@@ -31,8 +31,9 @@ class HeadlessBackend : public Backend {
   struct AlertRecord {
     std::string text;
     std::vector<std::string> options;
-    int answer;
+    int answer;  // kAnswerPending while an alert answered with keys is open
   };
+  static constexpr int kAnswerPending = -1;
 
   HeadlessBackend();
 
@@ -75,6 +76,7 @@ class HeadlessBackend : public Backend {
   void errorOutput(std::string_view text) override { errorText += text; }
   std::optional<int> alertAnswer(std::string_view text,
                                  const std::vector<std::string>& options) override;
+  void alertAnswered(int answer) override;
 
  private:
   struct Scripted {

@@ -24,9 +24,18 @@ class Memvars {
   std::size_t privateMark() const { return privates_.size(); }
   void releasePrivatesTo(std::size_t mark);
 
+  // The compiled callables being evaluated, innermost last, each with the
+  // number of arguments it was given: PCOUNT() answers for the innermost one,
+  // and the depth bounds runaway recursion through callables.
+  void pushActivation(std::size_t argCount) { activations_.push_back(argCount); }
+  void popActivation() { activations_.pop_back(); }
+  std::size_t activationDepth() const { return activations_.size(); }
+  std::size_t innermostArgCount() const { return activations_.empty() ? 0 : activations_.back(); }
+
  private:
   std::map<std::string, VarRef> publics_;
   std::vector<std::pair<std::string, VarRef>> privates_;
+  std::vector<std::size_t> activations_;
 };
 
 // Releases the privates created while it lives.

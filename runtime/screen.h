@@ -37,6 +37,9 @@ class Screen {
   int write(int row, int col, std::string_view bytes, Attr attr);
   // Blanks a region (inclusive, clipped to the screen) in `attr`.
   void fill(int top, int left, int bottom, int right, Attr attr);
+  // Moves a region (inclusive, clipped) up one row and blanks its last row
+  // in `attr`: the console stream's new line at the bottom of the screen.
+  void scrollUp(int top, int left, int bottom, int right, Attr attr);
 
   // The bytes of one row, for tests and diagnostics.
   std::string rowBytes(int row) const;
@@ -45,6 +48,9 @@ class Screen {
   std::uint64_t version() const { return version_; }
   void touch() { ++version_; }
 
+  // The cursor. It may lie off the screen (past the right edge after text
+  // that reached it); text written there is clipped away, and a backend
+  // shows the cursor clamped to the screen.
   int row = 0;
   int col = 0;
   bool cursorVisible = true;
@@ -60,7 +66,11 @@ class Screen {
 char32_t cp437ToUnicode(std::uint8_t byte);
 // UTF-8 text to code page 437 bytes; characters outside the code page become "?".
 std::string utf8ToCp437(std::string_view utf8);
-// Code page 437 bytes to UTF-8 text.
+// Code page 437 bytes to UTF-8 text. Bytes below 0x80 stay ASCII, control
+// characters included, so that line ends keep their meaning.
 std::string cp437ToUtf8(std::string_view bytes);
+// Code page 437 bytes as a screen shows them, in UTF-8: every byte is its
+// shape, control bytes included (1 is a smiling face, not a control).
+std::string cp437ShapesToUtf8(std::string_view bytes);
 
 }  // namespace krx

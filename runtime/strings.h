@@ -1,6 +1,7 @@
 // String and number functions with the runtime's exact results.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,9 @@ namespace krx {
 std::string STR(double n);
 std::string STR(double n, int len);
 std::string STR(double n, int len, int dec);
-double VAL(std::string_view s);      // leading blanks skipped; blanks give 0
-double ROUND(double n, int dec);     // half away from zero
-double INT(double n);                // toward zero
+double VAL(std::string_view s);   // leading blanks skipped; blanks give 0
+double ROUND(double n, int dec);  // half away from zero
+double INT(double n);             // toward zero
 std::string SUBSTR(std::string_view s, int start);
 std::string SUBSTR(std::string_view s, int start, int count);
 std::string LEFT(std::string_view s, int n);
@@ -25,7 +26,9 @@ std::string LOWER(std::string_view s);
 std::string ALLTRIM(std::string_view s);
 std::string LTRIM(std::string_view s);
 std::string RTRIM(std::string_view s);
-inline std::string TRIM(std::string_view s) { return RTRIM(s); }
+inline std::string TRIM(std::string_view s) {
+  return RTRIM(s);
+}
 std::string PADL(std::string_view s, int n, char fill = ' ');
 std::string PADR(std::string_view s, int n, char fill = ' ');
 std::string SPACE(int n);
@@ -46,5 +49,22 @@ std::string VAR2CHAR(const Item& value);
 std::string displayForm(const Item& value);
 // EMPTY(value): nil, 0, blanks-only text, .F., the empty date or array.
 bool EMPTY(const Item& value);
+
+// --- Dates ------------------------------------------------------------------
+// Dates are Julian day numbers; 0 is the empty date.
+struct DateParts {
+  int year = 0, month = 0, day = 0;  // all 0 for the empty date
+};
+// The date of a calendar day; the empty date when there is no such day.
+Date makeDate(int year, int month, int day);
+DateParts splitDate(Date d);
+// Writes `d` in a format such as "mm/dd/yy" or "dd.mm.yyyy": a run of n
+// letters y, m or d (either case) shows the last n digits of that part;
+// other characters stand as they are. The empty date shows blanks for digits.
+std::string formatDate(Date d, std::string_view format);
+// Reads a date written in `format`: the empty date for a text with no digits
+// where the format has them, nullopt for an impossible date. Two-digit years
+// read as 1950 to 2049.
+std::optional<Date> parseDate(std::string_view text, std::string_view format);
 
 }  // namespace krx

@@ -1,0 +1,158 @@
+#include "forms/readmodal.h"
+
+#include "forms/applykey.h"
+#include "forms/readstatus.h"
+#include "forms/scoreboard.h"
+#include "runtime/console.h"
+#include "runtime/error.h"
+
+namespace potclock {
+
+using krx::Item;
+
+namespace {
+
+// Puts the outer read's state back even when a break, a quit or a failure
+// leaves the read early, so an enclosing read goes on with its own fields.
+class ReadScope {
+ public:
+  explicit ReadScope(ReadStatus& state) : state_(state) { state_.save(); }
+  ~ReadScope() {
+    if (!restored_) state_.restore();
+  }
+  ReadScope(const ReadScope&) = delete;
+  ReadScope& operator=(const ReadScope&) = delete;
+  void restore() {
+    restored_ = true;
+    state_.restore();
+  }
+
+ private:
+  ReadStatus& state_;
+  bool restored_ = false;
+};
+
+void cursorBelowForm() {
+  krx::SETPOS(krx::MAXROW() - 1, 0);
+}
+
+}  // namespace
+
+bool READMODAL(const krx::ArrayRef& getList, const Item& pos) {
+  KRX_ROUTINE("READMODAL");
+  if (!getList || getList->empty()) {
+    cursorBelowForm();
+    return false;
+  }
+  ReadStatusRef state = READSTATUS();
+  ReadScope scope(*state);
+  state->getList = getList;
+  state->procName = krx::PROCNAME(1);
+  state->procLine = krx::PROCLINE(1);
+  state->settle(pos);
+
+  while (state->thisPos != 0) {
+    state->postActiveGet();
+    krx::GetRef get = state->activeGet;
+    if (!get) {
+      // Not a Get (or no element there): the read cannot go on.
+      krx::raiseForResult(
+          krx::makeError(krx::EG_ARG, "argument error", "READMODAL",
+                         {state->getList ? Item(state->getList) : Item(), Item(state->thisPos)}));
+      break;
+    }
+    if (get->reader.isBlock()) {
+      get->reader.block()->eval({Item(get)});
+    } else {
+      // The event reader is not part of this build: a read that asks for
+      // events is served from the keyboard.
+      GETREADER(*get);
+    }
+    state->settle();
+  }
+
+  scope.restore();
+  cursorBelowForm();
+  return state->updated;
+}
+
+void GETREADER(krx::Get& get) {
+  KRX_ROUTINE("GETREADER");
+  if (!GETPREVALIDATE(get)) return;
+  get.setFocus();
+  bool refused = false;
+  while (get.exitState == EXIT_NONE) {
+    if (get.typeOut()) {
+      // A field with no editable position is confirmed at once. Once its VALID
+      // has refused it, nothing would change before the next confirmation, so
+      // wait for a key first: Escape can then leave the field.
+      if (refused) GETAPPLYKEY(get, krx::INKEY(0));
+      if (get.exitState == EXIT_NONE && get.typeOut()) get.exitState = EXIT_ENTER;
+    }
+    while (get.exitState == EXIT_NONE) GETAPPLYKEY(get, krx::INKEY(0));
+    if (!GETPOSTVALIDATE(get)) {
+      get.exitState = EXIT_NONE;
+      refused = true;
+    }
+  }
+  get.killFocus();
+}
+
+bool GETPREVALIDATE(krx::Get& get) {
+  KRX_ROUTINE("GETPREVALIDATE");
+  ReadStatusRef state = READSTATUS();
+  bool result = true;
+  if (get.preBlock.isBlock()) {
+    // A WHEN callable cannot mark the read as updated.
+    const bool keptUpdated = state->updated;
+    result = get.preBlock.block()->eval({itemOf(get)}).log();
+    get.display();
+    DISPSCOREBOARD();
+    state->updated = keptUpdated;
+  }
+  if (state->killRead) {
+    result = false;
+    get.exitState = EXIT_ESCAPE;
+  } else {
+    get.exitState = result ? EXIT_NONE : EXIT_WHEN;
+  }
+  return result;
+}
+
+bool GETPOSTVALIDATE(krx::Get& get) {
+  KRX_ROUTINE("GETPOSTVALIDATE");
+  ReadStatusRef state = READSTATUS();
+  if (get.exitState == EXIT_ESCAPE || !get.hasFocus()) return true;
+  if (get.badDate()) {
+    get.home();
+    INVALIDDATE();
+    DISPSCOREBOARD();
+    return false;
+  }
+
+  bool result = true;
+  if (get.changed) {
+    get._assign();
+    state->updated = true;
+  }
+  get.Reset();
+
+  if (get.postBlock.isBlock()) {
+    // The VALID callable's own changes to the flag do not count; the
+    // assignment above does.
+    const bool keptUpdated = state->updated;
+    krx::SETPOS(get.row, get.col + static_cast<int>(get.buffer().size()));
+    result = get.postBlock.block()->eval({itemOf(get)}).log();
+    krx::SETPOS(get.row, get.col);
+    DISPSCOREBOARD();
+    get.updateBuffer();
+    state->updated = keptUpdated;
+    if (state->killRead) {
+      get.exitState = EXIT_ESCAPE;
+      result = true;
+    }
+  }
+  return result;
+}
+
+}  // namespace potclock

@@ -1,0 +1,175 @@
+#include "runtime/sound.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#ifdef KRX_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
+namespace krx {
+
+double bootClock() {
+  timespec ts{};
+  clock_gettime(CLOCK_BOOTTIME, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void sleepUntil(double until) {
+  // Relative sleeps in slices, each checked against the boot clock: the
+  // slices themselves may be measured on another clock, the end is not.
+  for (;;) {
+    const double left = until - bootClock();
+    if (left <= 0) return;
+    const double slice = std::min(left, 1.0);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(slice);
+    ts.tv_nsec = static_cast<long>((slice - static_cast<double>(ts.tv_sec)) * 1e9);
+    nanosleep(&ts, nullptr);  // a signal cuts it short; the loop goes on
+  }
+}
+
+namespace {
+
+constexpr double kMinHz = 20;
+constexpr double kMaxHz = 20000;
+
+}  // namespace
+
+#ifdef KRX_HAVE_ALSA
+
+namespace {
+
+constexpr unsigned kRate = 44100;
+constexpr unsigned kLatencyUs = 100000;
+constexpr double kAmplitude = 0.3 * 32767;
+constexpr double kFade = 0.005;  // seconds of fade at each end, against clicks
+// How long past its end a tone may take before the device counts as stuck.
+constexpr double kGrace = 1.0;
+
+// The sound library reports failures on standard error by default; a
+// machine without a sound card is normal here, not worth a message.
+extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+}  // namespace
+
+struct TonePlayer::Device {
+  snd_pcm_t* pcm = nullptr;
+  ~Device() {
+    if (pcm != nullptr) snd_pcm_close(pcm);
+  }
+};
+
+bool TonePlayer::playOnDevice(double hz, double seconds, double end) {
+  snd_pcm_t* pcm = device_->pcm;
+  const auto frames = static_cast<std::size_t>(std::lround(seconds * kRate));
+  std::vector<std::int16_t> samples(frames);
+  const auto fadeFrames = static_cast<double>(kFade * kRate);
+  for (std::size_t i = 0; i < frames; ++i) {
+    const double edge = std::min(static_cast<double>(i), static_cast<double>(frames - 1 - i));
+    const double gain = std::min(1.0, edge / fadeFrames);
+    const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / kRate;
+    samples[i] = static_cast<std::int16_t>(kAmplitude * gain * std::sin(phase));
+  }
+
+  const double limit = end + kGrace;
+  const snd_pcm_state_t state = snd_pcm_state(pcm);
+  if (state != SND_PCM_STATE_PREPARED && state != SND_PCM_STATE_RUNNING) {
+    if (snd_pcm_prepare(pcm) < 0) return false;
+  }
+  std::size_t done = 0;
+  while (done < frames) {
+    const snd_pcm_sframes_t n = snd_pcm_writei(pcm, samples.data() + done, frames - done);
+    if (n == -EAGAIN) {
+      if (bootClock() > limit) return false;
+      snd_pcm_wait(pcm, 50);
+      continue;
+    }
+    if (n < 0) {
+      if (snd_pcm_recover(pcm, static_cast<int>(n), 1) < 0) return false;
+      continue;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  // A tone shorter than the buffer has not started on its own.
+  if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm) < 0) return false;
+  // Block until the device has played it: what is still queued, slept off.
+  for (;;) {
+    snd_pcm_sframes_t delay = 0;
+    if (snd_pcm_delay(pcm, &delay) < 0 || delay <= 0) break;
+    if (bootClock() > limit) {
+      snd_pcm_drop(pcm);
+      return false;
+    }
+    sleepUntil(bootClock() + std::min(static_cast<double>(delay) / kRate, 0.05));
+  }
+  snd_pcm_drop(pcm);
+  return true;
+}
+
+bool TonePlayer::hasDevice() const {
+  return device_ != nullptr;
+}
+
+void TonePlayer::play(double hz, double seconds) {
+  if (!(seconds > 0)) return;  // also NaN
+  const double end = bootClock() + seconds;
+  if (!(hz >= kMinHz && hz <= kMaxHz)) {
+    sleepUntil(end);
+    return;
+  }
+  if (!tried_) {
+    tried_ = true;
+    snd_lib_error_set_handler(quietAlsa);
+    auto device = std::make_unique<Device>();
+    // Opened without blocking: a device held by another program must not
+    // stall the timer.
+    if (snd_pcm_open(&device->pcm, deviceName_.c_str(), SND_PCM_STREAM_PLAYBACK,
+                     SND_PCM_NONBLOCK) == 0 &&
+        snd_pcm_set_params(device->pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kRate,
+                           1, kLatencyUs) == 0) {
+      device_ = std::move(device);
+    }
+  }
+  if (device_ != nullptr) {
+    if (playOnDevice(hz, seconds, end)) return;
+    device_.reset();  // a device that failed once is not trusted again
+  }
+  if (bell_) bell_();
+  sleepUntil(end);
+}
+
+TonePlayer::~TonePlayer() = default;
+
+#else  // no sound library: the bell stands in for every tone
+
+struct TonePlayer::Device {};
+
+bool TonePlayer::playOnDevice(double, double, double) {
+  return false;
+}
+
+bool TonePlayer::hasDevice() const {
+  return false;
+}
+
+void TonePlayer::play(double hz, double seconds) {
+  if (!(seconds > 0)) return;
+  const double end = bootClock() + seconds;
+  if (hz >= kMinHz && hz <= kMaxHz && bell_) bell_();
+  sleepUntil(end);
+}
+
+TonePlayer::~TonePlayer() = default;
+
+#endif
+
+TonePlayer::TonePlayer(std::function<void()> bell, std::string device)
+    : bell_(std::move(bell)), deviceName_(std::move(device)) {}
+
+}  // namespace krx

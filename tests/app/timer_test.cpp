@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/timer.h"
+#include "bigtext/bigletters.h"
+#include "runtime/console.h"
+#include "support/test_runtime.h"
+
+namespace potclock {
+namespace {
+
+constexpr krx::Attr kSetup = krx::makeAttr(10, 1);    // G+/B
+constexpr krx::Attr kPrompt = krx::makeAttr(14, 2);   // GR+/G
+
+// The six rows of large text at `top` as the screen holds them.
+std::string band(const krx::Screen& s, int top) {
+  std::string out;
+  for (int r = top; r < top + 6; ++r) out += s.rowBytes(r) + '\n';
+  return out;
+}
+
+// What SAYBIG(top, phrase) leaves in the band.
+std::string bandOf(std::string_view phrase) {
+  std::string out;
+  for (int r = 1; r <= 6; ++r) {
+    std::string line = BIGLETTERS(phrase, r);
+    line.resize(80, ' ');
+    out += line + '\n';
+  }
+  return out;
+}
+
+// Runs the timer on the headless backend and records, at every wait, the
+// remaining time shown in large characters (as seconds; -1 when the band
+// holds something else) and the virtual time.
+class TimerRun {
+ public:
+  explicit TimerRun(TestRuntime& t, int maxSeconds = 700) : t_(t) {
+    for (int n = 0; n <= maxSeconds; ++n) seconds_[bandOf(timeLeftText(n))] = n;
+    t.hl.onWait = [this](krx::HeadlessBackend& hl, const krx::Screen& s) {
+      auto it = seconds_.find(band(s, 15));
+      shown.push_back(it == seconds_.end() ? -1 : it->second);
+      at.push_back(hl.now());
+      if (hook) hook(hl, s);
+    };
+    krx::SETCOLOR(kSetupColors);
+    krx::SCROLL();
+  }
+
+  void run(int nLevel, int nMinutes, const char* cMode) {
+    resetClockForTest();
+    runTimer(nLevel, nMinutes, cMode);
+  }
+
+  std::vector<std::pair<double, double>> tones() const {
+    std::vector<std::pair<double, double>> out;
+    for (const auto& t : t_.hl.tones) out.emplace_back(t.hz, std::round(t.seconds * 18.2));
+    return out;
+  }
+
+  std::vector<int> shown;
+  std::vector<double> at;
+  std::function<void(krx::HeadlessBackend&, const krx::Screen&)> hook;
+
+ private:
+  TestRuntime& t_;
+  std::map<std::string, int> seconds_;
+};
+
+// The text at (row, col) of an all-ASCII row.
+std::string textAt(TestRuntime& t, int row, int col, std::size_t len) {
+  return t.rowText(row).substr(static_cast<std::size_t>(col), len);
+}
+#define EXPECT_TEXT_AT(t, row, col, text) \
+  EXPECT_EQ(textAt(t, row, col, std::string_view(text).size()), text)
+
+using Tones = std::vector<std::pair<double, double>>;
+const Tones kChime{{1000, 2}, {2000, 3}, {1600, 4}};
+
+Tones concat(std::initializer_list<Tones> parts) {
+  Tones out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+TEST(Timer, TimeLeftAndHandTexts) {
+  TestRuntime t;
+  EXPECT_EQ(timeLeftText(754), "   12:34");
+  EXPECT_EQ(timeLeftText(600), "   10:00");
+  EXPECT_EQ(timeLeftText(599), "    9:59");
+  EXPECT_EQ(timeLeftText(65), "    1:05");
+  EXPECT_EQ(timeLeftText(0), "    0:00");
+  EXPECT_EQ(handCountText(3, 8), " HAND: 3/8");
+  EXPECT_EQ(handCountText(1, 8), " HAND: 1/8");
+  EXPECT_EQ(handCountText(3, 12), "HAND: 3/12");
+}
+
+TEST(Timer, TenMinuteLevelCountsDownAndChimes) {
+  TestRuntime t;
+  TimerRun run(t);
+  // A key the timer ignores puts the passes 0.6 s into each second, so the
+  // last pass comes with 0.4 s left.
+  t.hl.keyAt(0.6, 'a');
+  run.run(63, 10, "M");
+
+  std::vector<int> counted;
+  for (int s : run.shown)
+    if (s >= 0 && (counted.empty() || counted.back() != s)) counted.push_back(s);
+  ASSERT_FALSE(counted.empty());
+  EXPECT_EQ(counted.front(), 600);
+  EXPECT_EQ(*std::max_element(counted.begin(), counted.end()), 600);
+  EXPECT_EQ(counted.back(), 0);  // 0.4 s left rounds to 0:00
+  EXPECT_EQ(counted.size(), 601u);
+  EXPECT_EQ(run.tones(), kChime);
+  // The level ends on the first pass after its time is up.
+  EXPECT_NEAR(t.hl.tones.front().at, 600.6, 1e-9);
+  EXPECT_TEXT_AT(t, 4, 0, " S M A L L   B L I N D  /  B I G   B L I N D   (Level: 22-Club)");
+  EXPECT_TEXT_AT(t, 22, 0, " N E X T   L E V E L   =  -----    ");
+}
+
+TEST(Timer, NineMinutesStartAtFourBlanks) {
+  TestRuntime t;
+  TimerRun run(t);
+  run.hook = [](krx::HeadlessBackend&, const krx::Screen& s) {
+    if (s.rowBytes(15).find_first_not_of(' ') != std::string::npos) throw std::logic_error("seen");
+  };
+  EXPECT_THROW(run.run(63, 9, "M"), std::logic_error);
+  ASSERT_FALSE(run.shown.empty());
+  EXPECT_EQ(run.shown.back(), 540);
+  EXPECT_EQ(band(t.rt.screen, 15), bandOf("    9:00"));
+}
+
+TEST(Timer, ScreenOfAMinutesLevel) {
+  TestRuntime t;
+  TimerRun run(t);
+  std::string seen;
+  run.hook = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (hl.now() >= 2 && seen.empty()) {
+      seen = "x";
+      throw std::logic_error("stop");
+    }
+  };
+  EXPECT_THROW(run.run(25, 10, "M"), std::logic_error);
+  EXPECT_TEXT_AT(t, 4, 0, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  1-Fast)");
+  EXPECT_EQ(band(t.rt.screen, 6), bandOf("   1 / 2"));
+  EXPECT_TEXT_AT(t, 13, 0, " T I M E    R E M A I N I N G   F O R   T H I S    L E V E L");
+  EXPECT_TEXT_AT(t, 22, 0, " N E X T   L E V E L   =     2 / 4");
+  EXPECT_EQ(t.rowText(22).substr(71, 8), krx::TIME());
+  EXPECT_TEXT_AT(t, 23, 0, " Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit");
+  EXPECT_EQ(t.attrAt(4, 1), kSetup);
+  EXPECT_FALSE(t.rt.screen.cursorVisible);
+}
+
+TEST(Timer, PauseFreezesTheRemainingTime) {
+  TestRuntime t;
+  TimerRun run(t);
+  t.hl.keyAt(100.5, ' ');
+  t.hl.keyAt(1100.5, '+');  // resumes; not taken as a skip
+  bool checkedBand = false;
+  run.hook = [&](krx::HeadlessBackend& hl, const krx::Screen& s) {
+    if (hl.now() > 200 && hl.now() < 1000 && !checkedBand) {
+      checkedBand = true;
+      for (int r = 10; r <= 15; ++r)
+        for (int c = 0; c < 80; ++c) ASSERT_EQ(s.at(r, c).attr, kPrompt);
+      EXPECT_EQ(band(s, 10), bandOf("  PAUSED"));
+      EXPECT_EQ(s.rowBytes(23).substr(56, 23), "Press any key to resume");
+      EXPECT_EQ(s.at(23, 56).attr, kPrompt);
+    }
+  };
+  run.run(63, 10, "M");
+  EXPECT_TRUE(checkedBand);
+  // 500 seconds showed when Space came; the count goes on from there.
+  auto resumed = std::find_if(run.at.begin(), run.at.end(), [](double a) { return a >= 1100.5; });
+  ASSERT_NE(resumed, run.at.end());
+  EXPECT_EQ(run.shown[static_cast<std::size_t>(resumed - run.at.begin())], 500);
+  EXPECT_EQ(run.tones(), kChime);
+  EXPECT_NEAR(t.hl.tones.front().at, 1600.5, 1.0);
+}
+
+TEST(Timer, SkipForwardAtTheLastLevelRestartsIt) {
+  TestRuntime t;
+  TimerRun run(t);
+  t.hl.keyAt(10.5, '+');
+  run.run(63, 10, "M");
+  EXPECT_EQ(run.tones(), concat({{{2000, 3}, {600, 1}}, kChime}));
+  // Level 63 again, with its full time.
+  auto restart = std::find_if(run.at.begin(), run.at.end(), [](double a) { return a > 10.5; });
+  EXPECT_EQ(run.shown[static_cast<std::size_t>(restart - run.at.begin())], 600);
+  EXPECT_NEAR(t.hl.tones.back().at, 10.5 + 600 + (3.0 + 1 + 2 + 3) / 18.2, 1.5);
+}
+
+// Quits with "Yes" as soon as the level after the skip is on screen.
+void quitAfter(TestRuntime& t, double when) {
+  t.hl.keyAt(when, 27);
+  t.hl.alertAnswers({2});
+}
+
+TEST(Timer, SkipBackAtLevelsOneTwoAndTwentyFive) {
+  {
+    TestRuntime t;
+    TimerRun run(t);
+    t.hl.keyAt(10.5, '-');
+    quitAfter(t, 30.5);
+    EXPECT_THROW(run.run(1, 10, "M"), krx::QuitSignal);
+    EXPECT_EQ(run.tones(), (Tones{{1000, 2}, {600, 1}}));
+    EXPECT_TEXT_AT(t, 4, 55, " 1)");
+  }
+  {
+    TestRuntime t;
+    TimerRun run(t);
+    t.hl.keyAt(10.5, '-');
+    quitAfter(t, 30.5);
+    EXPECT_THROW(run.run(2, 10, "M"), krx::QuitSignal);
+    EXPECT_EQ(run.tones(), (Tones{{1000, 2}}));
+    EXPECT_TEXT_AT(t, 4, 55, " 1)");
+  }
+  {
+    TestRuntime t;
+    TimerRun run(t);
+    t.hl.keyAt(10.5, '-');
+    quitAfter(t, 30.5);
+    EXPECT_THROW(run.run(25, 10, "M"), krx::QuitSignal);
+    EXPECT_EQ(run.tones(), (Tones{{1000, 2}}));
+    EXPECT_TEXT_AT(t, 4, 55, "24)");
+    EXPECT_EQ(band(t.rt.screen, 6), bandOf("-----"));
+  }
+}
+
+TEST(Timer, QuitQuestion) {
+  TestRuntime t;
+  TimerRun run(t);
+  t.hl.keyAt(10.5, 27);
+  t.hl.keyAt(100.5, krx::K_ENTER);  // "No", the first button
+  bool blankTime = false;
+  run.hook = [&](krx::HeadlessBackend& hl, const krx::Screen& s) {
+    if (hl.now() >= 10.5 && hl.now() < 100.5)
+      blankTime = s.rowBytes(22).substr(71, 8) == "        " || blankTime;
+  };
+  run.run(63, 10, "M");
+  ASSERT_EQ(t.hl.alerts.size(), 1u);
+  EXPECT_EQ(t.hl.alerts[0].text, "Quit PotClock?");
+  EXPECT_EQ(t.hl.alerts[0].options, (std::vector<std::string>{"No", "Yes"}));
+  EXPECT_TRUE(blankTime);
+  // The time the question stood open counted against the level.
+  auto after = std::find_if(run.at.begin(), run.at.end(), [](double a) { return a >= 100.5; });
+  EXPECT_EQ(run.shown[static_cast<std::size_t>(after - run.at.begin())], 500);
+  EXPECT_EQ(run.tones(), kChime);
+  EXPECT_NEAR(t.hl.tones.front().at, 600.5, 1.0);
+
+  TestRuntime t2;
+  TimerRun run2(t2);
+  quitAfter(t2, 5.5);
+  EXPECT_THROW(run2.run(63, 10, "M"), krx::QuitSignal);
+  EXPECT_TRUE(t2.hl.tones.empty());
+}
+
+TEST(Timer, HandsMode) {
+  TestRuntime t;
+  TimerRun run(t);
+  std::vector<std::string> bands;
+  run.hook = [&](krx::HeadlessBackend&, const krx::Screen& s) { bands.push_back(band(s, 15)); };
+  // Hand keys a second apart; Space counts, Escape and the marker code never do.
+  double when = 5;
+  t.hl.keyAt(when, 'a');
+  t.hl.keyAt(when += 1, ' ');
+  t.hl.keyAt(when += 1, 27);
+  t.hl.alertAnswers({1});
+  t.hl.keyAt(when += 1, 1);
+  for (int i = 0; i < 6; ++i) t.hl.keyAt(when += 1, 'h');
+  run.run(63, 8, "H");
+
+  EXPECT_EQ(bands.front(), bandOf(" HAND: 1/8"));
+  EXPECT_NE(std::find(bands.begin(), bands.end(), bandOf(" HAND: 8/8")), bands.end());
+  EXPECT_EQ(run.tones(), kChime);
+  EXPECT_NEAR(t.hl.tones.front().at, when, 0.5);  // after the eighth hand key
+  EXPECT_EQ(t.hl.alerts.size(), 1u);
+  EXPECT_TEXT_AT(t, 13, 0, "              P R E S S   A   K E Y   F O R   N E X T   H A N D             ");
+  EXPECT_EQ(t.attrAt(13, 1), kPrompt);
+  EXPECT_TEXT_AT(t, 23, 59, "Press Escape to quit");
+}
+
+TEST(Timer, HandsModeSkipsAndTwelveHands) {
+  TestRuntime t;
+  TimerRun run(t);
+  std::vector<std::string> bands;
+  run.hook = [&](krx::HeadlessBackend&, const krx::Screen& s) { bands.push_back(band(s, 15)); };
+  t.hl.keyAt(5, 'h');
+  t.hl.keyAt(6, 'h');
+  t.hl.keyAt(7, '+');  // level 63 again: "+" at the last level
+  quitAfter(t, 9);
+  EXPECT_THROW(run.run(63, 12, "H"), krx::QuitSignal);
+  EXPECT_NE(std::find(bands.begin(), bands.end(), bandOf("HAND: 3/12")), bands.end());
+  EXPECT_EQ(run.tones(), (Tones{{2000, 3}, {600, 1}}));
+  EXPECT_EQ(bands.back(), bandOf("HAND: 1/12"));
+}
+
+TEST(Timer, ZeroMinutesHighStartsAndTheEnd) {
+  {
+    TestRuntime t;
+    TimerRun run(t);
+    run.run(62, 0, "M");  // two levels, each ends at once with its chime
+    EXPECT_EQ(run.tones(), concat({kChime, kChime}));
+  }
+  {
+    TestRuntime t;
+    TimerRun run(t);
+    run.run(64, 10, "M");  // no level to run
+    EXPECT_TRUE(t.hl.tones.empty());
+    EXPECT_EQ(t.rowText(4), std::string(80, ' '));
+  }
+}
+
+TEST(Timer, LevelOverMidnightAndClockSteps) {
+  TestRuntime t(krx::LocalTime{2026, 12, 7, 23, 55, 0});
+  TimerRun run(t);
+  run.hook = [](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (hl.now() > 100 && hl.now() < 102) hl.stepWallClock(-3600);  // clocks go back
+  };
+  run.run(63, 10, "M");
+  ASSERT_EQ(run.tones(), kChime);
+  EXPECT_NEAR(t.hl.tones.front().at, 600, 1.0);
+}
+
+}  // namespace
+}  // namespace potclock

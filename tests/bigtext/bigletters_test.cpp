@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "bigtext/bigletters.h"
+#include "runtime/compiler.h"
+#include "runtime/screen.h"
+#include "support/test_runtime.h"
+
+namespace potclock {
+namespace {
+
+std::string row(std::string_view phrase, int r) { return krx::cp437ToUtf8(BIGLETTERS(phrase, r)); }
+
+// Width in screen columns of a row (one byte per column).
+std::size_t width(std::string_view phrase) { return BIGLETTERS(phrase, 1).size(); }
+
+TEST(BigLetters, GlyphWidths) {
+  TestRuntime t;
+  for (char c : std::string("ABCDEFGHJKLOPRSTUVXYZ0123456789-=_/\\"))
+    EXPECT_EQ(width(std::string(1, c)), 7u) << c;
+  for (char c : std::string("I!.,':")) EXPECT_EQ(width(std::string(1, c)), 3u) << c;
+  EXPECT_EQ(width("?"), 5u);
+  EXPECT_EQ(width(" "), 5u);
+  EXPECT_EQ(width("Q"), 8u);
+  for (char c : std::string("MNW")) EXPECT_EQ(width(std::string(1, c)), 9u) << c;
+  EXPECT_EQ(width("\xFE"), 4u);
+  // All six rows of a glyph have its width.
+  for (int r = 1; r <= 6; ++r) EXPECT_EQ(BIGLETTERS("W", r).size(), 9u);
+}
+
+TEST(BigLetters, Examples) {
+  TestRuntime t;
+  EXPECT_EQ(row("AB", 1), "▒▒▒▒▒▒▄ ▒▒▒▒▒▄ ");
+  EXPECT_EQ(BIGLETTERS("AB", 1).size(), 15u);
+  for (int r = 1; r <= 6; ++r) {
+    EXPECT_EQ(BIGLETTERS("a", r), BIGLETTERS("A", r));
+    // Characters outside the font contribute nothing, not even a blank.
+    EXPECT_EQ(BIGLETTERS("1(2", r), BIGLETTERS("12", r));
+    EXPECT_EQ(BIGLETTERS("#", r), "");
+    EXPECT_EQ(BIGLETTERS("", r), "");
+  }
+  // The "-" glyph has its lower-half row in row 4, rows 5 and 6 blank.
+  EXPECT_EQ(row("-----", 4), " ▀▀▀▀▀▀  ▀▀▀▀▀▀  ▀▀▀▀▀▀  ▀▀▀▀▀▀  ▀▀▀▀▀▀");
+  EXPECT_EQ(BIGLETTERS("-----", 1), std::string(39, ' '));
+  EXPECT_EQ(BIGLETTERS("-----", 6), std::string(39, ' '));
+  EXPECT_EQ(width("5000/10000"), 79u);
+  // A word gap is seven columns: separator, blank glyph, separator.
+  EXPECT_EQ(width("I I"), 3u + 7u + 3u);
+}
+
+TEST(BigLetters, GlyphsAreCodePageBytes) {
+  TestRuntime t;
+  std::string bytes = BIGLETTERS("A", 1) + BIGLETTERS("A", 2) + BIGLETTERS("A", 6);
+  for (unsigned char c : bytes) EXPECT_TRUE(c == ' ' || c == 177 || c == 219 || c == 220 || c == 223);
+  EXPECT_EQ(BIGLETTERS("\xFE", 4), "\xB1\xB1\xB1\xDB");
+}
+
+TEST(BigLetters, RowOutsideTheGlyphIsABoundError) {
+  TestRuntime t;
+  int code = 0;
+  krx::ERRORBLOCK(krx::Item(krx::makeBlock("{|e| Break(e)}", [&](std::span<const krx::Item> a) {
+    code = static_cast<int>(a[0].as<krx::Error>()->genCode.numOr(0));
+    krx::BREAK(a[0]);
+    return krx::Item();
+  })));
+  // Reached by name, as text compiled at run time reaches it.
+  krx::BlockRef b = krx::compileBlock("{|s, n| BigLetters(s, n)}");
+  EXPECT_EQ(krx::cp437ToUtf8(b->eval({"AB", 1}).strOr("")), "▒▒▒▒▒▒▄ ▒▒▒▒▒▄ ");
+  for (int bad : {0, 7, -1}) {
+    bool broke = false;
+    krx::sequence([&] { b->eval({"AB", bad}); }, [&](const krx::Item&) { broke = true; });
+    EXPECT_TRUE(broke) << bad;
+    EXPECT_EQ(code, krx::EG_BOUND);
+  }
+}
+
+TEST(SayBig, BlanksOnlyItsBand) {
+  TestRuntime t;
+  krx::SETCOLOR("\"G+/B,W+/Y,R+/W+,,W+/BG\"");
+  krx::SCROLL();
+  SAYBIG(6, "1000/2000");
+  SAYBIG(15, "   10:00");
+  std::vector<std::string> before;
+  for (int r = 0; r < 25; ++r) before.push_back(t.rowText(r));
+  krx::SETCOLOR("\"GR+/G,W+/GB,W/B,,B/W\"");
+  SAYBIG(10, "  PAUSED");
+  for (int r = 0; r < 25; ++r) {
+    if (r >= 10 && r <= 15) {
+      // The whole band takes the colour, not only the glyphs.
+      for (int c = 0; c < 80; ++c) ASSERT_EQ(t.attrAt(r, c), krx::makeAttr(14, 2)) << r << "," << c;
+    } else {
+      EXPECT_EQ(t.rowText(r), before[static_cast<std::size_t>(r)]) << "row " << r;
+    }
+  }
+  EXPECT_EQ(t.rowText(10).substr(0, 10), std::string(10, ' '));
+  // A phrase without glyphs leaves the band blank.
+  SAYBIG(10, "((");
+  for (int r = 10; r <= 15; ++r) EXPECT_EQ(t.rowText(r), std::string(80, ' '));
+}
+
+}  // namespace
+}  // namespace potclock

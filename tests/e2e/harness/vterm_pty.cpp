@@ -1,0 +1,312 @@
+#include "harness/vterm_pty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vterm.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace e2e {
+
+namespace {
+
+double now() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool isLocaleVariable(std::string_view entry) {
+  return entry.starts_with("LANG=") || entry.starts_with("LANGUAGE=") || entry.starts_with("LC_");
+}
+
+// The child's environment: ours, without the locale, with TERM set, then
+// the launch's own changes.
+std::vector<std::string> childEnvironment(const Launch& launch) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    if (!isLocaleVariable(entry) && !entry.starts_with("TERM=")) env.emplace_back(entry);
+  }
+  env.emplace_back("TERM=xterm-256color");
+  for (const std::string& change : launch.env) {
+    const auto eq = change.find('=');
+    const std::string name = change.substr(0, eq);
+    std::erase_if(env, [&name](const std::string& e) { return e.starts_with(name + "="); });
+    if (eq != std::string::npos) env.push_back(change);
+  }
+  return env;
+}
+
+}  // namespace
+
+struct VtermCallbacks {
+  static int setTermProp(VTermProp prop, VTermValue* value, void* user) {
+    auto* self = static_cast<VtermPty*>(user);
+    if (prop == VTERM_PROP_ALTSCREEN) {
+      if (value->boolean != 0 && !self->altScreen_) ++self->altScreenEntries_;
+      self->altScreen_ = value->boolean != 0;
+    }
+    if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
+    return 1;
+  }
+  static int bell(void* user) {
+    ++static_cast<VtermPty*>(user)->bells_;
+    return 1;
+  }
+  // Answers to the program's queries go back through the terminal.
+  static void output(const char* bytes, std::size_t length, void* user) {
+    auto* self = static_cast<VtermPty*>(user);
+    if (self->master_ >= 0) {
+      const ssize_t ignored = ::write(self->master_, bytes, length);
+      (void)ignored;
+    }
+  }
+};
+
+namespace {
+const VTermScreenCallbacks kScreenCallbacks = {
+    nullptr,                       // damage
+    nullptr,                       // moverect
+    nullptr,                       // movecursor
+    &VtermCallbacks::setTermProp,  // settermprop
+    &VtermCallbacks::bell,         // bell
+    nullptr,                       // resize
+    nullptr,                       // sb_pushline
+    nullptr,                       // sb_popline
+};
+}  // namespace
+
+VtermPty::VtermPty(const Launch& launch) {
+  vt_ = vterm_new(launch.rows, launch.cols);
+  vterm_set_utf8(vt_, 1);
+  screen_ = vterm_obtain_screen(vt_);
+  state_ = vterm_obtain_state(vt_);
+  vterm_screen_enable_altscreen(screen_, 1);
+  vterm_screen_set_callbacks(screen_, &kScreenCallbacks, this);
+  vterm_output_set_callback(vt_, &VtermCallbacks::output, this);
+  vterm_screen_reset(screen_, 1);
+
+  // Everything the child needs is built before the fork.
+  std::vector<std::string> env = childEnvironment(launch);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = launch.argv;
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (argv.size() < 2) throw std::invalid_argument("no program to run");
+
+  winsize ws{};
+  ws.ws_row = static_cast<unsigned short>(launch.rows);
+  ws.ws_col = static_cast<unsigned short>(launch.cols);
+  pid_ = ::forkpty(&master_, nullptr, nullptr, &ws);
+  if (pid_ < 0) throw std::runtime_error(std::string("forkpty: ") + std::strerror(errno));
+  if (pid_ == 0) {
+    ::execve(argv[0], argv.data(), envp.data());
+    const char message[] = "exec failed\n";
+    const ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);
+    (void)ignored;
+    ::_exit(127);
+  }
+  ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+}
+
+VtermPty::~VtermPty() {
+  if (pid_ > 0 && status_ < 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status_, 0);
+  }
+  if (master_ >= 0) ::close(master_);
+  if (vt_ != nullptr) vterm_free(vt_);
+}
+
+bool VtermPty::readOnce(int timeoutMs) {
+  if (closed_) return false;
+  pollfd fd{master_, POLLIN, 0};
+  if (::poll(&fd, 1, timeoutMs) <= 0) return false;
+  char buffer[4096];
+  const ssize_t n = ::read(master_, buffer, sizeof buffer);
+  if (n > 0) {
+    bytesRead_ += static_cast<std::uint64_t>(n);
+    vterm_input_write(vt_, buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+  if (n < 0 && errno == EINTR) return true;
+  closed_ = true;  // EIO: every process has let go of the terminal
+  return false;
+}
+
+void VtermPty::pump(double seconds) {
+  const double end = now() + seconds;
+  while (!closed_) {
+    const double left = end - now();
+    if (left <= 0) break;
+    readOnce(static_cast<int>(left * 1000) + 1);
+  }
+}
+
+bool VtermPty::waitUntil(const std::function<bool()>& done, double timeoutSeconds) {
+  const double end = now() + timeoutSeconds;
+  for (;;) {
+    if (done()) return true;
+    const double left = end - now();
+    if (left <= 0) return false;
+    if (!readOnce(static_cast<int>(std::min(left, 0.05) * 1000) + 1) && closed_) return done();
+  }
+}
+
+bool VtermPty::waitForText(std::string_view text, double timeoutSeconds) {
+  return waitUntil([&] { return screenText().find(text) != std::string::npos; }, timeoutSeconds);
+}
+
+std::string VtermPty::cellText(int row, int col) const {
+  VTermScreenCell cell{};
+  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+  std::string out;
+  if (cell.chars[0] == 0) return " ";
+  for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
+    appendUtf8(out, cell.chars[i]);
+  }
+  return out;
+}
+
+std::string VtermPty::rowText(int row) const {
+  int rows = 0;
+  int cols = 0;
+  vterm_get_size(vt_, &rows, &cols);
+  std::string out;
+  for (int c = 0; c < cols; ++c) out += cellText(row, c);
+  return out;
+}
+
+std::string VtermPty::screenText() const {
+  int rows = 0;
+  int cols = 0;
+  vterm_get_size(vt_, &rows, &cols);
+  std::string out;
+  for (int r = 0; r < rows; ++r) out += rowText(r) + "\n";
+  return out;
+}
+
+namespace {
+
+VtermPty::Colour colourOf(const VTermColor& colour, bool foreground) {
+  VtermPty::Colour out;
+  out.isDefault =
+      foreground ? VTERM_COLOR_IS_DEFAULT_FG(&colour) : VTERM_COLOR_IS_DEFAULT_BG(&colour);
+  if (!out.isDefault && VTERM_COLOR_IS_INDEXED(&colour)) out.index = colour.indexed.idx;
+  return out;
+}
+
+}  // namespace
+
+VtermPty::Colour VtermPty::foreground(int row, int col) const {
+  VTermScreenCell cell{};
+  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+  return colourOf(cell.fg, true);
+}
+
+VtermPty::Colour VtermPty::background(int row, int col) const {
+  VTermScreenCell cell{};
+  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+  return colourOf(cell.bg, false);
+}
+
+bool VtermPty::bold(int row, int col) const {
+  VTermScreenCell cell{};
+  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+  return cell.attrs.bold != 0;
+}
+
+bool VtermPty::penIsDefault() const {
+  VTermValue value{};
+  vterm_state_get_penattr(state_, VTERM_ATTR_FOREGROUND, &value);
+  if (!VTERM_COLOR_IS_DEFAULT_FG(&value.color)) return false;
+  vterm_state_get_penattr(state_, VTERM_ATTR_BACKGROUND, &value);
+  if (!VTERM_COLOR_IS_DEFAULT_BG(&value.color)) return false;
+  for (const VTermAttr attr : {VTERM_ATTR_BOLD, VTERM_ATTR_REVERSE, VTERM_ATTR_UNDERLINE,
+                               VTERM_ATTR_BLINK, VTERM_ATTR_ITALIC}) {
+    value = VTermValue{};
+    vterm_state_get_penattr(state_, attr, &value);
+    if (value.number != 0) return false;
+  }
+  return true;
+}
+
+void VtermPty::sendKeys(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void VtermPty::injectOutput(std::string_view bytes) {
+  vterm_input_write(vt_, bytes.data(), bytes.size());
+}
+
+void VtermPty::resize(int rows, int cols) {
+  winsize ws{};
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ws.ws_col = static_cast<unsigned short>(cols);
+  vterm_set_size(vt_, rows, cols);
+  ::ioctl(master_, TIOCSWINSZ, &ws);
+}
+
+void VtermPty::kill(int sig) {
+  if (pid_ > 0 && status_ < 0) ::kill(pid_, sig);
+}
+
+int VtermPty::waitExit(double timeoutSeconds) {
+  const double end = now() + timeoutSeconds;
+  while (status_ < 0) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      status_ = status;
+      break;
+    }
+    const double left = end - now();
+    if (left <= 0) return -1;
+    if (!readOnce(static_cast<int>(std::min(left, 0.05) * 1000) + 1) && closed_) {
+      ::usleep(1000);
+    }
+  }
+  // Whatever it wrote last is still in the terminal's buffer.
+  while (!closed_ && readOnce(100)) {
+  }
+  return status_;
+}
+
+}  // namespace e2e

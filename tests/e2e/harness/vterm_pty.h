@@ -1,0 +1,103 @@
+// Runs a program in a pseudo-terminal and reads its screen through a
+// terminal emulator library, so that tests see what a user would see: the
+// characters of each cell, their colours, the cursor, which screen is up.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct VTerm;
+struct VTermScreen;
+struct VTermState;
+
+namespace e2e {
+
+struct Launch {
+  std::vector<std::string> argv;  // argv[0] is the program's path
+  int rows = 25;
+  int cols = 80;
+  // Environment changes: "NAME=value" sets, "NAME" alone removes. TERM is
+  // xterm-256color unless set here; the locale variables are removed.
+  std::vector<std::string> env;
+};
+
+class VtermPty {
+ public:
+  explicit VtermPty(const Launch& launch);
+  ~VtermPty();  // kills the program if it still runs
+  VtermPty(const VtermPty&) = delete;
+  VtermPty& operator=(const VtermPty&) = delete;
+
+  // Reads the program's output for up to `seconds` (or until it closes the
+  // terminal) and feeds it to the emulator.
+  void pump(double seconds);
+  // Pumps until `text` shows anywhere on the screen; false on time-out.
+  bool waitForText(std::string_view text, double timeoutSeconds);
+  // Pumps until `done()` holds; false on time-out.
+  bool waitUntil(const std::function<bool()>& done, double timeoutSeconds);
+
+  // The screen as UTF-8: one row (trailing blanks kept), or all of them
+  // joined with line feeds.
+  std::string rowText(int row) const;
+  std::string screenText() const;
+  // The character at a cell, as UTF-8.
+  std::string cellText(int row, int col) const;
+
+  struct Colour {
+    bool isDefault = true;
+    int index = -1;  // palette index when not the default
+    bool operator==(const Colour&) const = default;
+  };
+  Colour foreground(int row, int col) const;
+  Colour background(int row, int col) const;
+  bool bold(int row, int col) const;
+
+  void sendKeys(std::string_view bytes);
+  // Output from someone else on the same terminal (another program while
+  // this one was stopped): goes straight to the emulator.
+  void injectOutput(std::string_view bytes);
+  // Sets the terminal's size; the program gets SIGWINCH.
+  void resize(int rows, int cols);
+  void kill(int sig);
+  // Waits for the program to end, reading the rest of its output; returns
+  // its wait status, or -1 when it has not ended within the time-out.
+  int waitExit(double timeoutSeconds);
+
+  // State of the emulated terminal.
+  bool altScreen() const { return altScreen_; }
+  bool cursorVisible() const { return cursorVisible_; }
+  // Times the program has switched to the alternate screen, and bells.
+  int altScreenEntries() const { return altScreenEntries_; }
+  int bells() const { return bells_; }
+  // The pen (current drawing attributes) is the terminal's default.
+  bool penIsDefault() const;
+  // After the program: primary screen, cursor visible, default attributes.
+  bool restored() const { return !altScreen_ && cursorVisible_ && penIsDefault(); }
+
+  std::uint64_t bytesRead() const { return bytesRead_; }
+  pid_t pid() const { return pid_; }
+
+ private:
+  friend struct VtermCallbacks;
+  bool readOnce(int timeoutMs);
+
+  int master_ = -1;
+  pid_t pid_ = -1;
+  int status_ = -1;
+  bool closed_ = false;
+  VTerm* vt_ = nullptr;
+  VTermScreen* screen_ = nullptr;
+  VTermState* state_ = nullptr;
+  bool altScreen_ = false;
+  bool cursorVisible_ = true;
+  int altScreenEntries_ = 0;
+  int bells_ = 0;
+  std::uint64_t bytesRead_ = 0;
+};
+
+}  // namespace e2e

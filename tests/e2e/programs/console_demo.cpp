@@ -1,0 +1,97 @@
+// A small program on the terminal backend for the end-to-end tests: block
+// characters and coloured text, then a loop that shows each key's code.
+//
+// Keys: q ends normally; e ends with _QUIT and exit code 3; c crashes
+// (SIGSEGV); t plays two tones; m switches mouse reports on (clicks show
+// their cell); s writes a line to standard error while the screen is up.
+#include <signal.h>
+
+#include <string>
+
+#include "runtime/console.h"
+#include "runtime/context.h"
+#include "runtime/error.h"
+#include "runtime/startup.h"
+#include "runtime/terminal.h"
+
+namespace {
+
+using namespace krx;
+
+void showKey(int row, const std::string& label, int value) {
+  DEVPOS(row, 0);
+  DEVOUT(label + std::to_string(value) + "          ");
+}
+
+void demoMain() {
+  SETCOLOR("W+/B");
+  SCROLL();
+  SETCURSOR(0);
+  DEVPOS(0, 0);
+  DEVOUT("CONSOLE DEMO");
+  SETCOLOR("GR+/R");
+  DEVPOS(2, 0);
+  DEVOUT("\xB1\xDB\xDC\xDF\xFE");  // shade, full, lower half, upper half, square
+  SETCOLOR("G/N");
+  DEVPOS(3, 0);
+  DEVOUT("GREEN");
+  SETCOLOR("W+/B");
+  DEVPOS(4, 0);
+  DEVOUT("READY");
+
+  std::string history;
+  for (;;) {
+    const int key = INKEY(0);
+    showKey(5, "KEY: ", key);
+    history += std::to_string(key) + " ";
+    DEVPOS(6, 0);
+    DEVOUT("KEYS: " + history);
+    switch (key) {
+      case 'q':
+        return;
+      case 'e':
+        ERRORLEVEL(3);
+        _QUIT();
+      case 'c':
+        ::raise(SIGSEGV);
+        break;
+      case 't':
+        TONE(440, 2);
+        TONE(880, 2);
+        DEVPOS(7, 0);
+        DEVOUT("TONES DONE");
+        break;
+      case 'm':
+        SETMOUSE(true);
+        DEVPOS(8, 0);
+        DEVOUT("MOUSE ON");
+        break;
+      case 's':
+        OUTERR("a message on standard error\n");
+        DEVPOS(9, 0);
+        DEVOUT("STDERR WRITTEN");
+        break;
+      case K_LBUTTONDOWN: {
+        const auto* terminal = dynamic_cast<const TerminalBackend*>(RT().backend.get());
+        if (terminal != nullptr) {
+          DEVPOS(8, 0);
+          DEVOUT("CLICK " + std::to_string(terminal->lastClick().first) + " " +
+                 std::to_string(terminal->lastClick().second) + "   ");
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+int main() {
+  StartupRecord record;
+  record.main = demoMain;
+  const int status = krxStart(record);
+  TerminalBackend::reraisePendingSignal();
+  return status;
+}

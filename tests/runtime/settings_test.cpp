@@ -1,0 +1,170 @@
+#include "runtime/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <vector>
+
+#include "runtime/error.h"
+#include "runtime/object.h"
+#include "support/test_runtime.h"
+
+using namespace krx;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Installs a handler that records each error and gives `answer`.
+struct ErrorRecorder {
+  std::vector<ErrorRef> errors;
+  std::function<Item(const ErrorRef&)> answer = [](const ErrorRef&) { return Item(false); };
+  ScopedErrorBlock guard{makeBlock("{|e| record(e)}", [this](std::span<const Item> args) {
+    errors.push_back(args[0].as<Error>());
+    return answer(errors.back());
+  })};
+};
+
+// A fresh directory for one test, removed afterwards.
+struct TempDir {
+  fs::path path;
+  TempDir() {
+    path = fs::temp_directory_path() /
+           ("krx-settings-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~TempDir() { fs::remove_all(path); }
+  std::string file(const char* name) const { return (path / name).string(); }
+};
+
+std::string contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
+
+TEST(Settings, DefaultsAreTheUsualOnes) {
+  TestRuntime t;
+  EXPECT_EQ(SET(SET_DATEFORMAT).str(), "mm/dd/yy");
+  EXPECT_TRUE(SET(SET_CONSOLE).log());
+  EXPECT_EQ(SET(SET_ALTFILE).str(), "");
+  EXPECT_TRUE(SET(SET_ESCAPE).log());
+  EXPECT_TRUE(SET(SET_SCOREBOARD).log());
+  for (int n : {SET_ALTERNATE, SET_EXTRA, SET_PRINTER, SET_BELL, SET_CONFIRM, SET_INSERT, SET_EXIT,
+                SET_CENTURY, SET_HANDLEEVENT})
+    EXPECT_FALSE(SET(n).log()) << "setting " << n;
+  EXPECT_EQ(SET(SET_41).num(), 0);
+}
+
+TEST(Settings, ChangesReturnThePreviousValueAndTakeOnOff) {
+  TestRuntime t;
+  EXPECT_FALSE(SET(SET_INSERT, true).log());
+  EXPECT_TRUE(SET(SET_INSERT, "off").log());
+  EXPECT_FALSE(SET(SET_INSERT).log());
+  SET(SET_CONSOLE, " Off ");
+  EXPECT_FALSE(SET(SET_CONSOLE).log());
+  // Nil only reads.
+  EXPECT_FALSE(SET(SET_CONSOLE, Item()).log());
+  EXPECT_FALSE(SET(SET_CONSOLE).log());
+}
+
+TEST(Settings, ValueOfTheWrongTypeIsRefused) {
+  TestRuntime t;
+  ErrorRecorder rec;
+  EXPECT_FALSE(SET(SET_INSERT, 5).log());
+  EXPECT_FALSE(SET(SET_INSERT, "maybe").log());
+  EXPECT_EQ(SET(SET_DATEFORMAT, true).str(), "mm/dd/yy");
+  EXPECT_EQ(SET(SET_41, "2").num(), 0);
+  ASSERT_EQ(rec.errors.size(), 4u);
+  for (const auto& e : rec.errors) EXPECT_EQ(e->genCode.num(), EG_ARG);
+  EXPECT_FALSE(SET(SET_INSERT).log());
+  EXPECT_EQ(SET(SET_DATEFORMAT).str(), "mm/dd/yy");
+  EXPECT_EQ(SET(SET_41).num(), 0);
+}
+
+TEST(Settings, CenturyAndDateFormatMoveTogether) {
+  TestRuntime t;
+  SET(SET_CENTURY, true);
+  EXPECT_EQ(SET(SET_DATEFORMAT).str(), "mm/dd/yyyy");
+  SET(SET_DATEFORMAT, "dd.mm.yy");
+  EXPECT_FALSE(SET(SET_CENTURY).log());
+}
+
+TEST(AlternateFile, OpenReplaceAppendAndClose) {
+  TestRuntime t;
+  TempDir dir;
+  const std::string log = dir.file("KRXERROR.LOG");
+  { std::ofstream(log) << "old contents"; }
+  EXPECT_EQ(SET(SET_ALTFILE, log, false).str(), "");
+  writeAlternate("dropped: alternate output is off");
+  SET(SET_ALTERNATE, "ON");
+  writeAlternate("\r\nfirst");
+  EXPECT_EQ(contents(log), "\r\nfirst");  // replaced, and already on disk
+
+  SET(SET_ALTFILE, log, true);  // additive keeps what is there
+  writeAlternate("+second");
+  EXPECT_EQ(SET(SET_ALTFILE, "").str(), log);
+  writeAlternate("after close");
+  EXPECT_EQ(contents(log), "\r\nfirst+second");
+
+  SET(SET_ALTFILE, log);  // not additive: starts again
+  writeAlternate("third");
+  SET(SET_ALTFILE, "");
+  EXPECT_EQ(contents(log), "third");
+}
+
+TEST(AlternateFile, FailedOpenRaisesCreateErrorAndKeepsTheSetting) {
+  TestRuntime t;
+  TempDir dir;
+  const std::string good = dir.file("good.log");
+  const std::string bad = dir.file("missing/KRXERROR.LOG");
+  SET(SET_ALTFILE, good);
+  SET(SET_ALTERNATE, true);
+
+  ErrorRecorder rec;
+  EXPECT_EQ(SET(SET_ALTFILE, bad).str(), good);
+  ASSERT_EQ(rec.errors.size(), 1u);
+  const ErrorRef& e = rec.errors[0];
+  EXPECT_EQ(e->genCode.num(), EG_CREATE);
+  EXPECT_EQ(e->filename.str(), bad);
+  EXPECT_TRUE(e->canRetry.log());
+  EXPECT_TRUE(e->canDefault.log());
+  EXPECT_NE(e->osCode.num(), 0);
+  EXPECT_EQ(SET(SET_ALTFILE).str(), good);
+  writeAlternate("still here");
+  EXPECT_EQ(contents(good), "still here");
+
+  // A handler that mends the cause and retries gets the file opened.
+  rec.answer = [&](const ErrorRef&) {
+    fs::create_directories(dir.path / "missing");
+    return Item(true);
+  };
+  SET(SET_ALTFILE, bad);
+  EXPECT_EQ(rec.errors.size(), 2u);
+  EXPECT_EQ(SET(SET_ALTFILE).str(), bad);
+  writeAlternate("retried");
+  SET(SET_ALTFILE, "");
+  EXPECT_EQ(contents(bad), "retried");
+}
+
+TEST(AlternateFile, WriteFailureIsReportedOnce) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  TestRuntime t;
+  ErrorRecorder rec;
+  SET(SET_ALTFILE, "/dev/full");
+  SET(SET_ALTERNATE, true);
+  writeAlternate("lost");
+  writeAlternate("lost too");
+  ASSERT_EQ(rec.errors.size(), 1u);
+  EXPECT_EQ(rec.errors[0]->genCode.num(), EG_WRITE);
+  EXPECT_EQ(rec.errors[0]->filename.str(), "/dev/full");
+}
