@@ -33,6 +33,9 @@ class Backend {
   // Waits for a key until `deadline` on the monotonic clock (no limit when
   // negative) and returns its code, or 0 when the deadline passes first.
   virtual int readKey(const Screen& screen, double deadline) = 0;
+  // Drops the keys that have arrived but were not read yet (type-ahead), so
+  // that a key stuffed with _KEYBOARD is the next one read.
+  virtual void discardTypeahead() {}
   // Sounds a tone and returns when it has been heard, so that successive
   // tones follow one another.
   virtual void tone(double hz, double seconds) = 0;

@@ -313,10 +313,13 @@ int LASTKEY() {
 }
 
 void _KEYBOARD(std::string_view text) {
-  // The buffer is replaced, not extended, so that the next INKEY reads the
-  // first character of this text whatever was stuffed before.
+  // The buffer and the type-ahead are replaced, not extended, so that the
+  // next INKEY reads the first character of this text, and keys pressed
+  // while the program was busy (at a prompt, a pause, a question) are not
+  // taken for commands afterwards.
   auto& buffer = RT().keyboard.buffer;
   buffer.clear();
+  RT().backend->discardTypeahead();
   for (char ch : text) buffer.push_back(static_cast<unsigned char>(ch));
 }
 

@@ -76,6 +76,10 @@ int HeadlessBackend::readKey(const Screen& screen, double deadline) {
   return 0;
 }
 
+void HeadlessBackend::discardTypeahead() {
+  while (!script_.empty() && script_.front().due <= now_) script_.pop_front();
+}
+
 void HeadlessBackend::tone(double hz, double seconds) {
   tones.push_back({hz, seconds, now_});
   now_ += seconds;

@@ -73,6 +73,8 @@ class HeadlessBackend : public Backend {
   int readKey(const Screen& screen, double deadline) override;
   void tone(double hz, double seconds) override;
   void bell() override { ++bells; }
+  // Keys already due are type-ahead; keys due later have not been typed yet.
+  void discardTypeahead() override;
   void errorOutput(std::string_view text) override { errorText += text; }
   std::optional<int> alertAnswer(std::string_view text,
                                  const std::vector<std::string>& options) override;

@@ -161,6 +161,7 @@ TEST(Timer, PauseFreezesTheRemainingTime) {
   TimerRun run(t);
   t.hl.keyAt(100.5, ' ');
   t.hl.keyAt(1100.5, '+');  // resumes; not taken as a skip
+  t.hl.keyAt(1100.5, '-');  // typed with it: dropped, not a skip either
   bool checkedBand = false;
   run.hook = [&](krx::HeadlessBackend& hl, const krx::Screen& s) {
     if (hl.now() > 200 && hl.now() < 1000 && !checkedBand) {

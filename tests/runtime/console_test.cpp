@@ -172,15 +172,18 @@ TEST(Keyboard, InkeyTimesOutOnTheVirtualClockAndKeepsLastKey) {
   EXPECT_THROW(INKEY(0), ScriptExhausted);
 }
 
-TEST(Keyboard, StuffedKeysComeBeforeTheScript) {
+TEST(Keyboard, StuffedKeysReplaceTheTypeahead) {
   TestRuntime t;
-  t.hl.keys({K_ENTER});
+  t.hl.keys({K_ESC, '+'});  // typed while the program was busy
+  t.hl.keyAt(5, K_ENTER);   // typed later
   _KEYBOARD("ab");
   _KEYBOARD("x");  // replaces what was stuffed before
   EXPECT_EQ(INKEY(0.1), 'x');
   EXPECT_EQ(LASTKEY(), 120);
   EXPECT_EQ(t.hl.now(), 0);
-  EXPECT_EQ(INKEY(0.1), K_ENTER);
+  EXPECT_EQ(INKEY(0.1), 0);  // the type-ahead is gone
+  EXPECT_EQ(INKEY(0), K_ENTER);
+  EXPECT_EQ(t.hl.now(), 5);
 
   _KEYBOARD(std::string(1, '\xE9'));
   EXPECT_EQ(INKEY(0), 0xE9);  // bytes above 127 are codes, not negative
