@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/setup.h"
+#include "forms/readstatus.h"
+#include "runtime/console.h"
+#include "support/test_runtime.h"
+
+namespace potclock {
+namespace {
+
+constexpr int kEnter = krx::K_ENTER;
+constexpr int kEsc = krx::K_ESC;
+
+// The setup dialogue on the headless backend, with the screen kept at
+// every wait for the key that follows.
+class SetupTest : public ::testing::Test {
+ protected:
+  SetupTest() : SetupTest(krx::LocalTime{2026, 12, 7, 20, 0, 0}) {}
+  explicit SetupTest(krx::LocalTime start) : t(start) {
+    resetReadStatusForTest();
+    t.hl.onWait = [this](krx::HeadlessBackend&, const krx::Screen&) { screens.push_back(t.screenText()); };
+  }
+  ~SetupTest() override { resetReadStatusForTest(); }
+
+  // Keys one after another, a tenth of a second apart.
+  void type(std::initializer_list<int> codes) {
+    for (int c : codes) t.hl.keyAt(when += 0.1, c);
+  }
+  void type(std::string_view text) {
+    for (unsigned char c : text) t.hl.keyAt(when += 0.1, c);
+  }
+
+  bool everShown(std::string_view text) const {
+    for (const auto& s : screens)
+      if (s.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  std::string row(int r) const { return t.rowText(r); }
+
+  TestRuntime t;
+  std::vector<std::string> screens;
+  double when = 0;
+};
+
+TEST_F(SetupTest, EnterChoosesComputedModeAndEscapeKeepsTheDefaults) {
+  type({kEnter});  // "C" as it stands
+  type({kEsc});    // leave the computed questions as they are
+  type({'k'});     // the start prompt
+  Handover h = runSetup();
+  EXPECT_EQ(h.nLevel, 1);
+  EXPECT_EQ(h.nMinutes, 10);  // no chips, no qualifying level
+  EXPECT_EQ(h.cMode, "M");
+  EXPECT_TRUE(everShown("      Enter approximate total number of chips:        0"));
+  EXPECT_TRUE(everShown(" If the time is now 20:00, at what time"));
+  EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):  22:00"));
+  EXPECT_TRUE(everShown("           Blind levels (see below) A, B or C:  A"));
+  // The start prompt cleared the level list and wrote its line.
+  EXPECT_TRUE(everShown("                    Press any key to start timer "));
+  EXPECT_EQ(krx::LASTKEY(), 'x');
+}
+
+TEST_F(SetupTest, ComputedModeHandsOverTheSchedule) {
+  type({kEnter});
+  type("100");
+  type({kEnter, kEnter});  // chips; the finish time two hours on
+  type("b");               // upper-cased by the field; fills it and ends the read
+  type({' '});
+  Handover h = runSetup();
+  // 100 chips: big blinds 2, 4 and 8 of the fast structure; 120 minutes / 3.
+  EXPECT_EQ(h.nLevel, 25);
+  EXPECT_EQ(h.nMinutes, 40);
+  EXPECT_EQ(h.cMode, "M");
+}
+
+TEST_F(SetupTest, AnyOtherLetterIsComputedModeAndAStructureLetterIsChecked) {
+  type("x");  // one letter fills the field and ends the read
+  type("100");
+  type({kEnter, kEnter});
+  type("d");  // refused: the field stays until A, B or C
+  type("a");
+  type({' '});
+  Handover h = runSetup();
+  EXPECT_EQ(h.nLevel, 1);
+  EXPECT_EQ(h.nMinutes, 30);  // 2, 4, 6, 10 qualify: 120 / 4
+}
+
+TEST_F(SetupTest, EscapeAtTheModeQuestionEndsTheProgram) {
+  type({kEsc});
+  EXPECT_THROW(runSetup(), krx::QuitSignal);
+  EXPECT_FALSE(everShown("Enter approximate total number of chips"));
+  EXPECT_FALSE(everShown("Enter starting level"));
+}
+
+TEST_F(SetupTest, ManualHandsModeStartsAtOnceWithTheLevelList) {
+  type("m");
+  type("24");  // a separator level passes the range check
+  type({kEnter});
+  type("8");
+  type({kEnter});
+  type("h");
+  Handover h = runSetup();
+  EXPECT_EQ(h.nLevel, 24);
+  EXPECT_EQ(h.nMinutes, 8);
+  EXPECT_EQ(h.cMode, "H");
+  EXPECT_TRUE(everShown(
+      "          Enter starting level:    1  (eg: enter 25 for 1st level Fast Blinds)"));
+  EXPECT_TRUE(everShown(" Enter hands/minutes per level:   10    H(ands or M(inutes:  M"));
+  EXPECT_FALSE(everShown("Press any key to start timer"));
+  EXPECT_EQ(row(11).substr(0, 18), " Levels by number:");
+  EXPECT_EQ(row(12).substr(0, 24), " A - Home game blinds...");
+}
+
+TEST_F(SetupTest, ManualMinutesModeShowsTheStartPrompt) {
+  type("M");
+  type({kEnter, kEnter, kEnter});  // 1, 10 and "M" as they stand
+  type({'q'});
+  Handover h = runSetup();
+  EXPECT_EQ(h.nLevel, 1);
+  EXPECT_EQ(h.nMinutes, 10);
+  EXPECT_EQ(h.cMode, "M");
+  EXPECT_EQ(row(12).substr(20, 29), "Press any key to start timer ");
+  for (int r = 13; r <= 23; ++r) EXPECT_EQ(row(r), std::string(80, ' ')) << r;
+  EXPECT_EQ(t.attrAt(12, 20), krx::makeAttr(14, 2));  // the prompt colours
+  EXPECT_EQ(krx::SETCOLOR(), krx::SETCOLOR("\"G+/B,W+/Y,R+/W+,,W+/BG\""));  // setup colours again
+}
+
+TEST_F(SetupTest, StartingLevelOutsideTheRangeIsRefused) {
+  type("m");
+  type("64");
+  type({kEnter});
+  type({'z'});  // dismisses the message; not typed into the field
+  type("63");
+  type({kEnter, kEnter});
+  type("h");
+  Handover h = runSetup();
+  EXPECT_TRUE(everShown("Range: 1 - 63"));
+  EXPECT_EQ(h.nLevel, 63);
+  EXPECT_EQ(h.cMode, "H");
+}
+
+class LateEvening : public SetupTest {
+ protected:
+  LateEvening() : SetupTest(krx::LocalTime{2026, 12, 7, 22, 5, 0}) {}
+};
+
+TEST_F(LateEvening, DefaultFinishTimeHasALeadingBlank) {
+  type({kEnter, kEsc, ' '});
+  runSetup();
+  EXPECT_TRUE(everShown(" If the time is now 22:05, at what time"));
+  EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):   0:05"));
+}
+
+class Midnight : public SetupTest {
+ protected:
+  Midnight() : SetupTest(krx::LocalTime{2026, 12, 7, 23, 40, 0}) {}
+};
+
+TEST_F(Midnight, DefaultFinishTimeAfterMidnight) {
+  type({kEnter});
+  type("20");
+  type({kEnter, kEnter, kEnter, ' '});
+  Handover h = runSetup();
+  EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):   1:40"));
+  EXPECT_EQ(h.nMinutes, 120);  // only the first big blind, 2, qualifies
+}
+
+}  // namespace
+}  // namespace potclock
