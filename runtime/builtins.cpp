@@ -1,10 +1,9 @@
 // The runtime's own routines reachable by name from compiled text: one table,
-// every entry with the same signature. Each checks its arguments and, for one
-// of the wrong type, raises an argument error naming the routine whose
-// substitute (if the handler gives one) becomes the result.
+// every entry with the same signature. Each checks its arguments; one of the
+// wrong type raises an argument error naming the routine, and the handler's
+// substitute, when it gives one, becomes the result.
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "runtime/console.h"
 #include "runtime/context.h"
@@ -246,6 +245,8 @@ Item fnArray(Args a) {
 
 Item fnAAdd(Args a) {
   if (!arg(a, 0).isArray()) return argError("AADD", a);
+  if (a[0].array()->size() >= static_cast<std::size_t>(kMaxArray))
+    return sizeError("AADD", a, EG_BOUND, "Array too long");
   a[0].array()->push_back(arg(a, 1));
   return arg(a, 1);
 }

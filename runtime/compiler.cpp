@@ -37,6 +37,8 @@ constexpr int kMaxHeight = 64;
 constexpr std::size_t kMaxActivations = 64;
 // Longest stretch of a text quoted in an error description.
 constexpr std::size_t kMaxQuoted = 200;
+// Longest string that string operators in a text may make (as the built-ins).
+constexpr std::size_t kMaxString = 65535;
 
 // ---------------------------------------------------------------------------
 // Tokens
@@ -746,6 +748,10 @@ Item withRecovery(Attempt attempt, MakeError makeErr) {
 // ---------------------------------------------------------------------------
 // The evaluator
 
+// The parameters of one evaluation of a callable. A callable written inside
+// another keeps the enclosing frame alive and shares its parameters, writes
+// included. As with an array that holds itself, a frame that ends up holding
+// a callable made in it is a reference cycle and is not reclaimed.
 struct Frame {
   std::vector<Item> params;
   std::shared_ptr<Frame> parent;
@@ -954,7 +960,20 @@ Item assign(const Node& n, const Env& env) {
   }
 }
 
+// Joining two strings whose total passes the longest string a text may make
+// is a string overflow: a few characters of text doubling a string in a loop
+// would otherwise exhaust memory.
+std::optional<Item> stringOverflow(Tok op, const Item& a, const Item& b) {
+  if ((op != Tok::Plus && op != Tok::Minus) || !a.isStr() || !b.isStr()) return std::nullopt;
+  if (a.str().size() + b.str().size() <= kMaxString) return std::nullopt;
+  auto err = makeError(EG_STROVERFLOW, "String overflow", op == Tok::Plus ? "+" : "-", {a, b});
+  err->canSubstitute = true;
+  err->canDefault = true;
+  return raiseForResult(err);
+}
+
 Item binaryOp(Tok op, const Item& a, const Item& b) {
+  if (std::optional<Item> overflow = stringOverflow(op, a, b)) return *overflow;
   switch (op) {
     case Tok::ExactEq:
       return exactEqual(a, b);

@@ -23,4 +23,12 @@ BlockRef compileBlock(std::string_view source, const Bindings& bindings = {});
 // The macro operator: evaluates an expression given as text.
 Item macroEval(std::string_view expression, const Bindings& bindings = {});
 
+// Parameters and bound variables are settled when a text is compiled, and so
+// are built-ins; routines of the registry, fields and dynamically scoped
+// variables when it runs, so that a text may be compiled before the routine
+// it calls is registered. An unknown name raises then (EG_NOFUNC, EG_NOVAR),
+// and the handler may retry, substitute a value or take the default (nil).
+// Runaway recursion through callables raises EG_BOUND; a string operator
+// whose result would pass 65535 characters raises EG_STROVERFLOW.
+
 }  // namespace krx

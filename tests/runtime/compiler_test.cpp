@@ -489,6 +489,22 @@ TEST(Builtins, WrongArgumentsRaiseNamingTheRoutine) {
   EXPECT_EQ(rec.lastCode(), EG_STROVERFLOW);
   macroEval("Array(1000000000)");
   EXPECT_EQ(rec.lastCode(), EG_BOUND);
+  // A short text cannot make strings or arrays without bound.
+  rec.errors.clear();
+  rec.answer = [](const ErrorRef& e) -> Item { BREAK(Item(e)); };
+  Item caught;
+  sequence([] { macroEval("Eval({|s| AEval(Array(64), {|| s := s + s})}, 'ab')"); },
+           [&](const Item& v) { caught = v; });
+  ASSERT_TRUE(caught.isObject());
+  EXPECT_EQ(caught.as<Error>()->genCode.num(), EG_STROVERFLOW);
+  caught = Item();
+  sequence(
+      [] {
+        macroEval("Eval({|a| AEval(Array(99), {|| AEval(Array(99), {|| AAdd(a, 1)})})}, Array(0))");
+      },
+      [&](const Item& v) { caught = v; });
+  ASSERT_TRUE(caught.isObject());
+  EXPECT_EQ(caught.as<Error>()->genCode.num(), EG_BOUND);
 }
 
 TEST(Builtins, ConsoleClockAndSettings) {
