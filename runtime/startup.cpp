@@ -2,6 +2,7 @@
 
 #include "runtime/context.h"
 #include "runtime/error.h"
+#include "runtime/terminal.h"
 
 namespace krx {
 
@@ -10,11 +11,17 @@ constexpr std::uint32_t kVersion = 0x01520300;  // 1.82.3, build 0
 int hookToken = 0;
 }  // namespace
 
-std::uint32_t versionWord() { return kVersion; }
+std::uint32_t versionWord() {
+  return kVersion;
+}
 
-extern "C" int __This_executable_needs_version_1_82_0() { return 1; }
+extern "C" int __This_executable_needs_version_1_82_0() {
+  return 1;
+}
 
-void* initHook() { return &hookToken; }
+void* initHook() {
+  return &hookToken;
+}
 
 void registerExitProcedure(const ModuleTables* modules, void (*procedure)()) {
   (void)modules;
@@ -38,11 +45,9 @@ bool runStep(void (*step)()) {
   }
 }
 
-}  // namespace
-
-int krxStart(const StartupRecord& record, const BackendFactory& factory) {
-  std::unique_ptr<Backend> backend = factory ? factory() : openTerminalBackend();
-  if (!backend) return 1;
+// Makes the runtime, runs the program's steps and its exit procedures, and
+// returns the exit status; the backend is gone when it returns.
+int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
   Runtime rt(std::move(backend));
   RuntimeScope scope(rt);
   if (record.modules) {
@@ -66,6 +71,18 @@ int krxStart(const StartupRecord& record, const BackendFactory& factory) {
     }
   }
   return rt.errors.errorLevel;
+}
+
+}  // namespace
+
+int krxStart(const StartupRecord& record, const BackendFactory& factory) {
+  std::unique_ptr<Backend> backend = factory ? factory() : openTerminalBackend();
+  if (!backend) return 1;
+  int status = run(record, std::move(backend));
+  // The terminal is restored by now: a program ended by SIGINT, SIGTERM or
+  // SIGHUP ends as that signal would have ended it.
+  TerminalBackend::reraisePendingSignal();
+  return status;
 }
 
 }  // namespace krx
