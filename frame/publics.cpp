@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/main.h"
 #include "bigtext/bigletters.h"
+#include "errors/errormessage.h"
 #include "errors/errorsys.h"
 #include "forms/entries.h"
 #include "frame/entry.h"
@@ -73,6 +74,7 @@ void registerPublicRoutines(krx::Registry& r) {
   r.add("APPEXIT", 0, plain<APPEXIT>);
   r.add("DBESYS", 0, plain<DBESYS>);
   r.add("ERRORSYS", 0, plain<ERRORSYS>);
+  r.add("LINESPLIT", 2, LINESPLIT_entry);
 }
 
 }  // namespace potclock

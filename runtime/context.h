@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/appwindow.h"
 #include "runtime/backend.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -47,6 +48,7 @@ struct Runtime {
   WorkAreas workAreas;
   Registry registry;
   Item appWindow;  // SETAPPWINDOW
+  AppState app;    // engines, session and the application-type hook
   std::vector<std::function<void()>> exitProcedures;
   // Open alternate output file (setting 19), owned here so it closes with us.
   std::shared_ptr<void> alternateFile;

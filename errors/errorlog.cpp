@@ -1,0 +1,185 @@
+#include "errors/errorlog.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "runtime/appwindow.h"
+#include "runtime/compiler.h"
+#include "runtime/console.h"
+#include "runtime/settings.h"
+#include "runtime/strings.h"
+
+namespace potclock {
+
+namespace {
+
+constexpr int kLastNumberedLog = 999;
+constexpr const char* kCannotOpen = "Unable to open error log file";
+constexpr const char* kWrittenTo = "Error log was written to the file ";
+
+// The output settings of the console stream, as found on entry. They go back
+// in the order 23, 17, 19, 18, 21 once the log is written, and on any other
+// way out as well (an error inside the report that the user cancels), so
+// that the program is never left writing to the log.
+class SavedOutput {
+ public:
+  SavedOutput()
+      : printer_(krx::SET(krx::SET_PRINTER)),
+        console_(krx::SET(krx::SET_CONSOLE)),
+        altFile_(krx::SET(krx::SET_ALTFILE)),
+        alternate_(krx::SET(krx::SET_ALTERNATE)),
+        extra_(krx::SET(krx::SET_EXTRA, false)) {}
+  ~SavedOutput() {
+    // An unwinding path cannot take a second error.
+    try {
+      restore();
+    } catch (...) {
+    }
+  }
+  SavedOutput(const SavedOutput&) = delete;
+  SavedOutput& operator=(const SavedOutput&) = delete;
+
+  void restore() {
+    if (restored_) return;
+    restored_ = true;
+    krx::SET(krx::SET_PRINTER, printer_);
+    krx::SET(krx::SET_CONSOLE, console_);
+    // An alternate file that was open before is opened again for appending:
+    // opening it afresh would wipe what had been written to it.
+    krx::SET(krx::SET_ALTFILE, altFile_, !krx::EMPTY(altFile_));
+    krx::SET(krx::SET_ALTERNATE, alternate_);
+    krx::SET(krx::SET_EXTRA, extra_);
+  }
+
+ private:
+  krx::Item printer_, console_, altFile_, alternate_, extra_;
+  bool restored_ = false;
+};
+
+bool windowed() {
+  return krx::APPTYPE() == 3;
+}
+
+// The closing word to the user: a tone and a console line, repeated on the
+// standard error stream when there is no console; a box when windowed.
+void tellUser(const std::string& text) {
+  if (windowed()) {
+    krx::MSGBOX(text);
+    return;
+  }
+  krx::TONE(660, 5);
+  krx::QOUT({text});
+  if (!krx::SET(krx::SET_CONSOLE).logOr(true)) krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text);
+}
+
+bool hasConsoleWindow() {
+  auto window = krx::SETAPPWINDOW().as<krx::Object>();
+  return window && window->isDerivedFrom(krx::kRootCrtClass);
+}
+
+std::string decimal(double n) {
+  return krx::LTRIM(krx::STR(n));
+}
+
+void writeArguments(const krx::Item& args) {
+  if (!args.isArray()) {
+    krx::QOUT({krx::SPACE(11) + "-> NIL"});
+    return;
+  }
+  for (const krx::Item& arg : *args.array()) {
+    const char type = arg.type();
+    krx::QOUT({krx::SPACE(10) + "-> VALTYPE:", std::string(1, type)});
+    if (type == 'O')
+      krx::QQOUT({" CLASS:", arg.object()->className()});
+    else
+      krx::QQOUT({" VALUE:", krx::VAR2CHAR(arg)});
+  }
+}
+
+void writeReport(const krx::Error& e, int nStack) {
+  const std::string rule = krx::REPLICATE("-", 78);
+  krx::QOUT({rule});
+  krx::QOUT({"ERROR LOG of \"" + krx::APPNAME(true) + "\" Date:", krx::DATE(), krx::TIME()});
+  krx::QOUT();
+  krx::QOUT({"Kestrix version     :", krx::VERSION() + "." + krx::VERSION(3)});
+  krx::QOUT({"Operating system    :", krx::OS()});
+  krx::QOUT({rule});
+  krx::QOUT({"oError:args         :"});
+  writeArguments(e.args);
+
+  const std::array<std::pair<const char*, const krx::Item*>, 14> members{{
+      {"oError:canDefault   :", &e.canDefault},
+      {"oError:canRetry     :", &e.canRetry},
+      {"oError:canSubstitute:", &e.canSubstitute},
+      {"oError:cargo        :", &e.cargo},
+      {"oError:description  :", &e.description},
+      {"oError:filename     :", &e.filename},
+      {"oError:genCode      :", &e.genCode},
+      {"oError:operation    :", &e.operation},
+      {"oError:osCode       :", &e.osCode},
+      {"oError:severity     :", &e.severity},
+      {"oError:subCode      :", &e.subCode},
+      {"oError:subSystem    :", &e.subSystem},
+      {"oError:thread       :", &e.thread},
+      {"oError:tries        :", &e.tries},
+  }};
+  for (const auto& [label, value] : members) krx::QOUT({label, *value});
+
+  krx::QOUT({rule});
+  krx::QOUT({"CALLSTACK:"});
+  krx::QOUT({rule});
+  for (int level = nStack + 1; !krx::PROCNAME(level).empty(); ++level)
+    krx::QOUT({"Called from",
+               krx::TRIM(krx::PROCNAME(level)) + "(" + decimal(krx::PROCLINE(level)) + ")"});
+  krx::QOUT();
+}
+
+}  // namespace
+
+void ERRORLOG(const krx::ErrorRef& oError, int nStack) {
+  KRX_ROUTINE("ERRORLOG");
+  // Opening the file is expected to fail at times: such an error breaks out
+  // to the loop below instead of reaching the default handler.
+  std::optional<krx::ScopedErrorBlock> quiet;
+  quiet.emplace(krx::Item(krx::compileBlock("{|e| Break(e)}")));
+
+  SavedOutput saved;
+  krx::SET(krx::SET_PRINTER, "OFF");
+  krx::SET(krx::SET_CONSOLE, "ON");
+  if (!hasConsoleWindow()) krx::SET(krx::SET_CONSOLE, "OFF");
+
+  std::string extension = "LOG";
+  int counter = 0;
+  std::string name;
+  for (bool open = false; !open;) {
+    name = "KRXERROR." + extension;
+    krx::sequence(
+        [&] {
+          krx::SET(krx::SET_ALTFILE, name, false);
+          krx::SET(krx::SET_ALTERNATE, "ON");
+          open = true;
+        },
+        [&](const krx::Item&) {
+          ++counter;
+          extension = krx::PADL(std::to_string(counter), 3, '0');
+        });
+    if (!open && counter > kLastNumberedLog) {
+      tellUser(kCannotOpen);
+      krx::ERRORLEVEL(1);
+      krx::_QUIT();
+    }
+  }
+  // From here on an error reaches the default handler again.
+  quiet.reset();
+
+  writeReport(*oError, nStack);
+
+  krx::SET(krx::SET_ALTFILE, "");
+  krx::SET(krx::SET_ALTERNATE, "OFF");
+  tellUser(kWrittenTo + name);
+  saved.restore();
+}
+
+}  // namespace potclock
