@@ -71,7 +71,10 @@ void tellUser(const std::string& text) {
   }
   krx::TONE(660, 5);
   krx::QOUT({text});
-  if (!krx::SET(krx::SET_CONSOLE).logOr(true)) krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text);
+  // Standard error as well when the console shows it: the program's screen
+  // is taken down as the program ends, and the message must outlive it (the
+  // terminal shows standard error once it is restored).
+  krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text);
 }
 
 bool hasConsoleWindow() {
