@@ -3,6 +3,8 @@
 // call of the callable bound to the key.
 #pragma once
 
+#include <functional>
+
 #include "runtime/get.h"
 #include "runtime/item.h"
 #include "runtime/object.h"
@@ -16,5 +18,43 @@ void GETAPPLYKEY(krx::Get& get, int key);
 // refuses it, the edit is dropped (field and variable get the old value back)
 // and the callable still runs. Returns the callable's result.
 krx::Item GETDOSETKEY(const krx::BlockRef& callable, krx::Get& get);
+
+// What the form keys do, whichever code a reader receives them under: the
+// keyboard reader and the event reader each map their own codes to these.
+enum class KeyAction {
+  ExitUp,
+  ExitDown,
+  ExitWrite,
+  ExitEnter,
+  ExitTop,
+  ExitBottom,
+  Escape,  // undo and leave, only while setting 28 allows it
+  Right,
+  WordRight,
+  Left,
+  WordLeft,
+  Home,
+  End,
+  ToggleInsert,  // and refresh the scoreboard
+  BackSpace,
+  Delete,
+  DelWordRight,
+  DelEnd,
+  DelWordLeft,
+  Undo,
+};
+void applyKeyAction(krx::Get& get, KeyAction action);
+
+// Types the character `key` (32 to 255): "." and "," jump to the decimal
+// position of a numeric field; otherwise insert or overstrike by setting 29,
+// and typing past the last editable position rings the bell (setting 26) and
+// leaves the field unless setting 27 asks for confirmation.
+void typeKey(krx::Get& get, int key);
+
+// The frame around a key- or event-bound callable: a pending edit is made
+// safe first (as GETDOSETKEY describes), `call` runs with the read's updated
+// flag kept aside, then the field is refreshed from its variable and a killed
+// read leaves it with exit state 7. Returns what `call` returned.
+krx::Item runBoundCallable(krx::Get& get, const std::function<krx::Item()>& call);
 
 }  // namespace potclock

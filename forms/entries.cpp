@@ -1,9 +1,12 @@
 #include "forms/entries.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "forms/accessors.h"
 #include "forms/applykey.h"
+#include "forms/eventreader.h"
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
 #include "forms/readstatus.h"
@@ -44,6 +47,13 @@ std::string strArg(EntryArgs args, std::size_t i, const char* routine) {
                               std::vector<Item>(args.begin(), args.end()));
   error->canSubstitute = true;
   return krx::raiseForResult(error, "").strOr("");
+}
+
+// A whole number from a numeric argument (an event code, a column); 0 for
+// anything else, and clamped so that no value converts out of range.
+int intArg(EntryArgs args, std::size_t i) {
+  const double n = arg(args, i).numOr(0);
+  return std::isfinite(n) ? static_cast<int>(std::clamp(n, -2e9, 2e9)) : 0;
 }
 
 }  // namespace
@@ -145,6 +155,25 @@ Item RANGECHECK_entry(EntryArgs args) {
   return get ? Item(RANGECHECK(*get, arg(args, 1), arg(args, 2))) : Item();
 }
 
+Item GETEVENTREADER_entry(EntryArgs args) {
+  if (auto get = getArg(args, 0, "GETEVENTREADER")) GETEVENTREADER(*get);
+  return {};
+}
+
+Item GETHANDLEEVENT_entry(EntryArgs args) {
+  if (auto get = getArg(args, 0, "GETHANDLEEVENT"))
+    GETHANDLEEVENT(*get, intArg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4));
+  return {};
+}
+
+Item GETDOSETEVENT_entry(EntryArgs args) {
+  auto get = getArg(args, 4, "GETDOSETEVENT");
+  if (!get) return {};
+  const Item callable = arg(args, 0);
+  return GETDOSETEVENT(callable.isBlock() ? callable.block() : nullptr, arg(args, 1), arg(args, 2),
+                       arg(args, 3), *get);
+}
+
 Item GETLASTACTIVE_entry(EntryArgs) {
   return itemOrNil(GETLASTACTIVE());
 }
@@ -159,6 +188,10 @@ Item GETLISTPOS_entry(EntryArgs) {
 }
 Item GETENABLEEVENTS_entry(EntryArgs args) {
   return GETENABLEEVENTS(arg(args, 0));
+}
+Item GETTOMOUSEPOS_entry(EntryArgs args) {
+  if (auto get = getArg(args, 0, "GETTOMOUSEPOS")) GETTOMOUSEPOS(*get, intArg(args, 1));
+  return {};
 }
 Item READSTATUS_entry(EntryArgs) {
   return Item(READSTATUS());

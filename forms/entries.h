@@ -32,11 +32,15 @@ krx::Item READUPDATED_entry(EntryArgs args);      // 1
 krx::Item READVAR_entry(EntryArgs args);          // 1
 krx::Item DISPSCOREBOARD_entry(EntryArgs args);   // 0
 krx::Item RANGECHECK_entry(EntryArgs args);       // 3
+krx::Item GETEVENTREADER_entry(EntryArgs args);   // 1
+krx::Item GETHANDLEEVENT_entry(EntryArgs args);   // 5
+krx::Item GETDOSETEVENT_entry(EntryArgs args);    // 5
 krx::Item GETLASTACTIVE_entry(EntryArgs args);    // 0
 krx::Item GETKILLACTIVE_entry(EntryArgs args);    // 0
 krx::Item GETLIST_entry(EntryArgs args);          // 0
 krx::Item GETLISTPOS_entry(EntryArgs args);       // 0
 krx::Item GETENABLEEVENTS_entry(EntryArgs args);  // 1
+krx::Item GETTOMOUSEPOS_entry(EntryArgs args);    // 2
 krx::Item READSTATUS_entry(EntryArgs args);       // 0, class function
 
 }  // namespace potclock

@@ -1,6 +1,7 @@
 #include "forms/readmodal.h"
 
 #include "forms/applykey.h"
+#include "forms/eventreader.h"
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
 #include "runtime/console.h"
@@ -63,9 +64,9 @@ bool READMODAL(const krx::ArrayRef& getList, const Item& pos) {
     }
     if (get->reader.isBlock()) {
       get->reader.block()->eval({Item(get)});
+    } else if (state->useAppEvent) {
+      GETEVENTREADER(*get);
     } else {
-      // The event reader is not part of this build: a read that asks for
-      // events is served from the keyboard.
       GETREADER(*get);
     }
     state->settle();

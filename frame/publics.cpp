@@ -36,8 +36,7 @@ krx::Item BIGLETTERS_entry(Args a) {
 
 }  // namespace
 
-// The rows in their fixed order; the ones of routines this program does not
-// have yet are left out.
+// The rows in their fixed order.
 void registerPublicRoutines(krx::Registry& r) {
   r.add("MAIN", 0, plain<MAIN>);
   r.add("MYSECONDS", 1, MYSECONDS_entry);
@@ -64,11 +63,15 @@ void registerPublicRoutines(krx::Registry& r) {
   r.add("READVAR", 1, READVAR_entry);
   r.add("DISPSCOREBOARD", 0, DISPSCOREBOARD_entry);
   r.add("RANGECHECK", 3, RANGECHECK_entry);
+  r.add("GETEVENTREADER", 1, GETEVENTREADER_entry);
+  r.add("GETHANDLEEVENT", 5, GETHANDLEEVENT_entry);
+  r.add("GETDOSETEVENT", 5, GETDOSETEVENT_entry);
   r.add("GETLASTACTIVE", 0, GETLASTACTIVE_entry);
   r.add("GETKILLACTIVE", 0, GETKILLACTIVE_entry);
   r.add("GETLIST", 0, GETLIST_entry);
   r.add("GETLISTPOS", 0, GETLISTPOS_entry);
   r.add("GETENABLEEVENTS", 1, GETENABLEEVENTS_entry);
+  r.add("GETTOMOUSEPOS", 2, GETTOMOUSEPOS_entry);
   r.add("READSTATUS", 0, READSTATUS_entry, true);
   r.add("APPSYS", 0, plain<APPSYS>);
   r.add("APPEXIT", 0, plain<APPEXIT>);

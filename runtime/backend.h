@@ -33,6 +33,16 @@ class Backend {
   // Waits for a key until `deadline` on the monotonic clock (no limit when
   // negative) and returns its code, or 0 when the deadline passes first.
   virtual int readKey(const Screen& screen, double deadline) = 0;
+  // What the key that the last readKey returned as `inkey` was, for the
+  // event queue: INKEY codes are ambiguous (5 is Up and Ctrl-E), so only the
+  // backend can tell which physical key it was. For a left click (INKEY
+  // K_LBUTTONDOWN) it also gives the screen cell. The default takes each code
+  // in its usual meaning (eventOfInkey) and knows no cell.
+  struct KeyEvent {
+    int code = 0;  // event code (runtime/events.h)
+    int row = -1, col = -1;
+  };
+  virtual KeyEvent lastKeyEvent(int inkey);
   // Drops the keys that have arrived but were not read yet (type-ahead), so
   // that a key stuffed with _KEYBOARD is the next one read.
   virtual void discardTypeahead() {}

@@ -12,6 +12,7 @@
 #include "runtime/backend.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
+#include "runtime/events.h"
 #include "runtime/memvar.h"
 #include "runtime/registry.h"
 #include "runtime/screen.h"
@@ -41,6 +42,7 @@ struct Runtime {
   std::unique_ptr<Backend> backend;
   Screen screen;
   KeyboardState keyboard;
+  EventState events;
   ClockState clock;
   Settings settings;
   ErrorState errors;

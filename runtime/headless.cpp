@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "runtime/console.h"
+#include "runtime/events.h"
+#include "runtime/terminal.h"
 
 namespace krx {
 
@@ -17,6 +19,14 @@ void HeadlessBackend::keys(std::initializer_list<int> codes) {
 
 void HeadlessBackend::text(std::string_view bytes) {
   for (char ch : bytes) script_.push_back({now_, static_cast<unsigned char>(ch)});
+}
+
+void HeadlessBackend::keyEvents(std::initializer_list<int> events) {
+  for (int event : events) script_.push_back({now_, inkeyOfEvent(event), KeyEvent{event}});
+}
+
+void HeadlessBackend::click(int row, int col) {
+  script_.push_back({now_, K_LBUTTONDOWN, KeyEvent{EV_LBCLICK, row, col}});
 }
 
 void HeadlessBackend::keyAt(double monotonicTime, int code) {
@@ -69,6 +79,7 @@ int HeadlessBackend::readKey(const Screen& screen, double deadline) {
     const Scripted key = script_.front();
     script_.pop_front();
     now_ = std::max(now_, key.due);
+    last_ = key;
     return key.code;
   }
   if (unlimited) throw ScriptExhausted();
@@ -78,6 +89,11 @@ int HeadlessBackend::readKey(const Screen& screen, double deadline) {
 
 void HeadlessBackend::discardTypeahead() {
   while (!script_.empty() && script_.front().due <= now_) script_.pop_front();
+}
+
+Backend::KeyEvent HeadlessBackend::lastKeyEvent(int inkey) {
+  if (last_.code == inkey && last_.event.code != 0) return last_.event;
+  return Backend::lastKeyEvent(inkey);
 }
 
 void HeadlessBackend::tone(double hz, double seconds) {

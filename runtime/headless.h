@@ -41,6 +41,12 @@ class HeadlessBackend : public Backend {
   // Keys due at once, in order, after those already scripted.
   void keys(std::initializer_list<int> codes);
   void text(std::string_view bytes);  // one key per byte
+  // Keys given by their event codes (runtime/events.h), due at once: each
+  // arrives as its INKEY code, and the event queue sees the very key (an Up
+  // is Up there, although INKEY gives 5 as for Ctrl-E).
+  void keyEvents(std::initializer_list<int> events);
+  // A left button click at a screen cell, due at once: INKEY K_LBUTTONDOWN.
+  void click(int row, int col);
   // A key due once the virtual clock reaches `monotonicTime` (seconds since
   // the backend was made); keys stay in the order given.
   void keyAt(double monotonicTime, int code);
@@ -76,6 +82,7 @@ class HeadlessBackend : public Backend {
   // Keys already due are type-ahead; keys due later have not been typed yet.
   void discardTypeahead() override;
   void errorOutput(std::string_view text) override { errorText += text; }
+  KeyEvent lastKeyEvent(int inkey) override;
   std::optional<int> alertAnswer(std::string_view text,
                                  const std::vector<std::string>& options) override;
   void alertAnswered(int answer) override;
@@ -83,9 +90,11 @@ class HeadlessBackend : public Backend {
  private:
   struct Scripted {
     double due;
-    int code;
+    int code;          // INKEY code
+    KeyEvent event{};  // what it was; code 0: the INKEY code's usual meaning
   };
   std::deque<Scripted> script_;
+  Scripted last_{0, 0};  // the key readKey returned last
   std::deque<int> answers_;
   double now_ = 0;
   LocalTime start_{2026, 12, 7, 20, 0, 0};

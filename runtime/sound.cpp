@@ -10,6 +10,7 @@
 
 #ifdef KRX_HAVE_ALSA
 #include <alsa/asoundlib.h>
+#include <dlfcn.h>
 #endif
 
 namespace krx {
@@ -56,16 +57,62 @@ constexpr double kGrace = 1.0;
 // machine without a sound card is normal here, not worth a message.
 extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
+// The sound library, loaded with the first audible tone rather than at
+// start: a timer that never sounds does not carry it, and a machine without
+// it still starts and rings the bell instead.
+struct AlsaLibrary {
+  decltype(&snd_lib_error_set_handler) setErrorHandler = nullptr;
+  decltype(&snd_pcm_open) open = nullptr;
+  decltype(&snd_pcm_set_params) setParams = nullptr;
+  decltype(&snd_pcm_close) close = nullptr;
+  decltype(&snd_pcm_state) state = nullptr;
+  decltype(&snd_pcm_prepare) prepare = nullptr;
+  decltype(&snd_pcm_writei) writei = nullptr;
+  decltype(&snd_pcm_wait) wait = nullptr;
+  decltype(&snd_pcm_recover) recover = nullptr;
+  decltype(&snd_pcm_start) start = nullptr;
+  decltype(&snd_pcm_delay) delay = nullptr;
+  decltype(&snd_pcm_drop) drop = nullptr;
+};
+
+template <class Function>
+bool bind(void* handle, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(dlsym(handle, name));
+  return function != nullptr;
+}
+
+// Null when the library or one of its routines is missing.
+const AlsaLibrary* alsaLibrary() {
+  static const AlsaLibrary* const library = []() -> const AlsaLibrary* {
+    void* handle = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    static AlsaLibrary lib;
+    const bool complete =
+        bind(handle, "snd_lib_error_set_handler", lib.setErrorHandler) &&
+        bind(handle, "snd_pcm_open", lib.open) &&
+        bind(handle, "snd_pcm_set_params", lib.setParams) &&
+        bind(handle, "snd_pcm_close", lib.close) && bind(handle, "snd_pcm_state", lib.state) &&
+        bind(handle, "snd_pcm_prepare", lib.prepare) &&
+        bind(handle, "snd_pcm_writei", lib.writei) && bind(handle, "snd_pcm_wait", lib.wait) &&
+        bind(handle, "snd_pcm_recover", lib.recover) && bind(handle, "snd_pcm_start", lib.start) &&
+        bind(handle, "snd_pcm_delay", lib.delay) && bind(handle, "snd_pcm_drop", lib.drop);
+    return complete ? &lib : nullptr;
+  }();
+  return library;
+}
+
 }  // namespace
 
 struct TonePlayer::Device {
+  const AlsaLibrary* lib = nullptr;
   snd_pcm_t* pcm = nullptr;
   ~Device() {
-    if (pcm != nullptr) snd_pcm_close(pcm);
+    if (pcm != nullptr) lib->close(pcm);
   }
 };
 
 bool TonePlayer::playOnDevice(double hz, double seconds, double end) {
+  const AlsaLibrary& alsa = *device_->lib;
   snd_pcm_t* pcm = device_->pcm;
   const auto frames = static_cast<std::size_t>(std::lround(seconds * kRate));
   std::vector<std::int16_t> samples(frames);
@@ -78,37 +125,37 @@ bool TonePlayer::playOnDevice(double hz, double seconds, double end) {
   }
 
   const double limit = end + kGrace;
-  const snd_pcm_state_t state = snd_pcm_state(pcm);
+  const snd_pcm_state_t state = alsa.state(pcm);
   if (state != SND_PCM_STATE_PREPARED && state != SND_PCM_STATE_RUNNING) {
-    if (snd_pcm_prepare(pcm) < 0) return false;
+    if (alsa.prepare(pcm) < 0) return false;
   }
   std::size_t done = 0;
   while (done < frames) {
-    const snd_pcm_sframes_t n = snd_pcm_writei(pcm, samples.data() + done, frames - done);
+    const snd_pcm_sframes_t n = alsa.writei(pcm, samples.data() + done, frames - done);
     if (n == -EAGAIN) {
       if (bootClock() > limit) return false;
-      snd_pcm_wait(pcm, 50);
+      alsa.wait(pcm, 50);
       continue;
     }
     if (n < 0) {
-      if (snd_pcm_recover(pcm, static_cast<int>(n), 1) < 0) return false;
+      if (alsa.recover(pcm, static_cast<int>(n), 1) < 0) return false;
       continue;
     }
     done += static_cast<std::size_t>(n);
   }
   // A tone shorter than the buffer has not started on its own.
-  if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm) < 0) return false;
+  if (alsa.state(pcm) == SND_PCM_STATE_PREPARED && alsa.start(pcm) < 0) return false;
   // Block until the device has played it: what is still queued, slept off.
   for (;;) {
     snd_pcm_sframes_t delay = 0;
-    if (snd_pcm_delay(pcm, &delay) < 0 || delay <= 0) break;
+    if (alsa.delay(pcm, &delay) < 0 || delay <= 0) break;
     if (bootClock() > limit) {
-      snd_pcm_drop(pcm);
+      alsa.drop(pcm);
       return false;
     }
     sleepUntil(bootClock() + std::min(static_cast<double>(delay) / kRate, 0.05));
   }
-  snd_pcm_drop(pcm);
+  alsa.drop(pcm);
   return true;
 }
 
@@ -125,15 +172,18 @@ void TonePlayer::play(double hz, double seconds) {
   }
   if (!tried_) {
     tried_ = true;
-    snd_lib_error_set_handler(quietAlsa);
-    auto device = std::make_unique<Device>();
-    // Opened without blocking: a device held by another program must not
-    // stall the timer.
-    if (snd_pcm_open(&device->pcm, deviceName_.c_str(), SND_PCM_STREAM_PLAYBACK,
+    if (const AlsaLibrary* alsa = alsaLibrary()) {
+      alsa->setErrorHandler(quietAlsa);
+      auto device = std::make_unique<Device>();
+      device->lib = alsa;
+      // Opened without blocking: a device held by another program must not
+      // stall the timer.
+      if (alsa->open(&device->pcm, deviceName_.c_str(), SND_PCM_STREAM_PLAYBACK,
                      SND_PCM_NONBLOCK) == 0 &&
-        snd_pcm_set_params(device->pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kRate,
-                           1, kLatencyUs) == 0) {
-      device_ = std::move(device);
+          alsa->setParams(device->pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kRate,
+                          1, kLatencyUs) == 0) {
+        device_ = std::move(device);
+      }
     }
   }
   if (device_ != nullptr) {

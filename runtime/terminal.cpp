@@ -30,13 +30,16 @@ char* tigetstr(const char* capname);
 int tigetnum(const char* capname);
 int tigetflag(const char* capname);
 char* tiparm(const char* str, ...);
+struct term;
+term* set_curterm(term* terminal);
+int del_curterm(term* terminal);
 }
 
 namespace krx {
 
 namespace {
 
-// Classic codes of keys that the Key table leaves out.
+// Codes of keys that the Key table leaves out, in the same numbering.
 constexpr int K_CTRL_PGUP = 31;
 constexpr int K_CTRL_PGDN = 30;
 
@@ -105,7 +108,9 @@ void keepShorter(std::optional<std::string>& best, std::optional<std::string> ca
 
 // --- Capabilities -------------------------------------------------------------
 
-TermCaps TermCaps::fromTerminfo() {
+std::optional<TermCaps> TermCaps::load(const std::string& name, int fd) {
+  int status = 0;
+  if (setupterm(name.c_str(), fd, &status) != 0 || status != 1) return std::nullopt;
   TermCaps c;
   c.cup = capString("cup");
   c.cuf = capString("cuf");
@@ -133,6 +138,8 @@ TermCaps TermCaps::fromTerminfo() {
   c.rmkx = capString("rmkx");
   c.bel = capString("bel");
   c.colors = std::max(tigetnum("colors"), 0);
+  c.lines = std::max(tigetnum("lines"), 0);
+  c.cols = std::max(tigetnum("cols"), 0);
   c.bce = tigetflag("bce") > 0;
   c.am = tigetflag("am") > 0;
   c.xenl = tigetflag("xenl") > 0;
@@ -152,6 +159,8 @@ TermCaps TermCaps::fromTerminfo() {
     std::string seq = capString(name);
     if (seq.size() >= 2 && seq[0] == kEsc) c.keys.emplace_back(std::move(seq), code);
   }
+  // Everything needed is copied out; expanding parameters needs no entry.
+  del_curterm(set_curterm(nullptr));
   return c;
 }
 
@@ -805,6 +814,7 @@ struct SignalShared {
   int wakeRead = -1;
   int wakeWrite = -1;
   volatile sig_atomic_t quit = 0;
+  volatile sig_atomic_t quitAsked = 0;  // a terminating signal has arrived
   volatile sig_atomic_t winch = 0;
   volatile sig_atomic_t tstp = 0;
   volatile sig_atomic_t cont = 0;
@@ -878,7 +888,7 @@ void startStderrCapture() {
 
 void onQuitSignal(int sig) {
   const int savedErrno = errno;
-  if (shared.quit != 0) {
+  if (shared.quitAsked != 0) {
     // Asked twice: the program has not reached a wait since, so end it here.
     TerminalBackend::restoreFromSignal();
     struct sigaction dfl {};
@@ -886,7 +896,9 @@ void onQuitSignal(int sig) {
     ::sigaction(sig, &dfl, nullptr);
     ::raise(sig);
   } else {
-    shared.quit = sig;
+    shared.quitAsked = 1;
+    // A hangup seen on the terminal first keeps its place as the reason.
+    if (shared.quit == 0) shared.quit = sig;
     wake();
   }
   errno = savedErrno;
@@ -1004,13 +1016,13 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create() {
     }
     ownsOut = true;
   }
-  int status = 0;
-  if (setupterm(term, outFd, &status) != 0 || status != 1) {
+  std::optional<TermCaps> found = TermCaps::load(term, outFd);
+  if (!found) {
     failStart(std::string("unknown terminal type '") + term + "'");
     if (ownsOut) ::close(outFd);
     return nullptr;
   }
-  TermCaps caps = TermCaps::fromTerminfo();
+  TermCaps caps = std::move(*found);
   if (caps.cup.empty() || caps.clear.empty()) {
     failStart(std::string("terminal type '") + term + "' cannot place the cursor");
     if (ownsOut) ::close(outFd);
@@ -1030,6 +1042,7 @@ TerminalBackend::TerminalBackend(int inFd, int outFd, TermCaps caps)
   shared.inFd = inFd;
   shared.outFd = outFd;
   shared.quit = 0;
+  shared.quitAsked = 0;
   shared.winch = 0;
   shared.tstp = 0;
   shared.cont = 0;
@@ -1135,9 +1148,9 @@ void TerminalBackend::updateSize() {
   if (::ioctl(outFd_, TIOCGWINSZ, &ws) == 0 && ws.ws_row > 0 && ws.ws_col > 0) {
     rows = ws.ws_row;
     cols = ws.ws_col;
-  } else if (tigetnum("lines") > 0 && tigetnum("cols") > 0) {
-    rows = tigetnum("lines");
-    cols = tigetnum("cols");
+  } else if (caps_.lines > 0 && caps_.cols > 0) {
+    rows = caps_.lines;
+    cols = caps_.cols;
   }
   painter_.resize(rows, cols);
 }

@@ -10,6 +10,14 @@
 // TerminalBackend ties them to the file descriptors, the terminal modes, the
 // signals and the sound.
 //
+// The terminal library (ncurses) supplies the terminfo database and the
+// expansion of its strings; its own screen updating and key reading are not
+// used. Writing the bytes ourselves keeps the output independent of the
+// locale (the block characters always go out as UTF-8, also with LANG unset),
+// lets one colour change carry foreground and background together, and keeps
+// every write in one flush per wait. Reading keys ourselves keeps all waiting
+// on our own clock: the library's key time-out follows the wall clock.
+//
 // Lifetime. TerminalBackend::create() checks that there is a terminal and
 // enters its modes; the destructor undoes every one of them. The crash
 // signals (SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT) restore the
@@ -38,6 +46,13 @@
 // again and the whole screen is drawn afresh. A window resize centres the
 // screen, or shows a notice while the window is smaller than 80x25.
 //
+// Keys. A lone Escape counts as the Escape key 20 ms after it arrived when
+// nothing follows. Backspace is the terminal's erase character; the other of
+// ^H and DEL is Ctrl-Backspace. Ctrl-C and Ctrl-Z keep their terminal
+// meanings (end, suspend), so they never arrive as codes 3 and 26; PgDn and
+// Ctrl-Left still do. Typed characters outside ASCII arrive as their code
+// page byte, and are dropped when the code page has none.
+//
 // Standard error, while the screen is up and standard error is the terminal,
 // goes to a memory file and is written out after the terminal is restored
 // (also after a crash), so that messages neither garble the screen nor get
@@ -48,6 +63,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,15 +88,17 @@ struct TermCaps {
   std::string el, clear, sgr0, setaf, setab, bold, civis, cnorm;
   std::string smcup, rmcup, smkx, rmkx, bel;
   int colors = 0;
-  bool bce = false;    // erasing fills with the current background
-  bool am = false;     // writing the last column wraps
-  bool xenl = false;   // ...but only at the next character
-  bool mouse = false;  // xterm mouse reports (SGR encoding)
+  int lines = 0, cols = 0;  // the size the entry gives, when the terminal does not say
+  bool bce = false;         // erasing fills with the current background
+  bool am = false;          // writing the last column wraps
+  bool xenl = false;        // ...but only at the next character
+  bool mouse = false;       // xterm mouse reports (SGR encoding)
   // Key sequences (ESC-led) and their INKEY codes.
   std::vector<std::pair<std::string, int>> keys;
 
-  // Reads the entry that setupterm() made current.
-  static TermCaps fromTerminfo();
+  // The terminfo entry of terminal type `term`, or nullopt when there is
+  // none. `fd` is the terminal, for its size (-1: none).
+  static std::optional<TermCaps> load(const std::string& term, int fd = -1);
   // Expands a parameterised string.
   static std::string param(const std::string& cap, int a);
   static std::string param(const std::string& cap, int a, int b);
@@ -145,7 +163,7 @@ class KeyDecoder {
  public:
   // A lone Escape is taken as the Escape key once this much time has passed
   // without the rest of a sequence.
-  static constexpr double kEscapeDelay = 0.025;
+  static constexpr double kEscapeDelay = 0.020;
 
   // `eraseByte` is what the Backspace key sends (the terminal's erase
   // character); the other of 8 and 127 is Ctrl-Backspace.

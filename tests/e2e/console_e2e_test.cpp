@@ -119,14 +119,36 @@ TEST_F(ConsoleE2E, TerminatingSignalsRestoreAndKeepTheirStatus) {
   }
 }
 
+TEST_F(ConsoleE2E, SecondSignalEndsABusyProgramAtOnce) {
+  VtermPty term(demo());
+  ASSERT_TRUE(term.waitForText("READY", 5));
+  term.sendKeys("b");
+  ASSERT_TRUE(term.waitForText("BUSY", 5));
+  term.kill(SIGINT);
+  term.pump(0.2);
+  EXPECT_EQ(term.waitExit(0.1), -1);  // the first waits for the program to wait
+  term.kill(SIGINT);
+  const int status = term.waitExit(3);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
+  EXPECT_TRUE(term.restored());
+}
+
 TEST_F(ConsoleE2E, CrashRestoresAndStillCrashes) {
   VtermPty term(demo());
   ASSERT_TRUE(term.waitForText("READY", 5));
   term.sendKeys("c");
   const int status = term.waitExit(5);
+  EXPECT_TRUE(term.restored());
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizer's own handler, kept in place, reports the crash and exits.
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  EXPECT_NE(term.screenText().find("SEGV"), std::string::npos) << term.screenText();
+#else
   ASSERT_TRUE(WIFSIGNALED(status)) << status;
   EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-  EXPECT_TRUE(term.restored());
+#endif
 }
 
 TEST_F(ConsoleE2E, QuitKeepsExitCodeAndReplaysStandardError) {

@@ -131,6 +131,14 @@ VtermPty::VtermPty(const Launch& launch) {
   pid_ = ::forkpty(&master_, nullptr, nullptr, &ws);
   if (pid_ < 0) throw std::runtime_error(std::string("forkpty: ") + std::strerror(errno));
   if (pid_ == 0) {
+    // A test run started as a background job has SIGINT and SIGQUIT ignored,
+    // and the program would inherit that: give it the defaults a terminal
+    // session has, and an empty signal mask.
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGQUIT, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     ::execve(argv[0], argv.data(), envp.data());
     const char message[] = "exec failed\n";
     const ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);

@@ -3,7 +3,8 @@
 //
 // Keys: q ends normally; e ends with _QUIT and exit code 3; c crashes
 // (SIGSEGV); t plays two tones; m switches mouse reports on (clicks show
-// their cell); s writes a line to standard error while the screen is up.
+// their cell); s writes a line to standard error while the screen is up;
+// b keeps busy for ten seconds without waiting.
 #include <signal.h>
 
 #include <string>
@@ -66,6 +67,15 @@ void demoMain() {
         DEVPOS(8, 0);
         DEVOUT("MOUSE ON");
         break;
+      case 'b': {
+        DEVPOS(10, 0);
+        DEVOUT("BUSY");
+        INKEY();  // shows it
+        const double until = RT().backend->monotonic() + 10;
+        while (RT().backend->monotonic() < until) {
+        }
+        break;
+      }
       case 's':
         OUTERR("a message on standard error\n");
         DEVPOS(9, 0);

@@ -1,0 +1,513 @@
+// potclock as an organiser meets it: the real program in a pseudo-terminal,
+// answered key by key, its screen read back through a terminal emulator.
+// Large text is compared with what the program's own font gives, so these
+// tests read the blinds and the clock the way a player would.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bigtext/bigletters.h"
+#include "harness/vterm_pty.h"
+#include "runtime/context.h"
+#include "runtime/headless.h"
+#include "runtime/screen.h"
+
+namespace {
+
+using e2e::Launch;
+using e2e::VtermPty;
+
+// Generous: the sanitizer build on a busy machine is slow to start.
+constexpr double kWait = 5.0;
+
+const std::string kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
+const std::string kNextLevel = "N E X T   L E V E L   =  ";
+const std::string kHandHeading =
+    "             P R E S S   A   K E Y   F O R   N E X T   H A N D             ";
+const std::string kTimeHeading = "T I M E    R E M A I N I N G   F O R   T H I S    L E V E L";
+const std::string kMinutesHints =
+    "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
+
+Launch potclock(int rows = 25, int cols = 80) {
+  Launch launch;
+  launch.argv = {POTCLOCK_BIN};
+  launch.rows = rows;
+  launch.cols = cols;
+  return launch;
+}
+
+VtermPty::Colour palette(int index) {
+  return VtermPty::Colour{false, index};
+}
+
+// `count` cells of a row from `col`, as UTF-8.
+std::string cells(const VtermPty& term, int row, int col, int count) {
+  std::string out;
+  for (int c = col; c < col + count; ++c) out += term.cellText(row, c);
+  return out;
+}
+
+// Reads output until the program has been quiet for a moment, so that a
+// screen seen in part (its top rows drawn, the rest still in the pipe) is
+// seen whole.
+void settle(VtermPty& term) {
+  for (int i = 0; i < 20; ++i) {
+    const auto before = term.bytesRead();
+    term.pump(0.1);
+    if (term.bytesRead() == before) return;
+  }
+}
+
+// The six screen rows, 80 cells each, that the program draws for a phrase
+// in large characters from column 0.
+std::array<std::string, 6> bigRows(std::string_view phrase) {
+  krx::Runtime rt(std::make_unique<krx::HeadlessBackend>());
+  krx::RuntimeScope scope(rt);
+  std::array<std::string, 6> rows;
+  for (int r = 0; r < 6; ++r) {
+    std::string bytes = potclock::BIGLETTERS(phrase, r + 1);
+    bytes.resize(krx::Screen::kCols, ' ');
+    rows[r] = krx::cp437ToUtf8(bytes);
+  }
+  return rows;
+}
+
+// The program's screen sits at (top, left) of the terminal: the origin in a
+// terminal of 80x25, centred in a larger one.
+struct Origin {
+  int top = 0;
+  int left = 0;
+};
+
+std::string screenRow(const VtermPty& term, int row, Origin at = {}) {
+  return cells(term, at.top + row, at.left, krx::Screen::kCols);
+}
+
+// `text` (plain ASCII) stands at (row, col) of the program's screen.
+::testing::AssertionResult hasAt(const VtermPty& term, int row, int col, std::string_view text,
+                                 Origin at = {}) {
+  const std::string there = cells(term, at.top + row, at.left + col, static_cast<int>(text.size()));
+  if (there == text) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "at (" << row << ", " << col << ") \"" << there << "\", not \"" << text
+         << "\"; the row is \"" << screenRow(term, row, at) << "\"";
+}
+
+// What an edit field shows, without the blanks around it: a number being
+// typed stands at the left of its field, one taken at the right.
+std::string fieldText(const VtermPty& term, int row, int col, int width) {
+  const std::string text = cells(term, row, col, width);
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool showsBig(const VtermPty& term, int top, const std::array<std::string, 6>& want) {
+  for (int r = 0; r < 6; ++r) {
+    if (screenRow(term, top + r) != want[r]) return false;
+  }
+  return true;
+}
+
+::testing::AssertionResult waitBig(VtermPty& term, int top, std::string_view phrase,
+                                   double timeout = kWait) {
+  const auto want = bigRows(phrase);
+  if (term.waitUntil([&] { return showsBig(term, top, want); }, timeout)) {
+    settle(term);
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "rows " << top << "-" << top + 5 << " do not read \"" << phrase << "\":\n"
+         << term.screenText();
+}
+
+::testing::AssertionResult shows(VtermPty& term, std::string_view text, double timeout = kWait) {
+  if (term.waitForText(text, timeout)) {
+    settle(term);
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "no \"" << text << "\" on the screen:\n"
+                                       << term.screenText();
+}
+
+// The remaining time as the countdown writes it: four blanks and M:SS below
+// ten minutes, three blanks and MM:SS from there.
+std::string clockText(int seconds) {
+  std::string secs = std::to_string(seconds % 60);
+  if (secs.size() < 2) secs = "0" + secs;
+  return std::string(seconds >= 600 ? "   " : "    ") + std::to_string(seconds / 60) + ":" + secs;
+}
+
+// Reads the large countdown at rows 15 to 20 as a number of seconds between
+// `low` and `high`; nothing when it shows none of them.
+class CountdownReader {
+ public:
+  CountdownReader(int low, int high) : low_(low) {
+    for (int s = low; s <= high; ++s) texts_.push_back(bigRows(clockText(s)));
+  }
+  std::optional<int> read(const VtermPty& term) const {
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+      if (showsBig(term, 15, texts_[i])) return low_ + static_cast<int>(i);
+    }
+    return std::nullopt;
+  }
+  // Waits until the countdown shows a value other than `from`.
+  std::optional<int> waitChange(VtermPty& term, std::optional<int> from,
+                                double timeout = kWait) const {
+    std::optional<int> now;
+    term.waitUntil(
+        [&] {
+          now = read(term);
+          return now.has_value() && now != from;
+        },
+        timeout);
+    return now != from ? now : std::nullopt;
+  }
+
+ private:
+  int low_;
+  std::vector<std::array<std::string, 6>> texts_;
+};
+
+bool showsTimeOfDay(const VtermPty& term) {
+  static const std::regex kTime("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]");
+  return std::regex_match(cells(term, 22, 71, 8), kTime);
+}
+
+std::unique_ptr<VtermPty> launchInterruptible(const Launch& launch) {
+  return std::make_unique<VtermPty>(launch);
+}
+
+bool haveSoundDevice() {
+  return std::filesystem::exists("/dev/snd");
+}
+
+// Sends a key to a wait that drops keys typed too early: a moment after the
+// screen has shown that the program is ready for it.
+void keyAfterSettling(VtermPty& term, std::string_view key, double settle = 0.6) {
+  term.pump(settle);
+  term.sendKeys(key);
+}
+
+// The program has ended with `code` and handed the terminal back as it found
+// it, with nothing of its screens left on the primary one.
+void expectEndedRestored(VtermPty& term, int code) {
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status << "\n" << term.screenText();
+  EXPECT_EQ(WEXITSTATUS(status), code);
+  EXPECT_TRUE(term.restored()) << "alt " << term.altScreen() << " cursor " << term.cursorVisible()
+                               << " pen " << term.penIsDefault();
+  EXPECT_EQ(term.screenText().find("L E V E L"), std::string::npos) << term.screenText();
+  EXPECT_EQ(term.screenText().find("Select:"), std::string::npos) << term.screenText();
+}
+
+// "m" at the mode question, then the three manual answers. Numeric fields
+// take a new number and Enter; the mode letter completes the read.
+void answerManual(VtermPty& term, const std::string& level, const std::string& perLevel,
+                  char mode) {
+  ASSERT_TRUE(shows(term, "Select: C(omputed or m(anual (c/m): "));
+  term.sendKeys("m");
+  ASSERT_TRUE(shows(term, "Enter starting level: "));
+  term.sendKeys(level);
+  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 4, 33, 3) == level; }, kWait))
+      << term.screenText();
+  term.sendKeys("\r");
+  term.pump(0.1);
+  term.sendKeys(perLevel);
+  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 6, 33, 3) == perLevel; }, kWait))
+      << term.screenText();
+  term.sendKeys("\r");
+  term.pump(0.1);
+  term.sendKeys(std::string(1, mode));
+}
+
+TEST(PotclockE2E, StartScreenCentredInAnyTerminalAndEscapeEnds) {
+  struct Size {
+    int rows, cols;
+    Origin at;
+  };
+  for (const Size size : {Size{25, 80, {0, 0}}, Size{31, 100, {3, 10}}}) {
+    SCOPED_TRACE(std::to_string(size.cols) + "x" + std::to_string(size.rows));
+    VtermPty term(potclock(size.rows, size.cols));
+    ASSERT_TRUE(shows(term, "Select: C(omputed or m(anual (c/m): "));
+    EXPECT_TRUE(term.altScreen());
+    const Origin at = size.at;
+    EXPECT_TRUE(hasAt(term, 4, 0, " The program can compute the required time between", at));
+    EXPECT_TRUE(hasAt(term, 5, 0, " blind levels, or you may enter the starting level", at));
+    EXPECT_TRUE(hasAt(term, 6, 0, " and minutes between levels manually.", at));
+    EXPECT_TRUE(hasAt(term, 8, 0, " Select: C(omputed or m(anual (c/m):  C", at));
+    // The level list: headings at column 1, entries at 4, 23, 42 and 61.
+    EXPECT_TRUE(hasAt(term, 12, 0, " A - Home game blinds...", at));
+    EXPECT_TRUE(hasAt(term, 13, 4, " 1 =    1 / 2", at));
+    EXPECT_TRUE(hasAt(term, 13, 61, " 4 =    5 / 10", at));
+    EXPECT_TRUE(hasAt(term, 15, 61, "12 =   100/200", at));
+    EXPECT_TRUE(hasAt(term, 16, 0, " B - Fast blinds...", at));
+    EXPECT_TRUE(hasAt(term, 17, 4, "25 =    1 / 2", at));
+    EXPECT_TRUE(hasAt(term, 20, 0, " C - Zizoza Duru blinds...", at));
+    EXPECT_TRUE(hasAt(term, 23, 61, "53 =  800/1600", at));
+    // Green on blue for the text; the edit field stands out.
+    EXPECT_EQ(term.foreground(at.top + 4, at.left + 1), palette(10));
+    EXPECT_EQ(term.background(at.top + 4, at.left + 1), palette(4));
+    EXPECT_NE(term.background(at.top + 8, at.left + 38), palette(4));
+    if (at.left > 0) {
+      // Nothing of the program outside its 80x25.
+      EXPECT_EQ(cells(term, at.top + 8, 0, at.left), std::string(at.left, ' '));
+      EXPECT_EQ(term.rowText(0), std::string(size.cols, ' '));
+    }
+
+    term.sendKeys("\x1b");
+    expectEndedRestored(term, 0);
+  }
+}
+
+TEST(PotclockE2E, HandsModeCountsHandsChimesAndSkipsAcrossAStructure) {
+  VtermPty term(potclock());
+  answerManual(term, "23", "2", 'H');
+  // No start prompt: the first hand level comes up at once.
+  ASSERT_TRUE(shows(term, "P R E S S   A   K E Y"));
+  EXPECT_TRUE(hasAt(term, 4, 1, kCaption + "23)"));
+  EXPECT_TRUE(waitBig(term, 6, "7000/14000"));
+  EXPECT_TRUE(hasAt(term, 13, 1, kHandHeading));
+  EXPECT_EQ(term.background(13, 1), palette(2));  // the prompt colours
+  EXPECT_TRUE(waitBig(term, 15, " HAND: 1/2"));
+  EXPECT_TRUE(hasAt(term, 22, 1, kNextLevel + "-----"));
+  EXPECT_TRUE(hasAt(term, 23, 59, "Press Escape to quit"));
+  EXPECT_TRUE(term.waitUntil([&] { return showsTimeOfDay(term); }, 2)) << term.rowText(22);
+  EXPECT_FALSE(term.cursorVisible());
+  EXPECT_EQ(term.screenText().find("A - Home game blinds"), std::string::npos);
+
+  // A hand per key, Space too; the last one ends the level with the chime.
+  // Ctrl-A, the code the program marks its own waits with, is no hand.
+  const int bells = term.bells();
+  keyAfterSettling(term, "\x01");
+  term.pump(1.2);
+  EXPECT_TRUE(waitBig(term, 15, " HAND: 1/2", 0));
+  term.sendKeys("a");
+  ASSERT_TRUE(waitBig(term, 15, " HAND: 2/2"));
+  keyAfterSettling(term, " ");
+  ASSERT_TRUE(shows(term, kCaption + "24)"));
+  EXPECT_TRUE(waitBig(term, 6, "-----"));
+  EXPECT_TRUE(waitBig(term, 15, " HAND: 1/2"));
+  EXPECT_TRUE(hasAt(term, 22, 1, kNextLevel + "   1 / 2"));
+  if (!haveSoundDevice()) {
+    EXPECT_EQ(term.bells() - bells, 3);
+  }
+
+  // "+" onto the fast structure, "-" back to the separator: one tone each,
+  // a fresh hand count every time.
+  keyAfterSettling(term, "+");
+  ASSERT_TRUE(shows(term, kCaption + " 1-Fast)"));
+  EXPECT_TRUE(waitBig(term, 6, "   1 / 2"));
+  EXPECT_TRUE(waitBig(term, 15, " HAND: 1/2"));
+  EXPECT_TRUE(hasAt(term, 22, 1, kNextLevel + "   2 / 4"));
+  keyAfterSettling(term, "a");
+  ASSERT_TRUE(waitBig(term, 15, " HAND: 2/2"));
+  keyAfterSettling(term, "-");
+  ASSERT_TRUE(shows(term, kCaption + "24)"));
+  EXPECT_TRUE(waitBig(term, 15, " HAND: 1/2"));
+  if (!haveSoundDevice()) {
+    EXPECT_EQ(term.bells() - bells, 5);
+  }
+
+  // Escape asks; "No" goes back to the same hand, Escape not counted.
+  keyAfterSettling(term, "\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  EXPECT_EQ(cells(term, 22, 71, 8), "        ");
+  term.sendKeys("n");
+  ASSERT_TRUE(term.waitUntil(
+      [&] { return term.screenText().find("Quit PotClock?") == std::string::npos; }, kWait));
+  EXPECT_TRUE(waitBig(term, 15, " HAND: 1/2"));
+  EXPECT_TRUE(term.waitUntil([&] { return showsTimeOfDay(term); }, 2)) << term.rowText(22);
+  EXPECT_NE(term.screenText().find(kCaption + "24)"), std::string::npos);
+
+  keyAfterSettling(term, "\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  term.sendKeys("y");
+  expectEndedRestored(term, 0);
+}
+
+TEST(PotclockE2E, MinutesModeStartPromptCountdownPauseAndQuit) {
+  VtermPty term(potclock());
+  answerManual(term, "42", "2", 'M');
+  ASSERT_TRUE(shows(term, "Press any key to start timer "));
+  EXPECT_TRUE(hasAt(term, 12, 20, "Press any key to start timer "));
+  EXPECT_EQ(term.foreground(12, 20), palette(11));  // yellow on green
+  EXPECT_EQ(term.background(12, 20), palette(2));
+  EXPECT_EQ(term.screenText().find("A - Home game blinds"), std::string::npos);
+
+  // The key that starts the timer is not taken for a timer key ("-" would
+  // go back a level).
+  term.sendKeys("-");
+  ASSERT_TRUE(shows(term, kTimeHeading));
+  EXPECT_TRUE(hasAt(term, 4, 1, kCaption + " 1-Club)"));
+  EXPECT_TRUE(waitBig(term, 6, "  10 / 20"));
+  EXPECT_TRUE(hasAt(term, 22, 1, kNextLevel + "  25 / 50"));
+  EXPECT_TRUE(hasAt(term, 23, 1, kMinutesHints));
+  EXPECT_FALSE(term.cursorVisible());
+
+  // Two minutes, counting down once a second, never above 2:00.
+  const CountdownReader clock(100, 120);
+  const std::optional<int> first = clock.waitChange(term, std::nullopt);
+  ASSERT_TRUE(first.has_value()) << term.screenText();
+  EXPECT_GE(*first, 118);
+  const std::optional<int> next = clock.waitChange(term, first);
+  ASSERT_TRUE(next.has_value()) << term.screenText();
+  EXPECT_LT(*next, *first);
+  EXPECT_GE(*next, *first - 2);  // a slow pass may round past a second
+  EXPECT_TRUE(showsTimeOfDay(term)) << term.rowText(22);
+
+  // Space right after a tick freezes the value shown then.
+  const std::optional<int> frozen = clock.waitChange(term, next);
+  ASSERT_TRUE(frozen.has_value());
+  term.sendKeys(" ");
+  ASSERT_TRUE(shows(term, "Press any key to resume"));
+  EXPECT_TRUE(waitBig(term, 10, "  PAUSED"));
+  EXPECT_EQ(term.background(10, 79), palette(2));
+  EXPECT_TRUE(hasAt(term, 23, 56, "Press any key to resume"));
+  term.pump(2.5);
+  EXPECT_NE(term.screenText().find("Press any key to resume"), std::string::npos);
+
+  // Any key resumes ("+" too, without skipping) from the frozen value.
+  term.sendKeys("+");
+  ASSERT_TRUE(term.waitUntil(
+      [&] {
+        return term.screenText().find("Press any key to resume") == std::string::npos &&
+               clock.read(term).has_value();
+      },
+      kWait))
+      << term.screenText();
+  EXPECT_EQ(clock.read(term), frozen);
+  EXPECT_NE(term.screenText().find(kCaption + " 1-Club)"), std::string::npos);
+  EXPECT_TRUE(hasAt(term, 23, 1, kMinutesHints));
+
+  // The quit question: "No" carries on, the time it stood open gone from
+  // the level; "Yes" ends the program.
+  const std::optional<int> beforeQuestion = clock.waitChange(term, clock.read(term));
+  ASSERT_TRUE(beforeQuestion.has_value());
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  EXPECT_EQ(cells(term, 22, 71, 8), "        ");
+  term.pump(2.0);
+  term.sendKeys("\r");  // "No" is the choice offered first
+  ASSERT_TRUE(term.waitUntil(
+      [&] { return term.screenText().find("Quit PotClock?") == std::string::npos; }, kWait));
+  const std::optional<int> afterQuestion = clock.waitChange(term, beforeQuestion);
+  ASSERT_TRUE(afterQuestion.has_value()) << term.screenText();
+  EXPECT_LE(*afterQuestion, *beforeQuestion - 2);
+  EXPECT_NE(term.screenText().find(kCaption + " 1-Club)"), std::string::npos);
+
+  term.pump(0.2);
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  term.pump(0.1);
+  term.sendKeys("\x1b[C");  // Right, onto "Yes"
+  term.pump(0.1);
+  term.sendKeys("\r");
+  expectEndedRestored(term, 0);
+}
+
+TEST(PotclockE2E, ComputedModeSharesTheTimeLeftAmongTheLevelsTheChipsAllow) {
+  VtermPty term(potclock());
+  ASSERT_TRUE(shows(term, "Select: C(omputed or m(anual (c/m): "));
+  term.sendKeys("\r");  // Enter keeps "C"
+  ASSERT_TRUE(shows(term, "Enter approximate total number of chips: "));
+  ASSERT_TRUE(shows(term, ", at what time"));
+
+  // The finish time offered is two hours after the time shown.
+  const std::string question = term.rowText(6);
+  std::smatch now;
+  ASSERT_TRUE(std::regex_search(question, now,
+                                std::regex("If the time is now ([0-2][0-9]):([0-5][0-9]), at")))
+      << question;
+  const int hour = std::stoi(now[1].str());
+  std::string offered = std::to_string((hour + 2) % 24) + ":" + now[2].str();
+  if (offered.size() < 5) offered = " " + offered;
+  EXPECT_EQ(cells(term, 7, 48, 5), offered);
+  EXPECT_TRUE(hasAt(term, 9, 1, "          Blind levels (see below) A, B or C:  A"));
+
+  // 100 chips: big blinds 2, 4, 6 and 10 of structure A qualify, so the two
+  // hours make four levels of 30 minutes.
+  term.sendKeys("100");
+  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 4, 48, 7) == "100"; }, kWait))
+      << term.rowText(4);
+  term.sendKeys("\r");
+  term.pump(0.1);
+  term.sendKeys("\r");
+  term.pump(0.1);
+  term.sendKeys("\r");
+  ASSERT_TRUE(shows(term, "Press any key to start timer "));
+  term.sendKeys("s");
+  ASSERT_TRUE(shows(term, kTimeHeading));
+  EXPECT_TRUE(hasAt(term, 4, 1, kCaption + " 1)"));
+  EXPECT_TRUE(waitBig(term, 6, "   1 / 2"));
+  EXPECT_TRUE(hasAt(term, 22, 1, kNextLevel + "   2 / 4"));
+  const CountdownReader clock(29 * 60, 30 * 60);
+  const std::optional<int> shown = clock.waitChange(term, std::nullopt);
+  ASSERT_TRUE(shown.has_value()) << term.screenText();
+  EXPECT_GE(*shown, 30 * 60 - 2);
+
+  term.pump(0.2);
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  term.sendKeys("y");
+  expectEndedRestored(term, 0);
+}
+
+TEST(PotclockE2E, StartingLevelOutOfRangeIsRefusedWithItsRange) {
+  const auto launched = launchInterruptible(potclock());
+  VtermPty& term = *launched;
+  ASSERT_TRUE(shows(term, "Select: C(omputed or m(anual (c/m): "));
+  term.sendKeys("m");
+  ASSERT_TRUE(shows(term, "Enter starting level: "));
+  term.sendKeys("64");
+  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 4, 33, 3) == "64"; }, kWait))
+      << term.rowText(4);
+  term.sendKeys("\r");
+  ASSERT_TRUE(shows(term, "Range: 1 - 63"));
+  EXPECT_TRUE(hasAt(term, 0, 50, "Range: 1 - 63"));
+
+  // The key that dismisses the message is used up; the field stays active
+  // and takes the next number.
+  term.sendKeys("7");
+  ASSERT_TRUE(term.waitUntil(
+      [&] { return term.screenText().find("Range: 1 - 63") == std::string::npos; }, kWait));
+  term.pump(0.2);
+  EXPECT_EQ(fieldText(term, 4, 33, 3), "64");
+  term.sendKeys("24");
+  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 4, 33, 3) == "24"; }, kWait))
+      << term.screenText();
+  EXPECT_EQ(fieldText(term, 6, 33, 3), "10");
+
+  // 24, the separator after structure A, passes the range check.
+  term.sendKeys("\r");
+  term.pump(0.1);
+  term.sendKeys("\r");
+  term.pump(0.1);
+  term.sendKeys("M");
+  ASSERT_TRUE(shows(term, "Press any key to start timer "));
+  term.sendKeys(" ");
+  ASSERT_TRUE(shows(term, kCaption + "24)"));
+  EXPECT_TRUE(waitBig(term, 6, "-----"));
+  const std::optional<int> shown = CountdownReader(590, 600).waitChange(term, std::nullopt);
+  ASSERT_TRUE(shown.has_value()) << term.screenText();
+  EXPECT_GE(*shown, 598);
+
+  // Ctrl-C ends it as the signal would, with the terminal restored.
+  term.sendKeys("\x03");
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << "\n" << term.screenText();
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
+  EXPECT_TRUE(term.restored());
+  EXPECT_EQ(term.screenText().find("L E V E L"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Tones without a sound device: the bell once per audible tone, and each
+// tone still lasts its length, so that a sequence keeps its rhythm.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "runtime/sound.h"
+
+namespace {
+
+TEST(TonePlayer, WithoutADeviceRingsOnceAndTakesTheToneLength) {
+  int bells = 0;
+  krx::TonePlayer player([&bells] { ++bells; }, "no-such-sound-device");
+
+  double start = krx::bootClock();
+  player.play(1000, 0.11);
+  player.play(2000, 0.16);
+  double took = krx::bootClock() - start;
+  EXPECT_FALSE(player.hasDevice());
+  EXPECT_EQ(bells, 2);
+  EXPECT_GE(took, 0.27);
+  EXPECT_LT(took, 0.6);
+
+  // Pitches nobody hears are a pause of the same length, without a bell.
+  start = krx::bootClock();
+  player.play(0, 0.05);
+  player.play(50000, 0.05);
+  took = krx::bootClock() - start;
+  EXPECT_EQ(bells, 2);
+  EXPECT_GE(took, 0.1);
+
+  // Lengths that are no length at all return at once.
+  start = krx::bootClock();
+  player.play(440, 0);
+  player.play(440, -3);
+  player.play(440, std::nan(""));
+  EXPECT_LT(krx::bootClock() - start, 0.05);
+  EXPECT_EQ(bells, 2);
+}
+
+}  // namespace
