@@ -19,6 +19,7 @@
 
 #include "runtime/console.h"
 #include "runtime/error.h"
+#include "runtime/events.h"
 #include "runtime/startup.h"
 
 // The terminfo routines, declared here rather than through <term.h>: that
@@ -523,8 +524,9 @@ void KeyDecoder::feed(std::string_view bytes, double now) {
 int KeyDecoder::next(double now) {
   if (ready_.empty() && !pending_.empty() && now >= deadline()) decode(true);
   if (ready_.empty()) return 0;
-  const int key = ready_.front();
+  const auto [key, sequence] = ready_.front();
   ready_.pop_front();
+  lastWasSequence_ = sequence;
   return key;
 }
 
@@ -539,7 +541,7 @@ void KeyDecoder::decode(bool expired) {
       const auto [length, code] = escape(expired);
       if (length == 0) return;
       pending_.erase(0, length);
-      if (code != 0) ready_.push_back(code);
+      if (code != 0) ready_.emplace_back(code, true);
       continue;
     }
     if (lead >= 0x80) {
@@ -569,11 +571,11 @@ void KeyDecoder::decode(bool expired) {
         continue;
       }
       pending_.erase(0, need);
-      if (const int key = unicodeKey(cp)) ready_.push_back(key);
+      if (const int key = unicodeKey(cp)) ready_.emplace_back(key, false);
       continue;
     }
     pending_.erase(0, 1);
-    if (const int key = plainKey(lead)) ready_.push_back(key);
+    if (const int key = plainKey(lead)) ready_.emplace_back(key, false);
   }
 }
 
@@ -1309,6 +1311,26 @@ void TerminalBackend::tone(double hz, double seconds) {
 void TerminalBackend::bell() {
   if (!modesEntered_) return;
   writeOut(caps_.bel.empty() ? std::string("\a") : caps_.bel);
+}
+
+void TerminalBackend::discardTypeahead() {
+  // What has arrived by now is read, so that it is dropped too; bounded, so
+  // that a flood of input cannot hold the program here.
+  for (int i = 0; i < 64; ++i) {
+    pollfd fd{inFd_, POLLIN, 0};
+    if (::poll(&fd, 1, 0) <= 0 || (fd.revents & POLLIN) == 0) break;
+    waitForInput(0);
+  }
+  decoder_.dropReady();
+}
+
+Backend::KeyEvent TerminalBackend::lastKeyEvent(int inkey) {
+  if (inkey == K_LBUTTONDOWN) return {EV_LBCLICK, click_.first, click_.second};
+  // A sequence is a special key: code 23 from one is Ctrl-End, since Ctrl-W
+  // arrives as a byte. A byte is the character or control code itself, but
+  // for the erase pair's other byte, Ctrl-Backspace.
+  if (decoder_.lastWasSequence()) return {inkey == K_CTRL_END ? EK_CTRL_END : eventOfInkey(inkey)};
+  return {inkey == K_CTRL_BS ? EK_CTRL_BS : inkey};
 }
 
 void TerminalBackend::setMouse(bool on) {

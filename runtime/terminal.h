@@ -179,6 +179,11 @@ class KeyDecoder {
   double deadline() const;
   // Terminal cell (from 0) of the last K_LBUTTONDOWN.
   std::pair<int, int> lastClick() const { return click_; }
+  // Whether the key next() returned last came as an escape sequence (a
+  // special key) rather than as a byte (a character or control code).
+  bool lastWasSequence() const { return lastWasSequence_; }
+  // Forgets the keys decoded but not yet taken; an incomplete sequence stays.
+  void dropReady() { ready_.clear(); }
 
  private:
   void decode(bool expired);
@@ -193,8 +198,9 @@ class KeyDecoder {
   unsigned char eraseByte_;
   std::string pending_;
   double pendingSince_ = 0;
-  std::deque<int> ready_;
+  std::deque<std::pair<int, bool>> ready_;  // code, came as a sequence
   std::pair<int, int> click_{-1, -1};
+  bool lastWasSequence_ = false;
 };
 
 // Maps a Unicode character typed at the keyboard to its code page 437 byte,
@@ -221,6 +227,8 @@ class TerminalBackend : public Backend {
   void tone(double hz, double seconds) override;
   void bell() override;
   void setMouse(bool on) override;
+  void discardTypeahead() override;
+  KeyEvent lastKeyEvent(int inkey) override;
 
   // Screen cell of the last K_LBUTTONDOWN that readKey returned.
   std::pair<int, int> lastClick() const { return click_; }

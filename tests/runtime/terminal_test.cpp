@@ -132,6 +132,21 @@ TEST(KeyDecoder, LeftClicksOnly) {
   EXPECT_EQ(decoder.lastClick(), std::make_pair(2, 0));
 }
 
+TEST(KeyDecoder, TellsSpecialKeysFromControlBytes) {
+  // Ctrl-End and Ctrl-W share code 23, Up and Ctrl-E code 5: only how the
+  // key arrived tells them apart.
+  KeyDecoder decoder;
+  decoder.feed("\x1b[1;5F\x17\x1b[A\x05", 1.0);
+  EXPECT_EQ(decoder.next(1.0), krx::K_CTRL_END);
+  EXPECT_TRUE(decoder.lastWasSequence());
+  EXPECT_EQ(decoder.next(1.0), krx::K_CTRL_W);
+  EXPECT_FALSE(decoder.lastWasSequence());
+  EXPECT_EQ(decoder.next(1.0), krx::K_UP);
+  EXPECT_TRUE(decoder.lastWasSequence());
+  decoder.dropReady();  // type-ahead dropped: Ctrl-E never arrives
+  EXPECT_EQ(decoder.next(1.0), 0);
+}
+
 // --- Painting -------------------------------------------------------------------
 
 // Just enough of a terminal to play the painter's output: cursor motion,
