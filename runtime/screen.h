@@ -64,6 +64,8 @@ class Screen {
 
 // The Unicode shape of a code page 437 byte (block characters among them).
 char32_t cp437ToUnicode(std::uint8_t byte);
+// Appends one code point as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
 // UTF-8 text to code page 437 bytes; characters outside the code page become "?".
 std::string utf8ToCp437(std::string_view utf8);
 // Code page 437 bytes to UTF-8 text. Bytes below 0x80 stay ASCII, control

@@ -297,18 +297,8 @@ constexpr int kAnsi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 // What the terminal should show for a byte: its code page shape in UTF-8.
 std::string shapeOf(std::uint8_t ch) {
   if (ch == 0 || ch == ' ' || ch == 0xFF) return " ";
-  const char32_t cp = krx::cp437ToUnicode(ch);
   std::string out;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  krx::appendUtf8(out, krx::cp437ToUnicode(ch));
   return out;
 }
 

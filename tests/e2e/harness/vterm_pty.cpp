@@ -14,6 +14,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "runtime/screen.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -23,24 +25,6 @@ namespace {
 double now() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 bool isLocaleVariable(std::string_view entry) {
@@ -202,7 +186,7 @@ std::string VtermPty::cellText(int row, int col) const {
   std::string out;
   if (cell.chars[0] == 0) return " ";
   for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
-    appendUtf8(out, cell.chars[i]);
+    krx::appendUtf8(out, cell.chars[i]);
   }
   return out;
 }
