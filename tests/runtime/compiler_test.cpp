@@ -12,28 +12,12 @@
 #include "runtime/memvar.h"
 #include "runtime/registry.h"
 #include "runtime/workarea.h"
+#include "support/error_recorder.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
 
 namespace {
-
-// Installs a handler that records each error and gives `answer`.
-struct ErrorRecorder {
-  std::vector<ErrorRef> errors;
-  std::function<Item(const ErrorRef&)> answer = [](const ErrorRef&) { return Item(false); };
-  ScopedErrorBlock guard{makeBlock("{|e| record(e)}", [this](std::span<const Item> args) {
-    errors.push_back(args[0].as<Error>());
-    return answer(errors.back());
-  })};
-
-  int lastCode() const {
-    return errors.empty() ? 0 : static_cast<int>(errors.back()->genCode.numOr(0));
-  }
-  std::string lastText() const {
-    return errors.empty() ? "" : errors.back()->description.strOr("");
-  }
-};
 
 // A public routine that records the arguments it was given.
 struct Recorder {

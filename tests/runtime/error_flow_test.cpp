@@ -12,20 +12,12 @@
 #include "runtime/context.h"
 #include "runtime/error.h"
 #include "runtime/item.h"
+#include "support/error_recorder.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
 
 namespace {
-
-struct ErrorRecorder {
-  std::vector<ErrorRef> errors;
-  std::function<Item(const ErrorRef&)> answer = [](const ErrorRef&) { return Item(false); };
-  ScopedErrorBlock guard{makeBlock("{|e| record(e)}", [this](std::span<const Item> args) {
-    errors.push_back(args[0].as<Error>());
-    return answer(errors.back());
-  })};
-};
 
 }  // namespace
 

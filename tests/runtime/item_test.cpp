@@ -7,20 +7,12 @@
 
 #include "runtime/error.h"
 #include "runtime/object.h"
+#include "support/error_recorder.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
 
 namespace {
-
-struct ErrorRecorder {
-  std::vector<ErrorRef> errors;
-  std::function<Item(const ErrorRef&)> answer = [](const ErrorRef&) { return Item(false); };
-  ScopedErrorBlock guard{makeBlock("{|e| record(e)}", [this](std::span<const Item> args) {
-    errors.push_back(args[0].as<Error>());
-    return answer(errors.back());
-  })};
-};
 
 Date day(int julian) {
   return Date{julian};

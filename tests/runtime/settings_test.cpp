@@ -12,22 +12,13 @@
 
 #include "runtime/error.h"
 #include "runtime/object.h"
+#include "support/error_recorder.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Installs a handler that records each error and gives `answer`.
-struct ErrorRecorder {
-  std::vector<ErrorRef> errors;
-  std::function<Item(const ErrorRef&)> answer = [](const ErrorRef&) { return Item(false); };
-  ScopedErrorBlock guard{makeBlock("{|e| record(e)}", [this](std::span<const Item> args) {
-    errors.push_back(args[0].as<Error>());
-    return answer(errors.back());
-  })};
-};
 
 // A fresh directory for one test, removed afterwards.
 struct TempDir {

@@ -8,21 +8,12 @@
 #include "runtime/error.h"
 #include "runtime/object.h"
 #include "runtime/strings.h"
+#include "support/error_recorder.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
 
 namespace {
-
-// Installs a handler that records each error and answers with `answer`.
-struct ErrorRecorder {
-  std::vector<ErrorRef> errors;
-  Item answer = false;
-  ScopedErrorBlock guard{makeBlock("{|e| record(e)}", [this](std::span<const Item> args) {
-    errors.push_back(args[0].as<Error>());
-    return answer;
-  })};
-};
 
 // CUST in area 1 (two records), ORDERS in area 2 (one); area 1 current.
 struct TwoTables : ::testing::Test {
@@ -77,9 +68,9 @@ TEST_F(TwoTables, FieldNumberOutsideTheRecordRaises) {
   ASSERT_EQ(rec.errors.size(), 3u);
   for (const auto& e : rec.errors) EXPECT_EQ(e->genCode.num(), EG_BOUND);
 
-  rec.answer = "substitute";
+  rec.answer = [](const ErrorRef&) { return Item("substitute"); };
   EXPECT_EQ(FIELDGET(9).str(), "substitute");
-  rec.answer = false;
+  rec.answer = [](const ErrorRef&) { return Item(false); };
   (void)fieldGet("NOSUCH");
   EXPECT_EQ(rec.errors.back()->genCode.num(), EG_NOVAR);
 
