@@ -7,7 +7,7 @@
 namespace potclock {
 
 namespace {
-krx::Item nLastSecs;     // the last reading; nil until the first reset
+krx::Item nLastSecs;    // the last reading; nil until the first reset
 double nDayOffset = 0;  // 86400 for each midnight passed since the reset
 }  // namespace
 

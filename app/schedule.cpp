@@ -16,7 +16,9 @@ Schedule computeSchedule(double nchips, const std::string& cHours, const std::st
   nDiff = nDiff + (VAL(SUBSTR(cHours, 1, 2)) - VAL(SUBSTR(cNow, 1, 2)));
   nDiff = nDiff + (nDiff < 0 ? 24 : 0);
 
-  const Structure& s = cGame == "A" ? kStructures[0] : cGame == "B" ? kStructures[1] : kStructures[2];
+  const Structure& s = cGame == "A"   ? kStructures[0]
+                       : cGame == "B" ? kStructures[1]
+                                      : kStructures[2];
   std::size_t nCount = 1;
   while (nCount <= s.bigBlinds.size() && s.bigBlinds[nCount - 1] <= nchips / 10) {
     nMinutes = INT(nDiff * 60 / static_cast<double>(nCount));

@@ -7,7 +7,7 @@
 namespace potclock {
 
 struct Schedule {
-  int nLevel;      // the structure's first level: 1, 25 or 42
+  int nLevel;       // the structure's first level: 1, 25 or 42
   double nMinutes;  // minutes per level, or the previous value when no level qualifies
 };
 

@@ -79,8 +79,8 @@ void askComputed(Dialogue& d) {
   d.field(a.cGame, "cGame", "!", compileBlock("{|| cGame$\"ABC\"}", {{"cGame", a.cGame}}));
   d.read();
 
-  Schedule s = computeSchedule(a.nchips->numOr(0), a.cHours->strOr("00:00"),
-                               a.cGame->strOr("A"), cNow, a.nMinutes->numOr(10));
+  Schedule s = computeSchedule(a.nchips->numOr(0), a.cHours->strOr("00:00"), a.cGame->strOr("A"),
+                               cNow, a.nMinutes->numOr(10));
   *a.nLevel = s.nLevel;
   *a.nMinutes = s.nMinutes;
 }

@@ -42,13 +42,17 @@ void say(int row, int col, std::string_view text) {
   DEVOUT(text);
 }
 
-void showTimeOfDay() { say(22, 71, TIME()); }
+void showTimeOfDay() {
+  say(22, 71, TIME());
+}
 
 void showCaption(int nLevel) {
   say(4, 1, std::string(kCaption) + levelDesignation(nLevel) + ")");
 }
 
-void showNextLevel(int nLevel) { say(22, 1, std::string(kNextLevel) + std::string(levelLabel(nLevel + 1))); }
+void showNextLevel(int nLevel) {
+  say(22, 1, std::string(kNextLevel) + std::string(levelLabel(nLevel + 1)));
+}
 
 // "Quit PotClock?": "Yes" ends the program; "No" returns.
 void askQuit() {

@@ -19,6 +19,7 @@ struct GlyphSource {
 };
 
 // The font as it looks. Converted once, on first use, to code page 437.
+// clang-format off
 constexpr GlyphSource kFont[] = {
     {'A', {"▒▒▒▒▒▒▄", "▒▒█▀▒▒█", "▒▒▒▒▒▒█", "▒▒█ ▒▒█", "▒▒█ ▒▒█", " ▀▀  ▀▀"}},
     {'B', {"▒▒▒▒▒▄ ", "▒▒█▀▒▒▄", "▒▒▒▒▒▒█", "▒▒█▀▒▒█", "▒▒▒▒▒▒█", " ▀▀▀▀▀▀"}},
@@ -70,6 +71,7 @@ constexpr GlyphSource kFont[] = {
     {'\\', {"▒▒▄    ", " ▒▒▄   ", "  ▒▒▄  ", "   ▒▒▄ ", "    ▒▒▄", "     ▀▀"}},
     {'\xFE', {"    ", "    ", "▒▒▒▄", "▒▒▒█", " ▀▀▀", "    "}},
 };
+// clang-format on
 
 struct Glyph {
   char ch;
@@ -91,7 +93,9 @@ const std::vector<Glyph>& glyphs() {
   return aGlyphs;
 }
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 

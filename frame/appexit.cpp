@@ -14,12 +14,24 @@ void APPEXIT() {
   for (const krx::Item& area : *areas) {
     krx::sequence(
         [&] {
-          krx::inArea(area, [] { krx::DBCOMMIT(); return krx::Item(); });
-          krx::inArea(area, [] { krx::DBCLOSEAREA(); return krx::Item(); });
+          krx::inArea(area, [] {
+            krx::DBCOMMIT();
+            return krx::Item();
+          });
+          krx::inArea(area, [] {
+            krx::DBCLOSEAREA();
+            return krx::Item();
+          });
         },
         [&](const krx::Item&) {
-          krx::inArea(area, [] { krx::DBRROLLBACK(); return krx::Item(); });
-          krx::inArea(area, [] { krx::DBCLOSEAREA(); return krx::Item(); });
+          krx::inArea(area, [] {
+            krx::DBRROLLBACK();
+            return krx::Item();
+          });
+          krx::inArea(area, [] {
+            krx::DBCLOSEAREA();
+            return krx::Item();
+          });
         });
   }
 }

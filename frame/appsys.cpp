@@ -1,6 +1,6 @@
+#include "frame/entry.h"
 #include "runtime/appwindow.h"
 #include "runtime/error.h"
-#include "frame/entry.h"
 
 namespace potclock {
 

@@ -33,7 +33,8 @@ constexpr std::array<Composite, 1> kComposites{{{"DBFNTX", 1, 2}}};
 void DBESYS() {
   KRX_ROUTINE("DBESYS");
   krx::SET(krx::SET_41, 2);
-  krx::SET(krx::SET_DATEFORMAT, krx::SET(krx::SET_CENTURY).logOr(false) ? "mm/dd/yyyy" : "mm/dd/yy");
+  krx::SET(krx::SET_DATEFORMAT,
+           krx::SET(krx::SET_CENTURY).logOr(false) ? "mm/dd/yyyy" : "mm/dd/yy");
   for (const Engine& e : kEngines)
     if (!krx::DBELOAD(e.name, e.flag))
       krx::ALERT(std::string(e.name) + " database engine not loaded", {"OK"});

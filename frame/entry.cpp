@@ -15,7 +15,9 @@ constexpr std::uint32_t kRequiredVersion = 0x01520000;  // 1.82.0
 const krx::ModuleTables kModules{{}, registerPublicRoutines};
 
 // Enters APPEXIT into the runtime's exit-procedure list.
-void registerExit() { krx::registerExitProcedure(&kModules, APPEXIT); }
+void registerExit() {
+  krx::registerExitProcedure(&kModules, APPEXIT);
+}
 
 }  // namespace
 

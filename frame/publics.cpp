@@ -14,7 +14,9 @@ namespace {
 
 using Args = std::span<const krx::Item>;
 
-krx::Item arg(Args a, std::size_t i) { return i < a.size() ? a[i] : krx::Item(); }
+krx::Item arg(Args a, std::size_t i) {
+  return i < a.size() ? a[i] : krx::Item();
+}
 
 // A routine without parameters or result, reached by name.
 template <void (*F)()>
@@ -23,7 +25,9 @@ krx::Item plain(Args) {
   return {};
 }
 
-krx::Item MYSECONDS_entry(Args a) { return MYSECONDS(arg(a, 0).logOr(false)); }
+krx::Item MYSECONDS_entry(Args a) {
+  return MYSECONDS(arg(a, 0).logOr(false));
+}
 
 krx::Item SAYBIG_entry(Args a) {
   SAYBIG(static_cast<int>(arg(a, 0).num()), arg(a, 1).str());

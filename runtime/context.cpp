@@ -38,9 +38,15 @@ Runtime& RT() {
   return *current;
 }
 
-bool hasRuntime() { return current != nullptr; }
+bool hasRuntime() {
+  return current != nullptr;
+}
 
-RuntimeScope::RuntimeScope(Runtime& rt) : previous_(current) { current = &rt; }
-RuntimeScope::~RuntimeScope() { current = previous_; }
+RuntimeScope::RuntimeScope(Runtime& rt) : previous_(current) {
+  current = &rt;
+}
+RuntimeScope::~RuntimeScope() {
+  current = previous_;
+}
 
 }  // namespace krx

@@ -109,10 +109,16 @@ Item raiseForResult(const ErrorRef& error, Item fallback) {
   }
 }
 
-void BREAK(Item value) { throw BreakSignal{std::move(value)}; }
-void _QUIT() { throw QuitSignal{}; }
+void BREAK(Item value) {
+  throw BreakSignal{std::move(value)};
+}
+void _QUIT() {
+  throw QuitSignal{};
+}
 
-Item ERRORBLOCK() { return RT().errors.handler; }
+Item ERRORBLOCK() {
+  return RT().errors.handler;
+}
 
 Item ERRORBLOCK(const Item& handler) {
   Item previous = RT().errors.handler;
@@ -120,7 +126,9 @@ Item ERRORBLOCK(const Item& handler) {
   return previous;
 }
 
-int ERRORLEVEL() { return RT().errors.errorLevel; }
+int ERRORLEVEL() {
+  return RT().errors.errorLevel;
+}
 
 int ERRORLEVEL(int code) {
   int previous = RT().errors.errorLevel;

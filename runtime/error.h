@@ -19,22 +19,22 @@ namespace krx {
 
 // Generic error codes (the `genCode` member).
 enum GenCode : int {
-  EG_ARG = 1,         // argument of the wrong type
-  EG_BOUND = 2,       // index or row out of range
+  EG_ARG = 1,    // argument of the wrong type
+  EG_BOUND = 2,  // index or row out of range
   EG_STROVERFLOW = 3,
   EG_NUMOVERFLOW = 4,
-  EG_SYNTAX = 5,      // text that does not compile
-  EG_NOFUNC = 6,      // no routine of that name
-  EG_NOMETHOD = 7,    // object has no such method
-  EG_NOVAR = 8,       // no variable of that name
-  EG_NOALIAS = 9,     // no work area of that alias
+  EG_SYNTAX = 5,        // text that does not compile
+  EG_NOFUNC = 6,        // no routine of that name
+  EG_NOMETHOD = 7,      // object has no such method
+  EG_NOVAR = 8,         // no variable of that name
+  EG_NOALIAS = 9,       // no work area of that alias
   EG_NOVARMETHOD = 10,  // object has no such member
-  EG_ZERODIV = 12,    // division or remainder by zero
-  EG_CREATE = 20,     // a file could not be created
+  EG_ZERODIV = 12,      // division or remainder by zero
+  EG_CREATE = 20,       // a file could not be created
   EG_OPEN = 21,
   EG_WRITE = 24,
-  EG_NOTABLE = 35,    // no table open in the work area
-  EG_DBCMD = 36,      // work-area operation failed
+  EG_NOTABLE = 35,  // no table open in the work area
+  EG_DBCMD = 36,    // work-area operation failed
 };
 
 class Error : public Object {

@@ -12,21 +12,30 @@ namespace {
 
 const char* typeName(char type) {
   switch (type) {
-    case 'N': return "number";
-    case 'C': return "string";
-    case 'L': return "logical";
-    case 'D': return "date";
-    case 'A': return "array";
-    case 'B': return "callable";
-    case 'O': return "object";
-    default: return "nil";
+    case 'N':
+      return "number";
+    case 'C':
+      return "string";
+    case 'L':
+      return "logical";
+    case 'D':
+      return "date";
+    case 'A':
+      return "array";
+    case 'B':
+      return "callable";
+    case 'O':
+      return "object";
+    default:
+      return "nil";
   }
 }
 
 // A typed accessor met a value of another type.
 ErrorRef typeError(const Item& item, char wanted, bool canSubstitute) {
-  auto e = makeError(EG_ARG, std::string("Argument error: ") + typeName(wanted) + " expected, " +
-                                 typeName(item.type()) + " found",
+  auto e = makeError(EG_ARG,
+                     std::string("Argument error: ") + typeName(wanted) + " expected, " +
+                         typeName(item.type()) + " found",
                      std::string(1, wanted), {item});
   e->canSubstitute = canSubstitute;
   e->canDefault = true;
@@ -113,10 +122,16 @@ const ObjectRef& Item::object() const {
   BREAK(Item(e));
 }
 
-bool Item::same(const Item& other) const { return v_ == other.v_; }
+bool Item::same(const Item& other) const {
+  return v_ == other.v_;
+}
 
-ArrayRef makeArray(std::initializer_list<Item> items) { return std::make_shared<Array>(items); }
-ArrayRef makeArray(std::size_t size) { return std::make_shared<Array>(size); }
+ArrayRef makeArray(std::initializer_list<Item> items) {
+  return std::make_shared<Array>(items);
+}
+ArrayRef makeArray(std::size_t size) {
+  return std::make_shared<Array>(size);
+}
 
 Item add(const Item& a, const Item& b) {
   if (a.isNum() && b.isNum()) return a.numOr(0) + b.numOr(0);
@@ -201,10 +216,10 @@ bool notEqual(const Item& a, const Item& b) {
   return !equal(a, b);
 }
 
-#define KRX_ORDERING(fn, op, test)                \
-  bool fn(const Item& a, const Item& b) {         \
-    if (auto o = order(a, b)) return *o test;     \
-    return compareError(op, a, b);                \
+#define KRX_ORDERING(fn, op, test)            \
+  bool fn(const Item& a, const Item& b) {     \
+    if (auto o = order(a, b)) return *o test; \
+    return compareError(op, a, b);            \
   }
 KRX_ORDERING(less, "<", < 0)
 KRX_ORDERING(lessEqual, "<=", <= 0)

@@ -46,8 +46,8 @@ class Item {
   Item() = default;
   Item(std::nullptr_t) {}
   template <class T>
-    requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool>)
-  Item(T n) : v_(static_cast<double>(n)) {}
+  requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) Item(T n)
+      : v_(static_cast<double>(n)) {}
   Item(bool b) : v_(b) {}
   Item(const char* s) : v_(std::string(s)) {}
   Item(std::string s) : v_(std::move(s)) {}
@@ -57,11 +57,10 @@ class Item {
   Item(BlockRef b) : v_(std::move(b)) {}
   Item(ObjectRef o) : v_(std::move(o)) {}
   template <class T>
-    requires std::is_base_of_v<Object, T>
-  Item(std::shared_ptr<T> o) : v_(ObjectRef(std::move(o))) {}
+  requires std::is_base_of_v<Object, T> Item(std::shared_ptr<T> o) : v_(ObjectRef(std::move(o))) {}
   template <class T>
-    requires(std::is_base_of_v<Block, T> && !std::is_same_v<T, Block>)
-  Item(std::shared_ptr<T> b) : v_(BlockRef(std::move(b))) {}
+  requires(std::is_base_of_v<Block, T> && !std::is_same_v<T, Block>) Item(std::shared_ptr<T> b)
+      : v_(BlockRef(std::move(b))) {}
 
   // The type letter that VALTYPE reports: U N C L D A B O.
   char type() const;

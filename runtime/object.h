@@ -15,7 +15,9 @@ namespace krx {
 // A variable with shared storage: what a reference parameter or a variable
 // captured by a callable binds to, so that a callable never outlives it.
 using VarRef = std::shared_ptr<Item>;
-inline VarRef makeVar(Item initial = {}) { return std::make_shared<Item>(std::move(initial)); }
+inline VarRef makeVar(Item initial = {}) {
+  return std::make_shared<Item>(std::move(initial));
+}
 
 // Base of every runtime object (Get, Error, ReadStatus, work-area handles).
 // Members and methods are reachable by name, without regard to case, so that

@@ -104,7 +104,6 @@ constexpr char32_t kCp437[256] = {
 };
 // clang-format on
 
-
 // Decodes one UTF-8 sequence at `pos` and moves past it; a malformed
 // sequence yields U+FFFD and consumes one byte, so decoding always advances.
 char32_t decodeUtf8(std::string_view s, std::size_t& pos) {

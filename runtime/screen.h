@@ -13,7 +13,9 @@ namespace krx {
 // A colour attribute: foreground in the low nibble, background in the high
 // nibble, each 0-15 (8 and above are the bright colours).
 using Attr = std::uint8_t;
-constexpr Attr makeAttr(int fg, int bg) { return static_cast<Attr>((bg << 4) | fg); }
+constexpr Attr makeAttr(int fg, int bg) {
+  return static_cast<Attr>((bg << 4) | fg);
+}
 
 struct Cell {
   std::uint8_t ch = ' ';

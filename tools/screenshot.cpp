@@ -17,19 +17,22 @@
 namespace {
 
 // The sixteen colours of the attribute nibbles.
-constexpr const char* kPalette[16] = {"#000000", "#0000AA", "#00AA00", "#00AAAA",
-                                      "#AA0000", "#AA00AA", "#AA5500", "#AAAAAA",
-                                      "#555555", "#5555FF", "#55FF55", "#55FFFF",
-                                      "#FF5555", "#FF55FF", "#FFFF55", "#FFFFFF"};
+constexpr const char* kPalette[16] = {
+    "#000000", "#0000AA", "#00AA00", "#00AAAA", "#AA0000", "#AA00AA", "#AA5500", "#AAAAAA",
+    "#555555", "#5555FF", "#55FF55", "#55FFFF", "#FF5555", "#FF55FF", "#FFFF55", "#FFFFFF"};
 constexpr int kCellW = 10;
 constexpr int kCellH = 20;
 
 std::string escapeXml(char32_t cp) {
   switch (cp) {
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '&': return "&amp;";
-    default: break;
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '&':
+      return "&amp;";
+    default:
+      break;
   }
   std::string out;
   krx::appendUtf8(out, cp);
@@ -62,13 +65,26 @@ std::string svgOf(const krx::Screen& s) {
       while (end < krx::Screen::kCols && s.at(r, end) == cell) ++end;
       const char* fg = kPalette[cell.attr & 15];
       switch (cell.ch) {
-        case 219: rect(c, r, end - c, 0, kCellH, fg, 1); break;
-        case 220: rect(c, r, end - c, kCellH / 2, kCellH / 2, fg, 1); break;
-        case 223: rect(c, r, end - c, 0, kCellH / 2, fg, 1); break;
-        case 176: rect(c, r, end - c, 0, kCellH, fg, 0.25); break;
-        case 177: rect(c, r, end - c, 0, kCellH, fg, 0.5); break;
-        case 178: rect(c, r, end - c, 0, kCellH, fg, 0.75); break;
-        case ' ': break;
+        case 219:
+          rect(c, r, end - c, 0, kCellH, fg, 1);
+          break;
+        case 220:
+          rect(c, r, end - c, kCellH / 2, kCellH / 2, fg, 1);
+          break;
+        case 223:
+          rect(c, r, end - c, 0, kCellH / 2, fg, 1);
+          break;
+        case 176:
+          rect(c, r, end - c, 0, kCellH, fg, 0.25);
+          break;
+        case 177:
+          rect(c, r, end - c, 0, kCellH, fg, 0.5);
+          break;
+        case 178:
+          rect(c, r, end - c, 0, kCellH, fg, 0.75);
+          break;
+        case ' ':
+          break;
         default:
           for (int k = c; k < end; ++k)
             o << "<text x=\"" << k * kCellW << "\" y=\"" << r * kCellH + kCellH * 0.8

@@ -17,9 +17,9 @@ TEST(Levels, LabelsKeepTheirBlanksAndLengths) {
       {64, "-----"}};
   for (auto [n, label] : samples) EXPECT_EQ(levelLabel(n), label) << "level " << n;
 
-  const int lengths[64] = {8, 8, 8, 9, 9, 9,  9,  9, 9, 10, 10, 9,  9, 9, 9, 9, 9, 9, 9, 9, 9, 10,
-                           10, 5, 8, 8, 8, 9, 9,  9, 10, 9, 9,  9,  9, 9, 9, 10, 8, 8, 5, 9, 9, 10,
-                           10, 9, 9, 9, 9, 9, 9,  9, 9,  9, 9,  9,  9, 9, 10, 9, 9, 9, 9, 5};
+  const int lengths[64] = {8,  8, 8, 9, 9, 9, 9, 9, 9,  10, 10, 9, 9, 9, 9,  9,  9, 9, 9, 9, 9, 10,
+                           10, 5, 8, 8, 8, 9, 9, 9, 10, 9,  9,  9, 9, 9, 9,  10, 8, 8, 5, 9, 9, 10,
+                           10, 9, 9, 9, 9, 9, 9, 9, 9,  9,  9,  9, 9, 9, 10, 9,  9, 9, 9, 5};
   for (int n = 1; n <= 64; ++n)
     EXPECT_EQ(levelLabel(n).size(), static_cast<std::size_t>(lengths[n - 1])) << "level " << n;
 }
@@ -71,11 +71,13 @@ TEST(Levels, LevelListScreen) {
   };
   EXPECT_EQ(row(11), "");
   EXPECT_EQ(row(12), " A - Home game blinds...");
-  EXPECT_EQ(row(13), entries({" 1 =    1 / 2", " 2 =    2 / 4", " 3 =    3 / 6", " 4 =    5 / 10"}));
+  EXPECT_EQ(row(13),
+            entries({" 1 =    1 / 2", " 2 =    2 / 4", " 3 =    3 / 6", " 4 =    5 / 10"}));
   EXPECT_EQ(row(15),
             entries({" 9 =   30 / 60", "10 =   50 / 100", "11 =   70 / 140", "12 =   100/200"}));
   EXPECT_EQ(row(16), " B - Fast blinds...");
-  EXPECT_EQ(row(17), entries({"25 =    1 / 2", "26 =    2 / 4", "27 =    4 / 8", "28 =    8 / 16"}));
+  EXPECT_EQ(row(17),
+            entries({"25 =    1 / 2", "26 =    2 / 4", "27 =    4 / 8", "28 =    8 / 16"}));
   EXPECT_EQ(row(19),
             entries({"33 =   250/500", "34 =  500/1000", "35 = 1000/2000", "36 = 2000/4000"}));
   EXPECT_EQ(row(20), " C - Zizoza Duru blinds...");

@@ -21,7 +21,9 @@ class SetupTest : public ::testing::Test {
   SetupTest() : SetupTest(krx::LocalTime{2026, 12, 7, 20, 0, 0}) {}
   explicit SetupTest(krx::LocalTime start) : t(start) {
     resetReadStatusForTest();
-    t.hl.onWait = [this](krx::HeadlessBackend&, const krx::Screen&) { screens.push_back(t.screenText()); };
+    t.hl.onWait = [this](krx::HeadlessBackend&, const krx::Screen&) {
+      screens.push_back(t.screenText());
+    };
   }
   ~SetupTest() override { resetReadStatusForTest(); }
 
@@ -106,8 +108,8 @@ TEST_F(SetupTest, ManualHandsModeStartsAtOnceWithTheLevelList) {
   EXPECT_EQ(h.nLevel, 24);
   EXPECT_EQ(h.nMinutes, 8);
   EXPECT_EQ(h.cMode, "H");
-  EXPECT_TRUE(everShown(
-      "          Enter starting level:    1  (eg: enter 25 for 1st level Fast Blinds)"));
+  EXPECT_TRUE(
+      everShown("          Enter starting level:    1  (eg: enter 25 for 1st level Fast Blinds)"));
   EXPECT_TRUE(everShown(" Enter hands/minutes per level:   10    H(ands or M(inutes:  M"));
   EXPECT_FALSE(everShown("Press any key to start timer"));
   EXPECT_EQ(row(11).substr(0, 18), " Levels by number:");
@@ -124,7 +126,7 @@ TEST_F(SetupTest, ManualMinutesModeShowsTheStartPrompt) {
   EXPECT_EQ(h.cMode, "M");
   EXPECT_EQ(row(12).substr(20, 29), "Press any key to start timer ");
   for (int r = 13; r <= 23; ++r) EXPECT_EQ(row(r), std::string(80, ' ')) << r;
-  EXPECT_EQ(t.attrAt(12, 20), krx::makeAttr(14, 2));  // the prompt colours
+  EXPECT_EQ(t.attrAt(12, 20), krx::makeAttr(14, 2));                        // the prompt colours
   EXPECT_EQ(krx::SETCOLOR(), krx::SETCOLOR("\"G+/B,W+/Y,R+/W+,,W+/BG\""));  // setup colours again
 }
 

@@ -14,8 +14,8 @@
 namespace potclock {
 namespace {
 
-constexpr krx::Attr kSetup = krx::makeAttr(10, 1);    // G+/B
-constexpr krx::Attr kPrompt = krx::makeAttr(14, 2);   // GR+/G
+constexpr krx::Attr kSetup = krx::makeAttr(10, 1);   // G+/B
+constexpr krx::Attr kPrompt = krx::makeAttr(14, 2);  // GR+/G
 
 // The six rows of large text at `top` as the screen holds them.
 std::string band(const krx::Screen& s, int top) {
@@ -151,7 +151,8 @@ TEST(Timer, ScreenOfAMinutesLevel) {
   EXPECT_TEXT_AT(t, 13, 0, " T I M E    R E M A I N I N G   F O R   T H I S    L E V E L");
   EXPECT_TEXT_AT(t, 22, 0, " N E X T   L E V E L   =     2 / 4");
   EXPECT_EQ(t.rowText(22).substr(71, 8), krx::TIME());
-  EXPECT_TEXT_AT(t, 23, 0, " Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit");
+  EXPECT_TEXT_AT(t, 23, 0,
+                 " Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit");
   EXPECT_EQ(t.attrAt(4, 1), kSetup);
   EXPECT_FALSE(t.rt.screen.cursorVisible);
 }
@@ -280,7 +281,8 @@ TEST(Timer, HandsMode) {
   EXPECT_EQ(run.tones(), kChime);
   EXPECT_NEAR(t.hl.tones.front().at, when, 0.5);  // after the eighth hand key
   EXPECT_EQ(t.hl.alerts.size(), 1u);
-  EXPECT_TEXT_AT(t, 13, 0, "              P R E S S   A   K E Y   F O R   N E X T   H A N D             ");
+  EXPECT_TEXT_AT(t, 13, 0,
+                 "              P R E S S   A   K E Y   F O R   N E X T   H A N D             ");
   EXPECT_EQ(t.attrAt(13, 1), kPrompt);
   EXPECT_TEXT_AT(t, 23, 59, "Press Escape to quit");
 }

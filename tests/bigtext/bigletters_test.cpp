@@ -8,10 +8,14 @@
 namespace potclock {
 namespace {
 
-std::string row(std::string_view phrase, int r) { return krx::cp437ToUtf8(BIGLETTERS(phrase, r)); }
+std::string row(std::string_view phrase, int r) {
+  return krx::cp437ToUtf8(BIGLETTERS(phrase, r));
+}
 
 // Width in screen columns of a row (one byte per column).
-std::size_t width(std::string_view phrase) { return BIGLETTERS(phrase, 1).size(); }
+std::size_t width(std::string_view phrase) {
+  return BIGLETTERS(phrase, 1).size();
+}
 
 TEST(BigLetters, GlyphWidths) {
   TestRuntime t;
@@ -50,7 +54,8 @@ TEST(BigLetters, Examples) {
 TEST(BigLetters, GlyphsAreCodePageBytes) {
   TestRuntime t;
   std::string bytes = BIGLETTERS("A", 1) + BIGLETTERS("A", 2) + BIGLETTERS("A", 6);
-  for (unsigned char c : bytes) EXPECT_TRUE(c == ' ' || c == 177 || c == 219 || c == 220 || c == 223);
+  for (unsigned char c : bytes)
+    EXPECT_TRUE(c == ' ' || c == 177 || c == 219 || c == 220 || c == 223);
   EXPECT_EQ(BIGLETTERS("\xFE", 4), "\xB1\xB1\xB1\xDB");
 }
 

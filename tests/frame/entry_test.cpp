@@ -56,11 +56,21 @@ TEST(ProcessEntry, RunsTheProgramOnANewEnoughRuntime) {
 // A start-up record whose routines log their calls.
 std::vector<std::string> calls;
 krx::ModuleTables modules{{}, nullptr};
-void logErrorsys() { calls.push_back("ERRORSYS"); }
-void logDbesys() { calls.push_back("DBESYS"); }
-void logAppsys() { calls.push_back("APPSYS"); }
-void logAppexit() { calls.push_back("APPEXIT"); }
-void registerLogExit() { krx::registerExitProcedure(&modules, logAppexit); }
+void logErrorsys() {
+  calls.push_back("ERRORSYS");
+}
+void logDbesys() {
+  calls.push_back("DBESYS");
+}
+void logAppsys() {
+  calls.push_back("APPSYS");
+}
+void logAppexit() {
+  calls.push_back("APPEXIT");
+}
+void registerLogExit() {
+  krx::registerExitProcedure(&modules, logAppexit);
+}
 
 krx::StartupRecord record(void (*main)()) {
   krx::StartupRecord r;

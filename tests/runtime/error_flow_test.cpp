@@ -17,9 +17,7 @@
 
 using namespace krx;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(ErrorFlow, RetryRepeatsTheOperationOnlyWhenTheErrorAllowsIt) {
   TestRuntime t;
