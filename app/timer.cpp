@@ -1,5 +1,8 @@
 #include "app/timer.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "app/clock.h"
 #include "app/levels.h"
 #include "bigtext/bigletters.h"
@@ -29,6 +32,8 @@ constexpr std::string_view kMinutesHints =
     "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
 constexpr std::string_view kHandsHint = "Press Escape to quit";
 constexpr std::string_view kNoTime = "        ";
+// How far past its end a level may have run for the next to start at that end.
+constexpr double kCarryOver = 2.0;
 
 // Puts a key into the buffer and reads it straight back, so that LASTKEY()
 // holds it instead of a key already dealt with.
@@ -135,14 +140,16 @@ void pause(int nLevel, int nMinutes, long nRemain, double& nStart) {
   nStart = MYSECONDS(false) + static_cast<double>(nRemain) - 60.0 * nMinutes;
 }
 
-void runMinutes(int& nLevel, int nMinutes, double nStart, bool& lSkipped) {
+void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped) {
   drawMinutesScreen(nLevel);
   auto levelEnd = [&] { return nStart + 60.0 * nMinutes; };
   while (MYSECONDS(false) < levelEnd() && LASTKEY() != kEscape && LASTKEY() != kMinus &&
          LASTKEY() != kPlus) {
     long nRemain = static_cast<long>(ROUND(levelEnd() - MYSECONDS(false), 0));
     SAYBIG(15, timeLeftText(nRemain));
-    INKEY(1);
+    // A second, or what is left of the level when that is less, so that the
+    // level ends on time rather than up to a second late.
+    INKEY(std::clamp(levelEnd() - MYSECONDS(false), 0.01, 1.0));
     showTimeOfDay();
     if (LASTKEY() == kSpace) pause(nLevel, nMinutes, nRemain, nStart);
     if (LASTKEY() == kEscape) {
@@ -178,16 +185,26 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
   bool lSkipped = false;
   SETCURSOR(0);
   MYSECONDS(true);
+  std::optional<double> nNextStart;  // where the level that ran out ended
   for (; nLevel <= kLastLevel; ++nLevel) {
     SCROLL(3, 0);
     SETPOS(3, 0);
     showCaption(nLevel);
-    double nStart = MYSECONDS(false);
+    double nStart = nNextStart.value_or(MYSECONDS(false));
+    nNextStart.reset();
     SAYBIG(6, levelLabel(nLevel));
-    if (cMode == "H")
+    if (cMode == "H") {
       runHands(nLevel, nMinutes, lSkipped);
-    else
+    } else {
       runMinutes(nLevel, nMinutes, nStart, lSkipped);
+      // The next level starts where this one ended by the clock: the chime
+      // and the last pass come out of it, so levels do not drift from the
+      // schedule one after another. A skip starts the next level afresh, and
+      // so does a level held well past its end (a quit question left open),
+      // which must not shorten the next one.
+      const double nEnd = nStart + 60.0 * nMinutes;
+      if (!lSkipped && MYSECONDS(false) - nEnd < kCarryOver) nNextStart = nEnd;
+    }
 
     markKey("\x01", 0.1);
     if (!lSkipped) {

@@ -117,8 +117,8 @@ TEST(Timer, TenMinuteLevelCountsDownAndChimes) {
   EXPECT_EQ(counted.back(), 0);  // 0.4 s left rounds to 0:00
   EXPECT_EQ(counted.size(), 601u);
   EXPECT_EQ(run.tones(), kChime);
-  // The level ends on the first pass after its time is up.
-  EXPECT_NEAR(t.hl.tones.front().at, 600.6, 1e-9);
+  // The level ends when its time is up: the last wait is cut to what is left.
+  EXPECT_NEAR(t.hl.tones.front().at, 600.0, 1e-6);
   EXPECT_TEXT_AT(t, 4, 0, " S M A L L   B L I N D  /  B I G   B L I N D   (Level: 22-Club)");
   EXPECT_TEXT_AT(t, 22, 0, " N E X T   L E V E L   =  -----    ");
 }
@@ -300,6 +300,31 @@ TEST(Timer, HandsModeSkipsAndTwelveHands) {
   EXPECT_NE(std::find(bands.begin(), bands.end(), bandOf("HAND: 3/12")), bands.end());
   EXPECT_EQ(run.tones(), (Tones{{2000, 3}, {600, 1}}));
   EXPECT_EQ(bands.back(), bandOf("HAND: 1/12"));
+}
+
+TEST(Timer, LevelsKeepToTheClock) {
+  {
+    // The chime comes out of the next level: no drift from level to level.
+    TestRuntime t;
+    TimerRun run(t);
+    t.hl.keyAt(0.3, 'a');  // passes off the whole second
+    run.run(61, 1, "M");
+    ASSERT_EQ(run.tones(), concat({kChime, kChime, kChime}));
+    for (int level = 0; level < 3; ++level)
+      EXPECT_NEAR(t.hl.tones[static_cast<std::size_t>(3 * level)].at, 60.0 * (level + 1), 1e-6);
+  }
+  {
+    // A quit question left open past the level's end: the level ends when it
+    // is answered, and the next starts afresh with its full time.
+    TestRuntime t;
+    TimerRun run(t);
+    t.hl.keyAt(590, 27);
+    t.hl.keyAt(700, krx::K_ENTER);  // "No"
+    run.run(62, 10, "M");
+    ASSERT_EQ(run.tones(), concat({kChime, kChime}));
+    EXPECT_NEAR(t.hl.tones[0].at, 700, 1e-6);
+    EXPECT_NEAR(t.hl.tones[3].at, 700 + 9.0 / 18.2 + 600, 0.05);
+  }
 }
 
 TEST(Timer, ZeroMinutesHighStartsAndTheEnd) {
