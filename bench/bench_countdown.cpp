@@ -279,7 +279,6 @@ class PtyProgram {
       }
       if (frameOpen_ && now() - lastByte_ >= kQuiet) {
         frameOpen_ = false;
-        ++frames_;
         if (onFrame) onFrame(lastByte_);
         if (done && done()) return true;
       }
@@ -408,7 +407,6 @@ class PtyProgram {
   double firstByte_ = 0;
   double lastByte_ = 0;
   bool frameOpen_ = false;
-  int frames_ = 0;
   std::uint64_t bytes_ = 0;
 };
 
