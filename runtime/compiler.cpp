@@ -22,6 +22,7 @@
 #include "runtime/context.h"
 #include "runtime/error.h"
 #include "runtime/registry.h"
+#include "runtime/strings.h"
 #include "runtime/workarea.h"
 
 namespace krx {
@@ -205,10 +206,13 @@ class Lexer {
       while (end < text_.size() && isDigit(text_[end])) ++end;
     }
     t.kind = Tok::Number;
-    // Not strtod: the number must not depend on the process's locale.
+    // Read in the C locale: the number must not depend on the process's.
     const char* first = text_.data() + pos_;
     const char* last = text_.data() + end;
-    if (std::from_chars(first, last, t.number).ec == std::errc::result_out_of_range) {
+    bool outOfRange = false;
+    t.number = readDecimal(std::string_view(first, static_cast<std::size_t>(last - first)),
+                           &outOfRange);
+    if (outOfRange) {
       // Too many whole digits overflow; a fraction with too many leading
       // zeros underflows.
       const char* nonZero = std::find_if(first, last, [](char c) { return c != '0'; });

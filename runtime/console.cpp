@@ -357,7 +357,10 @@ bool SETMOUSE(bool on) {
 double SECONDS() {
   const Runtime& rt = RT();
   const double elapsed = rt.backend->monotonic() - rt.clock.originMonotonic;
-  return std::fmod(rt.clock.originSeconds + elapsed, 86400.0);
+  // Whole days taken off by hand: exact for the non-negative values here, and
+  // the program needs nothing of the maths library.
+  const double seconds = rt.clock.originSeconds + elapsed;
+  return seconds - 86400.0 * static_cast<double>(static_cast<long long>(seconds / 86400.0));
 }
 
 std::string TIME() {

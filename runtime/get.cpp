@@ -817,7 +817,7 @@ void Get::toDecPos() {
   }
   const auto nonZero = digits.find_first_not_of('0');
   if (!digits.empty()) digits = nonZero == std::string::npos ? "0" : digits.substr(nonZero);
-  if (negative) digits.insert(0, "-");
+  if (negative) digits = "-" + digits;
   digits = std::string(slots - std::min(slots, digits.size()), ' ') + digits;
 
   const std::string before = buffer_;

@@ -1,6 +1,8 @@
 #include "runtime/item.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 #include "runtime/error.h"
@@ -180,7 +182,54 @@ Item divide(const Item& a, const Item& b) {
 Item modulo(const Item& a, const Item& b) {
   if (!a.isNum() || !b.isNum()) return operandError("%", a, b);
   if (b.numOr(0) == 0) return zeroDivide("%", a, b);
-  return std::fmod(a.numOr(0), b.numOr(0));
+  return remainderOf(a.numOr(0), b.numOr(0));
+}
+
+// The exact remainder of x / y with the sign of x, as the C library's fmod
+// gives it, worked out on the bits: the program then needs nothing of the
+// maths library, which would cost a long-running process resident memory.
+// Long division of the significands, one bit of the quotient at a time.
+double remainderOf(double x, double y) {
+  using Bits = std::uint64_t;
+  constexpr Bits kSign = Bits{1} << 63;
+  constexpr Bits kImplicit = Bits{1} << 52;
+  constexpr int kExpMax = 0x7FF;
+  Bits ux = std::bit_cast<Bits>(x), uy = std::bit_cast<Bits>(y);
+  int ex = static_cast<int>(ux >> 52 & kExpMax), ey = static_cast<int>(uy >> 52 & kExpMax);
+  const Bits sx = ux & kSign;
+  if ((uy << 1) == 0 || ex == kExpMax || (uy << 1) > (Bits{kExpMax} << 53))
+    return (x * y) / (x * y);  // NaN for a zero or NaN divisor, an infinite or NaN x
+  if ((ux << 1) <= (uy << 1)) return (ux << 1) == (uy << 1) ? 0 * x : x;
+
+  // Significands with the implicit bit; subnormals normalised.
+  auto significand = [&](Bits u, int& e) {
+    if (e == 0) {
+      Bits m = u << 12;
+      for (e = 0; (m >> 63) == 0; --e) m <<= 1;
+      return u << (1 - e);
+    }
+    return (u & (kImplicit - 1)) | kImplicit;
+  };
+  Bits mx = significand(ux, ex), my = significand(uy, ey);
+
+  for (; ex > ey; --ex) {
+    if (mx >= my) {
+      mx -= my;
+      if (mx == 0) return 0 * x;
+    }
+    mx <<= 1;
+  }
+  if (mx >= my) {
+    mx -= my;
+    if (mx == 0) return 0 * x;
+  }
+  for (; (mx >> 52) == 0; --ex) mx <<= 1;
+  if (ex > 0) {
+    mx = (mx - kImplicit) | (static_cast<Bits>(ex) << 52);
+  } else {
+    mx >>= 1 - ex;  // a subnormal result
+  }
+  return std::bit_cast<double>(mx | sx);
 }
 
 Item negate(const Item& a) {

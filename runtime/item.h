@@ -121,6 +121,8 @@ Item multiply(const Item& a, const Item& b);
 Item divide(const Item& a, const Item& b);
 Item modulo(const Item& a, const Item& b);
 Item negate(const Item& a);
+// x - n * y for the whole n that leaves the sign of x, exactly (the % operator).
+double remainderOf(double x, double y);
 
 bool exactEqual(const Item& a, const Item& b);  // ==
 bool equal(const Item& a, const Item& b);       // =  (strings: b is a prefix of a)

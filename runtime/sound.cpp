@@ -111,17 +111,31 @@ struct TonePlayer::Device {
   }
 };
 
+// A sine good to a few millionths, which is far below what a 16-bit sample
+// holds: the program then needs nothing of the maths library, which would
+// cost a long-running process resident memory.
+double sineOf(double x) {
+  constexpr double kPi = std::numbers::pi;
+  x -= 2 * kPi * static_cast<double>(static_cast<long long>(x / (2 * kPi)));
+  if (x > kPi) x -= 2 * kPi;
+  if (x < -kPi) x += 2 * kPi;
+  if (x > kPi / 2) x = kPi - x;
+  if (x < -kPi / 2) x = -kPi - x;
+  const double x2 = x * x;
+  return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 / 362880))));
+}
+
 bool TonePlayer::playOnDevice(double hz, double seconds, double end) {
   const AlsaLibrary& alsa = *device_->lib;
   snd_pcm_t* pcm = device_->pcm;
-  const auto frames = static_cast<std::size_t>(std::lround(seconds * kRate));
+  const auto frames = static_cast<std::size_t>(seconds * kRate + 0.5);
   std::vector<std::int16_t> samples(frames);
   const auto fadeFrames = static_cast<double>(kFade * kRate);
   for (std::size_t i = 0; i < frames; ++i) {
     const double edge = std::min(static_cast<double>(i), static_cast<double>(frames - 1 - i));
     const double gain = std::min(1.0, edge / fadeFrames);
     const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / kRate;
-    samples[i] = static_cast<std::int16_t>(kAmplitude * gain * std::sin(phase));
+    samples[i] = static_cast<std::int16_t>(kAmplitude * gain * sineOf(phase));
   }
 
   const double limit = end + kGrace;
@@ -199,6 +213,20 @@ TonePlayer::~TonePlayer() = default;
 #else  // no sound library: the bell stands in for every tone
 
 struct TonePlayer::Device {};
+
+// A sine good to a few millionths, which is far below what a 16-bit sample
+// holds: the program then needs nothing of the maths library, which would
+// cost a long-running process resident memory.
+double sineOf(double x) {
+  constexpr double kPi = std::numbers::pi;
+  x -= 2 * kPi * static_cast<double>(static_cast<long long>(x / (2 * kPi)));
+  if (x > kPi) x -= 2 * kPi;
+  if (x < -kPi) x += 2 * kPi;
+  if (x > kPi / 2) x = kPi - x;
+  if (x < -kPi / 2) x = -kPi - x;
+  const double x2 = x * x;
+  return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 / 362880))));
+}
 
 bool TonePlayer::playOnDevice(double, double, double) {
   return false;

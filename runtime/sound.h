@@ -42,4 +42,7 @@ class TonePlayer {
 // Sleeps until `until` on bootClock().
 void sleepUntil(double until);
 
+// sin(x), to a few millionths: the samples of a tone.
+double sineOf(double x);
+
 }  // namespace krx

@@ -1,6 +1,12 @@
 #include "runtime/strings.h"
 
-#include <charconv>
+#include <locale.h>
+#include <stdlib.h>
+
+#include <cerrno>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 #include <cstdint>
 #include <system_error>
@@ -31,19 +37,44 @@ struct Decimal {
   bool negative = false;
 };
 
+// The C locale, for reading and writing numbers whatever the process's is.
+locale_t cLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+  return c;
+}
+
+// The fewest significant digits that read back as `n` (finite, not
+// negative), and the decimal exponent of the first. Worked out with printf
+// and strtod rather than the standard library's to_chars, whose floating-point
+// part pulls the maths library into the program, and every shared library
+// costs a long-running process resident memory.
+std::pair<std::string, int> shortestDigits(double n) {
+  const locale_t previous = uselocale(cLocale());
+  char buf[64];
+  for (int precision = 0; precision <= 16; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*e", precision, n);
+    if (strtod_l(buf, nullptr, cLocale()) == n) break;
+  }
+  uselocale(previous);
+  const std::string_view text(buf);
+  const std::size_t e = text.find('e');
+  std::string digits;
+  for (char c : text.substr(0, e))
+    if (c != '.') digits += c;
+  return {digits, std::atoi(buf + e + 1)};
+}
+
 Decimal toDecimal(double n) {
   Decimal d;
   d.negative = std::signbit(n);
-  char buf[400];  // fixed notation of the largest double needs 309 digits
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(n), std::chars_format::fixed);
-  std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
-  std::size_t dot = text.find('.');
-  if (dot == std::string_view::npos) {
-    d.digits = std::string(text);
-    d.point = static_cast<int>(text.size());
+  auto [digits, exponent] = shortestDigits(std::fabs(n));
+  if (exponent < 0) {  // 0.05: "005", the point after the first
+    d.digits = "0" + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    d.point = 1;
   } else {
-    d.digits = std::string(text.substr(0, dot)) + std::string(text.substr(dot + 1));
-    d.point = static_cast<int>(dot);
+    if (digits.size() < static_cast<std::size_t>(exponent) + 1) digits.resize(exponent + 1, '0');
+    d.digits = digits;
+    d.point = exponent + 1;
   }
   return d;
 }
@@ -124,10 +155,20 @@ std::string formatStr(double n, int len, int dec, bool widen) {
 std::string exactText(double n) {
   if (std::isnan(n)) return "NaN";
   if (std::isinf(n)) return n < 0 ? "-Infinity" : "Infinity";
-  char buf[400];
-  auto format = std::fabs(n) < 1e15 ? std::chars_format::fixed : std::chars_format::general;
-  auto res = std::to_chars(buf, buf + sizeof buf, n == 0 ? 0.0 : n, format);
-  return std::string(buf, res.ptr);
+  const std::string sign = n < 0 ? "-" : "";
+  if (std::fabs(n) < 1e15) {
+    const Decimal d = toDecimal(n);
+    std::string whole = d.digits.substr(0, static_cast<std::size_t>(d.point));
+    std::string fraction = d.digits.substr(static_cast<std::size_t>(d.point));
+    return sign + whole + (fraction.empty() ? "" : "." + fraction);
+  }
+  // Large numbers in scientific form: 1.5e+20.
+  const auto [digits, exponent] = shortestDigits(std::fabs(n));
+  std::string mantissa = digits.substr(0, 1);
+  if (digits.size() > 1) mantissa += "." + digits.substr(1);
+  char exp[16];
+  std::snprintf(exp, sizeof exp, "e%+03d", exponent);
+  return sign + mantissa + exp;
 }
 
 bool isBlank(char c) {
@@ -362,20 +403,26 @@ double VAL(std::string_view s) {
     }
   }
   if (!digits) return 0;
-  std::size_t from = number[0] == '+' ? 1 : 0;
-  double value = 0;
-  std::from_chars(number.data() + from, number.data() + number.size(), value);
+  const double value = readDecimal(number);
   return value == 0 ? 0.0 : value;
+}
+
+// strtod in the C locale rather than the standard library's from_chars, whose
+// floating-point reading pulls the maths library into the program (it sets
+// the rounding mode), and each shared library costs resident memory.
+double readDecimal(std::string_view text, bool* outOfRange) {
+  const std::string copy(text);  // strtod wants the terminating NUL
+  errno = 0;
+  const double value = strtod_l(copy.c_str(), nullptr, cLocale());
+  if (outOfRange) *outOfRange = errno == ERANGE;
+  return value;
 }
 
 double ROUND(double n, int dec) {
   if (!std::isfinite(n)) return n;
   Decimal d = toDecimal(n);
   roundDecimal(d, dec);
-  std::string text = decimalText(d, dec > 0 ? dec : 0);
-  double value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
+  return readDecimal(decimalText(d, dec > 0 ? dec : 0));
 }
 
 double INT(double n) {

@@ -232,8 +232,9 @@ Item inArea(const Item& area, const std::function<Item()>& fn) {
 }
 
 ArrayRef WORKSPACELIST() {
-  ArrayRef list = makeArray();
-  for (const auto& entry : areas().open) list->push_back(entry.first);
+  ArrayRef list = makeArray(areas().open.size());
+  std::size_t i = 0;
+  for (const auto& entry : areas().open) (*list)[i++] = static_cast<double>(entry.first);
   return list;
 }
 

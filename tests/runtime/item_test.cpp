@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -164,4 +167,24 @@ TEST(Item, DivisionByZeroRaisesGenCode12WithItsOperands) {
   EXPECT_EQ(divide(1, 0).num(), -1);
   EXPECT_EQ(divide(1, 4).num(), 0.25);
   EXPECT_EQ(modulo(7, 4).num(), 3);
+}
+
+TEST(Item, RemainderIsExactWithTheSignOfTheDividend) {
+  // Against the C library over awkward operands: signs, subnormals, huge
+  // quotients, divisors larger than the dividend.
+  const double values[] = {0.0,     -0.0,    1.0,      -1.0,   0.1,     7.5,     -7.5,
+                           3.0,     1e-310,  -4e-320,  1e300,  -1e300,  86400.0, 123456.789,
+                           5e-324,  1.7e308, 2.5,      60.0,   0.3,     -13.0,   1e15 + 0.5};
+  for (double x : values) {
+    for (double y : values) {
+      if (y == 0) continue;
+      const double want = std::fmod(x, y);
+      const double got = remainderOf(x, y);
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want))
+          << x << " % " << y << ": " << got << " instead of " << want;
+    }
+  }
+  EXPECT_TRUE(std::isnan(remainderOf(1, 0)));
+  EXPECT_TRUE(std::isnan(remainderOf(INFINITY, 2)));
+  EXPECT_EQ(remainderOf(5, INFINITY), 5);
 }

@@ -38,4 +38,10 @@ TEST(TonePlayer, WithoutADeviceRingsOnceAndTakesTheToneLength) {
   EXPECT_EQ(bells, 2);
 }
 
+TEST(TonePlayer, SineOfTheSamples) {
+  for (double x = -50; x <= 50; x += 0.0137) EXPECT_NEAR(krx::sineOf(x), std::sin(x), 5e-6) << x;
+  EXPECT_NEAR(krx::sineOf(2 * 3.141592653589793 * 1000 * 44099 / 44100.0),
+              std::sin(2 * 3.141592653589793 * 1000 * 44099 / 44100.0), 5e-6);
+}
+
 }  // namespace
