@@ -54,6 +54,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/screen.h"
+
 extern char** environ;
 
 namespace {
@@ -73,24 +75,6 @@ constexpr double kGrowthLimit = 0.25;         // seconds, last change against th
 double now() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 std::string readFile(const std::string& path) {
@@ -313,7 +297,7 @@ class PtyProgram {
       l.text = " ";
     } else {
       for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
-        appendUtf8(l.text, cell.chars[i]);
+        krx::appendUtf8(l.text, cell.chars[i]);
       }
     }
     l.fg = colourKey(cell.fg);

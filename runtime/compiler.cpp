@@ -210,8 +210,8 @@ class Lexer {
     const char* first = text_.data() + pos_;
     const char* last = text_.data() + end;
     bool outOfRange = false;
-    t.number = readDecimal(std::string_view(first, static_cast<std::size_t>(last - first)),
-                           &outOfRange);
+    t.number =
+        readDecimal(std::string_view(first, static_cast<std::size_t>(last - first)), &outOfRange);
     if (outOfRange) {
       // Too many whole digits overflow; a fraction with too many leading
       // zeros underflows.

@@ -644,86 +644,67 @@ void Get::deleteAt(const std::vector<int>& e, std::size_t k, std::size_t count) 
   for (std::size_t j = k; j < e.size(); ++j) at(j) = j + count < e.size() ? at(j + count) : ' ';
 }
 
-void Get::backSpace() {
+// The frame of every deletion: on the editable slots `e`, with the cursor in
+// slot k, `remove` changes the buffer and says where the cursor goes; then
+// the field is marked changed if it was, and shown.
+template <class Remove>
+void Get::deleteWith(Remove&& remove) {
   if (!hasFocus_) return;
   clear_ = false;
   const auto e = editable();
   if (e.empty()) return;
-  const auto k = static_cast<std::size_t>(index(e));
   const std::string before = buffer_;
-  if (typeOut_ && k + 1 == e.size()) {
-    // The cursor stands past the end after the last character typed: that
-    // character is the one before it.
-    deleteAt(e, k, 1);
-    pos = e[k];
-  } else if (k > 0) {
-    deleteAt(e, k - 1, 1);
-    pos = e[k - 1];
-  }
+  const auto k = static_cast<std::size_t>(index(e));
+  pos = e[remove(e, k)];
   typeOut_ = false;
   changed = changed || buffer_ != before;
   display();
+}
+
+void Get::backSpace() {
+  deleteWith([this](const std::vector<int>& e, std::size_t k) {
+    if (typeOut_ && k + 1 == e.size()) {
+      // The cursor stands past the end after the last character typed: that
+      // character is the one before it.
+      deleteAt(e, k, 1);
+      return k;
+    }
+    if (k == 0) return k;
+    deleteAt(e, k - 1, 1);
+    return k - 1;
+  });
 }
 
 void Get::del() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  if (e.empty()) return;
-  const std::string before = buffer_;
-  const auto k = static_cast<std::size_t>(index(e));
-  deleteAt(e, k, 1);
-  pos = e[k];
-  typeOut_ = false;
-  changed = changed || buffer_ != before;
-  display();
+  deleteWith([this](const std::vector<int>& e, std::size_t k) {
+    deleteAt(e, k, 1);
+    return k;
+  });
 }
 
 void Get::delWordLeft() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  if (e.empty()) return;
-  const std::string before = buffer_;
-  const auto k = static_cast<std::size_t>(index(e));
-  const int j = wordLeftOf(e, k);
-  if (j >= 0) {
+  deleteWith([this](const std::vector<int>& e, std::size_t k) {
+    const int j = wordLeftOf(e, k);
+    if (j < 0) return k;
     deleteAt(e, static_cast<std::size_t>(j), k - static_cast<std::size_t>(j));
-    pos = e[static_cast<std::size_t>(j)];
-  }
-  typeOut_ = false;
-  changed = changed || buffer_ != before;
-  display();
+    return static_cast<std::size_t>(j);
+  });
 }
 
 // Deletes from the cursor to the start of the next word.
 void Get::delWordRight() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  if (e.empty()) return;
-  const std::string before = buffer_;
-  const auto k = static_cast<std::size_t>(index(e));
-  const int j = wordRightOf(e, k);
-  deleteAt(e, k, (j < 0 ? e.size() : static_cast<std::size_t>(j)) - k);
-  pos = e[k];
-  typeOut_ = false;
-  changed = changed || buffer_ != before;
-  display();
+  deleteWith([this](const std::vector<int>& e, std::size_t k) {
+    const int j = wordRightOf(e, k);
+    deleteAt(e, k, (j < 0 ? e.size() : static_cast<std::size_t>(j)) - k);
+    return k;
+  });
 }
 
 void Get::delEnd() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  if (e.empty()) return;
-  const std::string before = buffer_;
-  const auto k = static_cast<std::size_t>(index(e));
-  for (std::size_t j = k; j < e.size(); ++j) buffer_[static_cast<std::size_t>(e[j] - 1)] = ' ';
-  pos = e[k];
-  typeOut_ = false;
-  changed = changed || buffer_ != before;
-  display();
+  deleteWith([this](const std::vector<int>& e, std::size_t k) {
+    for (std::size_t j = k; j < e.size(); ++j) buffer_[static_cast<std::size_t>(e[j] - 1)] = ' ';
+    return k;
+  });
 }
 
 // --- Typing ------------------------------------------------------------------

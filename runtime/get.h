@@ -121,6 +121,8 @@ class Get : public Object {
   std::optional<Date> bufferDate() const;
   std::vector<int> editable() const;  // editable buffer positions, from 1
   int firstEditable() const;
+  template <class Remove>
+  void deleteWith(Remove&& remove);
   int index(const std::vector<int>& e) const;  // pos's slot in `e`, the nearest editable one
   std::optional<char> accept(char maskChar, char c) const;
   void typeIn(char c, bool insertMode);

@@ -111,20 +111,6 @@ struct TonePlayer::Device {
   }
 };
 
-// A sine good to a few millionths, which is far below what a 16-bit sample
-// holds: the program then needs nothing of the maths library, which would
-// cost a long-running process resident memory.
-double sineOf(double x) {
-  constexpr double kPi = std::numbers::pi;
-  x -= 2 * kPi * static_cast<double>(static_cast<long long>(x / (2 * kPi)));
-  if (x > kPi) x -= 2 * kPi;
-  if (x < -kPi) x += 2 * kPi;
-  if (x > kPi / 2) x = kPi - x;
-  if (x < -kPi / 2) x = -kPi - x;
-  const double x2 = x * x;
-  return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 / 362880))));
-}
-
 bool TonePlayer::playOnDevice(double hz, double seconds, double end) {
   const AlsaLibrary& alsa = *device_->lib;
   snd_pcm_t* pcm = device_->pcm;
@@ -214,20 +200,6 @@ TonePlayer::~TonePlayer() = default;
 
 struct TonePlayer::Device {};
 
-// A sine good to a few millionths, which is far below what a 16-bit sample
-// holds: the program then needs nothing of the maths library, which would
-// cost a long-running process resident memory.
-double sineOf(double x) {
-  constexpr double kPi = std::numbers::pi;
-  x -= 2 * kPi * static_cast<double>(static_cast<long long>(x / (2 * kPi)));
-  if (x > kPi) x -= 2 * kPi;
-  if (x < -kPi) x += 2 * kPi;
-  if (x > kPi / 2) x = kPi - x;
-  if (x < -kPi / 2) x = -kPi - x;
-  const double x2 = x * x;
-  return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 / 362880))));
-}
-
 bool TonePlayer::playOnDevice(double, double, double) {
   return false;
 }
@@ -249,5 +221,19 @@ TonePlayer::~TonePlayer() = default;
 
 TonePlayer::TonePlayer(std::function<void()> bell, std::string device)
     : bell_(std::move(bell)), deviceName_(std::move(device)) {}
+
+// A sine good to a few millionths, which is far below what a 16-bit sample
+// holds: the program then needs nothing of the maths library, which would
+// cost a long-running process resident memory.
+double sineOf(double x) {
+  constexpr double kPi = std::numbers::pi;
+  x -= 2 * kPi * static_cast<double>(static_cast<long long>(x / (2 * kPi)));
+  if (x > kPi) x -= 2 * kPi;
+  if (x < -kPi) x += 2 * kPi;
+  if (x > kPi / 2) x = kPi - x;
+  if (x < -kPi / 2) x = -kPi - x;
+  const double x2 = x * x;
+  return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 / 362880))));
+}
 
 }  // namespace krx

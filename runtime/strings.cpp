@@ -5,10 +5,10 @@
 
 #include <cerrno>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 

@@ -17,9 +17,10 @@ std::string STR(double n, int len, int dec);
 double VAL(std::string_view s);
 // A decimal number ("12.5", "-3") read exactly as the C locale reads it,
 // whatever the process's locale; `outOfRange` tells of overflow and underflow.
-double readDecimal(std::string_view text, bool* outOfRange = nullptr);   // leading blanks skipped; blanks give 0
-double ROUND(double n, int dec);  // half away from zero
-double INT(double n);             // toward zero
+double readDecimal(std::string_view text,
+                   bool* outOfRange = nullptr);  // leading blanks skipped; blanks give 0
+double ROUND(double n, int dec);                 // half away from zero
+double INT(double n);                            // toward zero
 std::string SUBSTR(std::string_view s, int start);
 std::string SUBSTR(std::string_view s, int start, int count);
 std::string LEFT(std::string_view s, int n);

@@ -172,9 +172,9 @@ TEST(Item, DivisionByZeroRaisesGenCode12WithItsOperands) {
 TEST(Item, RemainderIsExactWithTheSignOfTheDividend) {
   // Against the C library over awkward operands: signs, subnormals, huge
   // quotients, divisors larger than the dividend.
-  const double values[] = {0.0,     -0.0,    1.0,      -1.0,   0.1,     7.5,     -7.5,
-                           3.0,     1e-310,  -4e-320,  1e300,  -1e300,  86400.0, 123456.789,
-                           5e-324,  1.7e308, 2.5,      60.0,   0.3,     -13.0,   1e15 + 0.5};
+  const double values[] = {0.0,    -0.0,    1.0,     -1.0,  0.1,    7.5,     -7.5,
+                           3.0,    1e-310,  -4e-320, 1e300, -1e300, 86400.0, 123456.789,
+                           5e-324, 1.7e308, 2.5,     60.0,  0.3,    -13.0,   1e15 + 0.5};
   for (double x : values) {
     for (double y : values) {
       if (y == 0) continue;
