@@ -52,7 +52,7 @@ char typeLetter(const Item& v) {
   return 'U';
 }
 
-// The pairs of a colour specification; quote characters around it are skipped
+// The pairs of a colour setting; quote characters around it are skipped
 // as SETCOLOR skips them.
 std::vector<std::string> colorPairs(std::string_view spec) {
   std::vector<std::string> pairs(1);

@@ -23,7 +23,7 @@ struct Cell {
   friend bool operator==(const Cell&, const Cell&) = default;
 };
 
-// Colour slots of a colour specification, in SETCOLOR order.
+// Colour slots of a colour setting, in SETCOLOR order.
 enum ColorSlot : int { CLR_STANDARD, CLR_ENHANCED, CLR_BORDER, CLR_BACKGROUND, CLR_UNSELECTED };
 
 class Screen {
