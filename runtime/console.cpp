@@ -373,71 +373,12 @@ std::string TIME() {
 
 Date DATE() {
   const LocalTime t = RT().backend->localTime();
-  return dateFromCivil(t.year, t.month, t.day);
+  return makeDate(t.year, t.month, t.day);
 }
 
-namespace {
-// The Julian day number of 1970-01-01.
-constexpr std::int64_t kUnixEpochJulian = 2440588;
-}  // namespace
-
-Date dateFromCivil(int year, int month, int day) {
-  // Days since 1970-01-01 in the proleptic Gregorian calendar, counted from
-  // March so that the leap day ends the year.
-  const std::int64_t y = year - (month <= 2 ? 1 : 0);
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return Date{static_cast<std::int32_t>(era * 146097 + doe - 719468 + kUnixEpochJulian)};
-}
-
-CivilDate civilFromDate(Date d) {
-  const std::int64_t z = d.julian - kUnixEpochJulian + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  CivilDate c;
-  c.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  c.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  c.year = static_cast<int>(yoe + era * 400 + (c.month <= 2 ? 1 : 0));
-  return c;
-}
-
+// In the date format of setting 4.
 std::string DTOC(Date d) {
-  const std::string format = RT().settings.values[SET_DATEFORMAT].strOr("mm/dd/yy");
-  const CivilDate c = civilFromDate(d);
-  std::string out;
-  for (std::size_t i = 0; i < format.size();) {
-    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(format[i])));
-    if (letter != 'y' && letter != 'm' && letter != 'd') {
-      out += format[i++];
-      continue;
-    }
-    std::size_t run = 0;
-    while (i + run < format.size() &&
-           std::tolower(static_cast<unsigned char>(format[i + run])) == letter) {
-      ++run;
-    }
-    i += run;
-    // The empty date keeps the shape of the format, in blanks.
-    if (d.julian == 0) {
-      out.append(run, ' ');
-      continue;
-    }
-    long long value = letter == 'y' ? c.year : letter == 'm' ? c.month : c.day;
-    if (!(letter == 'y' && run >= 4)) {
-      long long modulus = 1;
-      for (std::size_t k = 0; k < run; ++k) modulus *= 10;
-      value %= modulus;
-    }
-    std::string digits = std::to_string(value);
-    if (digits.size() < run) digits.insert(0, run - digits.size(), '0');
-    out += digits;
-  }
-  return out;
+  return formatDate(d, RT().settings.values[SET_DATEFORMAT].strOr("mm/dd/yy"));
 }
 
 void TONE(double frequency, double duration) {

@@ -100,12 +100,6 @@ double SECONDS();    // seconds since midnight, with fractions
 std::string TIME();  // "hh:mm:ss"
 Date DATE();
 std::string DTOC(Date d);  // in the date format of setting 4
-// Calendar dates (proleptic Gregorian) to and from Julian day numbers.
-struct CivilDate {
-  int year = 0, month = 0, day = 0;
-};
-Date dateFromCivil(int year, int month, int day);
-CivilDate civilFromDate(Date d);
 void TONE(double frequency, double duration);  // duration in 1/18.2 s ticks
 
 // --- Dialogs --------------------------------------------------------------

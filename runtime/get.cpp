@@ -78,7 +78,7 @@ const Item& arg(std::span<const Item> args, std::size_t i) {
 
 // A two-digit year falls in the hundred years around today.
 int fullYear(int yy) {
-  const int now = civilFromDate(DATE()).year;
+  const int now = splitDate(DATE()).year;
   int year = now / 100 * 100 + yy;
   if (year > now + 49) year -= 100;
   if (year < now - 50) year += 100;
@@ -348,10 +348,8 @@ std::optional<Date> Get::bufferDate() const {
   const int year = width[0] <= 2 ? fullYear(part[0]) : part[0];
   const int month = part[1];
   const int day = part[2];
-  if (year < 1 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
-  const Date date = dateFromCivil(year, month, day);
-  const CivilDate back = civilFromDate(date);
-  if (back.year != year || back.month != month || back.day != day) return std::nullopt;
+  const Date date = makeDate(year, month, day);  // empty for an impossible day
+  if (date.julian == 0) return std::nullopt;
   return date;
 }
 

@@ -5,6 +5,7 @@
 
 #include "runtime/console.h"
 #include "runtime/events.h"
+#include "runtime/strings.h"
 #include "runtime/terminal.h"
 
 namespace krx {
@@ -52,8 +53,8 @@ LocalTime HeadlessBackend::localTime() {
   double inDay = total - dayCount * 86400.0;
   if (inDay >= 86400.0) inDay = 0;  // rounding at the very end of a day
 
-  const Date base = dateFromCivil(start_.year, start_.month, start_.day);
-  const CivilDate day = civilFromDate(Date{base.julian + static_cast<std::int32_t>(dayCount)});
+  const Date base = makeDate(start_.year, start_.month, start_.day);
+  const DateParts day = splitDate(Date{base.julian + static_cast<std::int32_t>(dayCount)});
   LocalTime t;
   t.year = day.year;
   t.month = day.month;

@@ -7,6 +7,7 @@
 #include "forms_fixture.h"
 #include "runtime/console.h"
 #include "runtime/settings.h"
+#include "runtime/strings.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST_F(ValidationTest, RefusedValueStaysAssignedEvenAfterEscape) {
 }
 
 TEST_F(ValidationTest, ImpossibleDateIsShownAndNeverAssigned) {
-  const krx::Date start = krx::dateFromCivil(2026, 12, 7);
+  const krx::Date start = krx::makeDate(2026, 12, 7);
   krx::VarRef day = krx::makeVar(start);
   auto get = field(3, 3, day, "dDay", "");
   recordWaits(12);

@@ -9,6 +9,7 @@
 
 #include "runtime/console.h"
 #include "runtime/settings.h"
+#include "runtime/strings.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
@@ -219,7 +220,7 @@ TEST(Clock, SecondsRunOnTheMonotonicClockWhateverTheWallClockDoes) {
   t.hl.advance(90.5);
   EXPECT_DOUBLE_EQ(SECONDS(), 30.5);
   EXPECT_EQ(TIME(), "00:00:30");
-  const CivilDate today = civilFromDate(DATE());
+  const DateParts today = splitDate(DATE());
   EXPECT_EQ(today.year, 2027);
   EXPECT_EQ(today.month, 1);
   EXPECT_EQ(today.day, 1);
@@ -227,16 +228,16 @@ TEST(Clock, SecondsRunOnTheMonotonicClockWhateverTheWallClockDoes) {
 
 TEST(Clock, DatesInTheFormatOfTheDateSetting) {
   TestRuntime t;
-  EXPECT_EQ(dateFromCivil(2000, 1, 1).julian, 2451545);
-  const Date leap = dateFromCivil(2024, 2, 29);
-  EXPECT_EQ(civilFromDate(Date{leap.julian + 1}).month, 3);
+  EXPECT_EQ(makeDate(2000, 1, 1).julian, 2451545);
+  const Date leap = makeDate(2024, 2, 29);
+  EXPECT_EQ(splitDate(Date{leap.julian + 1}).month, 3);
 
-  const Date d = dateFromCivil(2007, 12, 31);
+  const Date d = makeDate(2007, 12, 31);
   SET(SET_DATEFORMAT, "mm/dd/yy");
   EXPECT_EQ(DTOC(d), "12/31/07");
   SET(SET_DATEFORMAT, "mm/dd/yyyy");
   EXPECT_EQ(DTOC(d), "12/31/2007");
-  EXPECT_EQ(DTOC(dateFromCivil(2026, 3, 5)), "03/05/2026");
+  EXPECT_EQ(DTOC(makeDate(2026, 3, 5)), "03/05/2026");
   SET(SET_DATEFORMAT, "dd.mm.yyyy");
   EXPECT_EQ(DTOC(d), "31.12.2007");
   EXPECT_EQ(DTOC(Date{}), "  .  .    ");

@@ -4,6 +4,7 @@
 
 #include "runtime/console.h"
 #include "runtime/settings.h"
+#include "runtime/strings.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
@@ -225,20 +226,20 @@ TEST(Get, PosInBufferCoversTheFieldOnly) {
 TEST(Get, DatesAreCheckedAndNeverStoredWhenImpossible) {
   TestRuntime t;
   SET(SET_DATEFORMAT, "mm/dd/yyyy");
-  auto [var, get] = field(dateFromCivil(2026, 12, 7), "");
+  auto [var, get] = field(makeDate(2026, 12, 7), "");
   EXPECT_EQ(get->buffer(), "12/07/2026");
   get->setFocus();
   overstrike(*get, "0230");
   EXPECT_EQ(get->buffer(), "02/30/2026");
   EXPECT_TRUE(get->badDate());
   get->_assign();
-  EXPECT_EQ(var->date(), dateFromCivil(2026, 12, 7));
+  EXPECT_EQ(var->date(), makeDate(2026, 12, 7));
 
   get->home();
   overstrike(*get, "0228");
   EXPECT_FALSE(get->badDate());
   get->_assign();
-  EXPECT_EQ(var->date(), dateFromCivil(2026, 2, 28));
+  EXPECT_EQ(var->date(), makeDate(2026, 2, 28));
 
   get->home();
   get->delEnd();
