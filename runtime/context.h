@@ -52,8 +52,6 @@ struct Runtime {
   Item appWindow;  // SETAPPWINDOW
   AppState app;    // engines, session and the application-type hook
   std::vector<std::function<void()>> exitProcedures;
-  // Open alternate output file (setting 19), owned here so it closes with us.
-  std::shared_ptr<void> alternateFile;
 };
 
 // The current runtime context. Using a runtime service with none current is

@@ -12,6 +12,20 @@
 
 namespace krx {
 
+// The open alternate output file. A write that fails is reported once; the
+// rest of that file's output is then dropped, so that an error handler that
+// writes its log through this channel cannot fail in a loop.
+struct AlternateFile {
+  std::FILE* file = nullptr;
+  std::string name;
+  bool failed = false;
+  ~AlternateFile() {
+    if (file) std::fclose(file);
+  }
+};
+
+Settings::~Settings() = default;
+
 namespace {
 
 // What each numbered setting holds; a value of another type is refused.
@@ -43,20 +57,8 @@ Kind kindOf(int n) {
   return Kind::Any;
 }
 
-// The open alternate output file. A write that fails is reported once; the
-// rest of that file's output is then dropped, so that an error handler that
-// writes its log through this channel cannot fail in a loop.
-struct AlternateFile {
-  std::FILE* file = nullptr;
-  std::string name;
-  bool failed = false;
-  ~AlternateFile() {
-    if (file) std::fclose(file);
-  }
-};
-
 AlternateFile* alternate() {
-  return static_cast<AlternateFile*>(RT().alternateFile.get());
+  return RT().settings.alternate.get();
 }
 
 Item refuse(int n, const Item& value, const Item& current) {
@@ -106,7 +108,7 @@ Item setAlternateFile(const Item& value, bool additive) {
   if (!value.isStr()) return refuse(SET_ALTFILE, value, previous);
   std::string name = ALLTRIM(value.str());
   if (name.empty()) {
-    rt.alternateFile.reset();
+    rt.settings.alternate.reset();
     rt.settings.values[SET_ALTFILE] = "";
     return previous;
   }
@@ -116,10 +118,10 @@ Item setAlternateFile(const Item& value, bool additive) {
     errno = 0;
     std::FILE* f = std::fopen(name.c_str(), additive ? "ab" : "wb");
     if (f) {
-      auto alt = std::make_shared<AlternateFile>();
+      auto alt = std::make_unique<AlternateFile>();
       alt->file = f;
       alt->name = name;
-      rt.alternateFile = alt;
+      rt.settings.alternate = std::move(alt);
       rt.settings.values[SET_ALTFILE] = name;
       return previous;
     }

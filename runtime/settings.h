@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string_view>
 
 #include "runtime/item.h"
@@ -27,10 +28,14 @@ enum SetNumber : int {
   SET_COUNT = 48,
 };
 
+struct AlternateFile;  // the open file of setting 19 (the settings module's)
+
 // The values themselves; defaults are set by the constructor.
 struct Settings {
   Settings();
+  ~Settings();
   std::array<Item, SET_COUNT> values;
+  std::unique_ptr<AlternateFile> alternate;  // closed with the runtime
 };
 
 // SET(n): the current value. SET(n, value[, additive]): sets it and returns
