@@ -1,6 +1,7 @@
 #include "app/setup.h"
 
 #include "app/levels.h"
+#include "app/say.h"
 #include "app/schedule.h"
 #include "app/timer.h"
 #include "forms/accessors.h"
@@ -17,11 +18,6 @@ namespace potclock {
 using namespace krx;
 
 namespace {
-
-void say(int row, int col, std::string_view text) {
-  DEVPOS(row, col);
-  DEVOUT(text);
-}
 
 // The dialogue's variables: edit fields read and write them through
 // accessors, and its validation texts name some of them.

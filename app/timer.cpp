@@ -5,6 +5,7 @@
 
 #include "app/clock.h"
 #include "app/levels.h"
+#include "app/say.h"
 #include "bigtext/bigletters.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -40,11 +41,6 @@ constexpr double kCarryOver = 2.0;
 void markKey(std::string_view key, double wait) {
   _KEYBOARD(key);
   INKEY(wait);
-}
-
-void say(int row, int col, std::string_view text) {
-  DEVPOS(row, col);
-  DEVOUT(text);
 }
 
 void showTimeOfDay() {
