@@ -141,11 +141,12 @@ void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped) {
   auto levelEnd = [&] { return nStart + 60.0 * nMinutes; };
   while (MYSECONDS(false) < levelEnd() && LASTKEY() != kEscape && LASTKEY() != kMinus &&
          LASTKEY() != kPlus) {
-    long nRemain = static_cast<long>(ROUND(levelEnd() - MYSECONDS(false), 0));
+    const double left = levelEnd() - MYSECONDS(false);
+    long nRemain = static_cast<long>(ROUND(left, 0));
     SAYBIG(15, timeLeftText(nRemain));
     // A second, or what is left of the level when that is less, so that the
     // level ends on time rather than up to a second late.
-    INKEY(std::clamp(levelEnd() - MYSECONDS(false), 0.01, 1.0));
+    INKEY(std::clamp(left, 0.01, 1.0));
     showTimeOfDay();
     if (LASTKEY() == kSpace) pause(nLevel, nMinutes, nRemain, nStart);
     if (LASTKEY() == kEscape) {
