@@ -76,7 +76,7 @@
 namespace krx {
 
 // INKEY code of a left mouse button press (while SETMOUSE is on); where it
-// fell is TerminalBackend::lastClick().
+// fell is the backend's lastKeyEvent().
 constexpr int K_LBUTTONDOWN = 1002;
 
 // --- Capabilities -------------------------------------------------------------
@@ -230,8 +230,6 @@ class TerminalBackend : public Backend {
   void discardTypeahead() override;
   KeyEvent lastKeyEvent(int inkey) override;
 
-  // Screen cell of the last K_LBUTTONDOWN that readKey returned.
-  std::pair<int, int> lastClick() const { return click_; }
   // Bytes written to the terminal so far.
   std::uint64_t bytesWritten() const { return bytesWritten_; }
 

@@ -82,12 +82,9 @@ void demoMain() {
         DEVOUT("STDERR WRITTEN");
         break;
       case K_LBUTTONDOWN: {
-        const auto* terminal = dynamic_cast<const TerminalBackend*>(RT().backend.get());
-        if (terminal != nullptr) {
-          DEVPOS(8, 0);
-          DEVOUT("CLICK " + std::to_string(terminal->lastClick().first) + " " +
-                 std::to_string(terminal->lastClick().second) + "   ");
-        }
+        const Backend::KeyEvent click = RT().backend->lastKeyEvent(K_LBUTTONDOWN);
+        DEVPOS(8, 0);
+        DEVOUT("CLICK " + std::to_string(click.row) + " " + std::to_string(click.col) + "   ");
         break;
       }
       default:
