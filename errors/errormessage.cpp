@@ -11,7 +11,7 @@ namespace {
 constexpr int kSessionTextWidth = 50;
 // Lines are padded to the width before they are trimmed, so a width far past
 // any line would only cost memory; no text of the runtime is longer anyway.
-constexpr double kMaxWidth = 65535;
+constexpr double kMaxWidth = krx::kMaxStringLength;
 
 std::string decimal(double n) {
   return krx::LTRIM(krx::STR(n));

@@ -21,7 +21,6 @@ using Args = std::span<const Item>;
 
 // The longest string and array a built-in will make: beyond this a text of a
 // few bytes could ask for gigabytes.
-constexpr int kMaxString = 65535;
 constexpr int kMaxArray = 4096;
 
 const Item& arg(Args args, std::size_t i) {
@@ -135,7 +134,7 @@ Item fnStr(Args a) {
   double n = a[0].numOr(0);
   if (a.size() < 2) return STR(n);
   int len = intArg(a, 1);
-  if (len > kMaxString) return sizeError("STR", a, EG_STROVERFLOW, "String too long");
+  if (len > kMaxStringLength) return sizeError("STR", a, EG_STROVERFLOW, "String too long");
   // More decimals than the width cannot fit either way; the bound only
   // spares building digits that would be replaced by asterisks.
   if (a.size() < 3) return STR(n, len);
@@ -188,14 +187,15 @@ Item fnAt(Args a) {
 
 Item fnSpace(Args a) {
   if (!isNum(a, 0)) return argError("SPACE", a);
-  if (intArg(a, 0) > kMaxString) return sizeError("SPACE", a, EG_STROVERFLOW, "String too long");
+  if (intArg(a, 0) > kMaxStringLength)
+    return sizeError("SPACE", a, EG_STROVERFLOW, "String too long");
   return SPACE(intArg(a, 0));
 }
 
 Item fnReplicate(Args a) {
   if (!isStr(a, 0) || !isNum(a, 1)) return argError("REPLICATE", a);
   double total = static_cast<double>(strArg(a, 0).size()) * std::max(intArg(a, 1), 0);
-  if (total > kMaxString) return sizeError("REPLICATE", a, EG_STROVERFLOW, "String too long");
+  if (total > kMaxStringLength) return sizeError("REPLICATE", a, EG_STROVERFLOW, "String too long");
   return REPLICATE(strArg(a, 0), intArg(a, 1));
 }
 
@@ -203,7 +203,7 @@ template <std::string (*Pad)(std::string_view, int, char)>
 Item pad(const char* name, Args a) {
   if (!isStr(a, 0) || !isNum(a, 1) || (!arg(a, 2).isNil() && !isStr(a, 2)))
     return argError(name, a);
-  if (intArg(a, 1) > kMaxString) return sizeError(name, a, EG_STROVERFLOW, "String too long");
+  if (intArg(a, 1) > kMaxStringLength) return sizeError(name, a, EG_STROVERFLOW, "String too long");
   char fill = isStr(a, 2) && !strArg(a, 2).empty() ? strArg(a, 2)[0] : ' ';
   return Pad(strArg(a, 0), intArg(a, 1), fill);
 }
@@ -223,7 +223,7 @@ Item fnStrTran(Args a) {
   if (!find.empty() && replace.size() > find.size() &&
       static_cast<double>(strArg(a, 0).size()) / static_cast<double>(find.size()) *
               static_cast<double>(replace.size()) >
-          kMaxString)
+          kMaxStringLength)
     return sizeError("STRTRAN", a, EG_STROVERFLOW, "String too long");
   return STRTRAN(strArg(a, 0), find, replace);
 }

@@ -38,8 +38,6 @@ constexpr int kMaxHeight = 64;
 constexpr std::size_t kMaxActivations = 64;
 // Longest stretch of a text quoted in an error description.
 constexpr std::size_t kMaxQuoted = 200;
-// Longest string that string operators in a text may make (as the built-ins).
-constexpr std::size_t kMaxString = 65535;
 
 // ---------------------------------------------------------------------------
 // Tokens
@@ -969,7 +967,8 @@ Item assign(const Node& n, const Env& env) {
 // would otherwise exhaust memory.
 std::optional<Item> stringOverflow(Tok op, const Item& a, const Item& b) {
   if ((op != Tok::Plus && op != Tok::Minus) || !a.isStr() || !b.isStr()) return std::nullopt;
-  if (a.str().size() + b.str().size() <= kMaxString) return std::nullopt;
+  if (a.str().size() + b.str().size() <= static_cast<std::size_t>(kMaxStringLength))
+    return std::nullopt;
   auto err = makeError(EG_STROVERFLOW, "String overflow", op == Tok::Plus ? "+" : "-", {a, b});
   err->canSubstitute = true;
   err->canDefault = true;

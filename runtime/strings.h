@@ -14,6 +14,10 @@ namespace krx {
 std::string STR(double n);
 std::string STR(double n, int len);
 std::string STR(double n, int len, int dec);
+// The longest text the runtime builds at a user's request; longer is a
+// runtime error (EG_STROVERFLOW), so no input can exhaust memory.
+inline constexpr int kMaxStringLength = 65535;
+
 double VAL(std::string_view s);
 // A decimal number ("12.5", "-3") read exactly as the C locale reads it,
 // whatever the process's locale; `outOfRange` tells of overflow and underflow.
