@@ -1,12 +1,14 @@
 // The terminal backend: the runtime on a real text terminal.
 //
-// Three layers, each usable on its own:
-//   TermCaps      what the terminal understands, read from its terminfo entry;
-//   ScreenPainter turns the 80x25 screen model into the fewest bytes that
-//                 bring the terminal up to date (only changed cells, cheapest
-//                 cursor moves, merged colour changes);
-//   KeyDecoder    turns the bytes that keys send into INKEY codes; time is
-//                 passed in, so the Escape delay is exact and testable.
+// Three layers, each usable on its own and each in its own file:
+//   TermCaps      (termcaps.h)   what the terminal understands, read from its
+//                                terminfo entry;
+//   ScreenPainter (painter.h)    turns the 80x25 screen model into the fewest
+//                                bytes that bring the terminal up to date;
+//   KeyDecoder    (keydecoder.h) turns the bytes that keys send into INKEY
+//                                codes; time is passed in, so the Escape delay
+//                                is exact and testable.
+// The signal handlers and what they share live in termsignals.h.
 // TerminalBackend ties them to the file descriptors, the terminal modes, the
 // signals and the sound.
 //
@@ -70,142 +72,13 @@
 #include <vector>
 
 #include "runtime/backend.h"
+#include "runtime/keydecoder.h"
+#include "runtime/painter.h"
 #include "runtime/screen.h"
 #include "runtime/sound.h"
+#include "runtime/termcaps.h"
 
 namespace krx {
-
-// INKEY code of a left mouse button press (while SETMOUSE is on); where it
-// fell is the backend's lastKeyEvent().
-constexpr int K_LBUTTONDOWN = 1002;
-
-// --- Capabilities -------------------------------------------------------------
-
-struct TermCaps {
-  // Strings as terminfo gives them (parameterised ones unexpanded); empty
-  // when the terminal lacks the capability.
-  std::string cup, cuf, cuf1, cub, cub1, cud, cud1, cuu, cuu1, vpa, hpa, cr;
-  std::string el, clear, sgr0, setaf, setab, bold, civis, cnorm;
-  std::string smcup, rmcup, smkx, rmkx, bel;
-  int colors = 0;
-  int lines = 0, cols = 0;  // the size the entry gives, when the terminal does not say
-  bool bce = false;         // erasing fills with the current background
-  bool am = false;          // writing the last column wraps
-  bool xenl = false;        // ...but only at the next character
-  bool mouse = false;       // xterm mouse reports (SGR encoding)
-  // Key sequences (ESC-led) and their INKEY codes.
-  std::vector<std::pair<std::string, int>> keys;
-
-  // The terminfo entry of terminal type `term`, or nullopt when there is
-  // none. `fd` is the terminal, for its size (-1: none).
-  static std::optional<TermCaps> load(const std::string& term, int fd = -1);
-  // Expands a parameterised string.
-  static std::string param(const std::string& cap, int a);
-  static std::string param(const std::string& cap, int a, int b);
-};
-
-// --- Painting -------------------------------------------------------------------
-
-class ScreenPainter {
- public:
-  explicit ScreenPainter(TermCaps caps);
-
-  // The terminal's size; the next paint draws everything.
-  void resize(int rows, int cols);
-  // The terminal's contents are unknown (after a resume): draw everything.
-  void invalidate();
-  // Bytes that bring the terminal up to date with `screen`; empty when it
-  // already is.
-  std::string paint(const Screen& screen);
-
-  // False while the terminal is smaller than the screen (a notice shows).
-  bool fits() const { return fits_; }
-  // Terminal cell of screen cell (0, 0).
-  int top() const { return top_; }
-  int left() const { return left_; }
-
- private:
-  struct Pen {
-    bool known = false;
-    Attr attr = 0;
-  };
-  std::string penChange(Attr want, bool blank, Pen& pen) const;
-  bool sameLook(const Cell& a, const Cell& b) const;
-  std::string rewrite(const Screen& screen, int row, int fromCol, int toCol, Pen& pen) const;
-  void moveTo(std::string& out, const Screen& screen, int row, int col);
-  void putCell(std::string& out, int row, int col, const Cell& cell);
-  void clearAll(std::string& out);
-  void drawNotice(std::string& out);
-  void cursorTo(std::string& out, const Screen& screen);
-
-  TermCaps caps_;
-  std::array<std::string, 256> glyphs_;  // UTF-8 shape of each byte
-  bool mergeSgr_ = false;                // colour changes can share one CSI ... m
-  std::array<std::string, 16> fgPart_, bgPart_;
-  int rows_ = 25, cols_ = 80;
-  int top_ = 0, left_ = 0;
-  bool fits_ = true;
-  bool cleared_ = false;  // the terminal has been cleared since the last resize
-  std::array<Cell, Screen::kRows * Screen::kCols> front_{};
-  std::array<bool, Screen::kRows * Screen::kCols> known_{};
-  // The terminal cursor, in terminal cells, when known.
-  bool cursorKnown_ = false;
-  int curRow_ = 0, curCol_ = 0;
-  int cursorShown_ = -1;  // -1 unknown, 0 hidden, 1 shown
-  Pen pen_;
-  std::uint64_t paintedVersion_ = 0;
-  std::array<int, 3> paintedCursor_{-1, -1, -1};
-};
-
-// --- Keys -----------------------------------------------------------------------
-
-class KeyDecoder {
- public:
-  // A lone Escape is taken as the Escape key once this much time has passed
-  // without the rest of a sequence.
-  static constexpr double kEscapeDelay = 0.020;
-
-  // `eraseByte` is what the Backspace key sends (the terminal's erase
-  // character); the other of 8 and 127 is Ctrl-Backspace.
-  explicit KeyDecoder(std::vector<std::pair<std::string, int>> sequences = {},
-                      unsigned char eraseByte = 0x7f);
-
-  // Bytes read at time `now` (seconds on any steady clock).
-  void feed(std::string_view bytes, double now);
-  // The next key, or 0 when none is complete yet at `now`.
-  int next(double now);
-  // When an incomplete sequence resolves without more input; negative when
-  // nothing waits.
-  double deadline() const;
-  // Terminal cell (from 0) of the last K_LBUTTONDOWN.
-  std::pair<int, int> lastClick() const { return click_; }
-  // Whether the key next() returned last came as an escape sequence (a
-  // special key) rather than as a byte (a character or control code).
-  bool lastWasSequence() const { return lastWasSequence_; }
-  // Forgets the keys decoded but not yet taken; an incomplete sequence stays.
-  void dropReady() { ready_.clear(); }
-
- private:
-  void decode(bool expired);
-  // Length of a complete ESC-led sequence at the front and its code (0 to
-  // drop it); 0 length when more bytes are needed.
-  std::pair<std::size_t, int> escape(bool expired);
-  int csiKey(std::string_view params, char final);
-  int ss3Key(char final) const;
-  int plainKey(unsigned char byte) const;
-
-  std::vector<std::pair<std::string, int>> sequences_;
-  unsigned char eraseByte_;
-  std::string pending_;
-  double pendingSince_ = 0;
-  std::deque<std::pair<int, bool>> ready_;  // code, came as a sequence
-  std::pair<int, int> click_{-1, -1};
-  bool lastWasSequence_ = false;
-};
-
-// Maps a Unicode character typed at the keyboard to its code page 437 byte,
-// or 0 when the code page has none.
-int unicodeKey(char32_t cp);
 
 // --- The backend ------------------------------------------------------------------
 

@@ -1,0 +1,343 @@
+#include "runtime/painter.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+namespace krx {
+
+namespace {
+
+constexpr char kEsc = '\x1b';
+
+bool isBlank(std::uint8_t ch) {
+  return ch == ' ' || ch == 0 || ch == 0xFF;
+}
+
+std::string repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// Keeps the shorter of two candidate strings; nullopt means impossible.
+void keepShorter(std::optional<std::string>& best, std::optional<std::string> candidate) {
+  if (candidate && (!best || candidate->size() < best->size())) best = std::move(candidate);
+}
+
+// Code page colour numbers (blue is 1, red is 4) to the terminal's (red 1,
+// blue 4).
+constexpr int kAnsiColor[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// The inside of "ESC [ ... m", or nullopt for any other form.
+std::optional<std::string> sgrInner(const std::string& s) {
+  if (s.size() < 3 || s[0] != kEsc || s[1] != '[' || s.back() != 'm') return std::nullopt;
+  std::string inner = s.substr(2, s.size() - 3);
+  if (inner.find(kEsc) != std::string::npos) return std::nullopt;
+  return inner;
+}
+
+}  // namespace
+
+ScreenPainter::ScreenPainter(TermCaps caps) : caps_(std::move(caps)) {
+  for (int b = 0; b < 256; ++b) {
+    const auto ch = static_cast<std::uint8_t>(b);
+    if (isBlank(ch)) {
+      glyphs_[b] = " ";
+    } else {
+      appendUtf8(glyphs_[b], cp437ToUnicode(ch));
+    }
+  }
+  const int usable = caps_.colors >= 16 ? 16 : caps_.colors >= 8 ? 8 : 0;
+  if (usable == 0 || caps_.setaf.empty() || caps_.setab.empty()) {
+    caps_.colors = 0;
+    return;
+  }
+  caps_.colors = usable;
+  // Colour changes go out as one "ESC [ fg ; bg m" when the terminal's own
+  // strings have that form: half the bytes of two separate changes.
+  mergeSgr_ = true;
+  for (int i = 0; i < 16; ++i) {
+    const int index = kAnsiColor[i & 7] + ((i & 8) != 0 && usable == 16 ? 8 : 0);
+    fgPart_[i] = TermCaps::param(caps_.setaf, index);
+    bgPart_[i] = TermCaps::param(caps_.setab, index);
+  }
+  for (int i = 0; i < 16 && mergeSgr_; ++i) {
+    mergeSgr_ = sgrInner(fgPart_[i]).has_value() && sgrInner(bgPart_[i]).has_value();
+  }
+  if (mergeSgr_) {
+    for (int i = 0; i < 16; ++i) {
+      fgPart_[i] = *sgrInner(fgPart_[i]);
+      bgPart_[i] = *sgrInner(bgPart_[i]);
+    }
+  }
+}
+
+void ScreenPainter::resize(int rows, int cols) {
+  rows_ = std::max(rows, 1);
+  cols_ = std::max(cols, 1);
+  fits_ = rows_ >= Screen::kRows && cols_ >= Screen::kCols;
+  top_ = fits_ ? (rows_ - Screen::kRows) / 2 : 0;
+  left_ = fits_ ? (cols_ - Screen::kCols) / 2 : 0;
+  invalidate();
+}
+
+void ScreenPainter::invalidate() {
+  cleared_ = false;
+  cursorKnown_ = false;
+  cursorShown_ = -1;
+  pen_ = Pen{};
+}
+
+std::string ScreenPainter::penChange(Attr want, bool blank, Pen& pen) const {
+  if (caps_.colors == 0) return {};
+  const bool eight = caps_.colors == 8;
+  // On a blank the foreground does not show, so it may stay as it is.
+  Attr result = want;
+  if (blank && pen.known) result = static_cast<Attr>((pen.attr & 0x0F) | (want & 0xF0));
+  const int fg = result & 0x0F;
+  const int bg = (result >> 4) & (eight ? 0x07 : 0x0F);
+  bool needFg = !pen.known || (pen.attr & 0x0F) != fg;
+  bool needBg = !pen.known || ((pen.attr >> 4) & (eight ? 0x07 : 0x0F)) != bg;
+  if (!needFg && !needBg) return {};
+
+  // With eight colours the bright foregrounds are the bold ones, and bold
+  // is only switched off by a full reset.
+  const bool wantBold = eight && (fg & 8) != 0;
+  const bool penBold = eight && pen.known && (pen.attr & 8) != 0;
+  const bool reset = !pen.known || (penBold && !wantBold);
+  const bool addBold = wantBold && (reset || !penBold);
+  if (reset) needFg = needBg = true;
+  const int fgIndex = eight ? (fg & 7) : fg;
+
+  std::string out;
+  if (mergeSgr_) {
+    std::string inner;
+    auto add = [&inner](const std::string& part) {
+      if (!inner.empty()) inner += ';';
+      inner += part;
+    };
+    if (reset) add("0");
+    if (addBold) add("1");
+    if (needFg) add(fgPart_[fgIndex]);
+    if (needBg) add(bgPart_[bg]);
+    out = "\x1b[" + inner + "m";
+  } else {
+    if (reset) out += caps_.sgr0;
+    if (addBold) out += caps_.bold;
+    if (needFg) out += fgPart_[fgIndex];
+    if (needBg) out += bgPart_[bg];
+  }
+  pen.known = true;
+  pen.attr = static_cast<Attr>((result & 0x0F) | (bg << 4));
+  return out;
+}
+
+bool ScreenPainter::sameLook(const Cell& a, const Cell& b) const {
+  if (isBlank(a.ch) && isBlank(b.ch)) {
+    const int mask = caps_.colors == 8 ? 0x70 : 0xF0;
+    return caps_.colors == 0 || (a.attr & mask) == (b.attr & mask);
+  }
+  return a == b;
+}
+
+std::string ScreenPainter::rewrite(const Screen& screen, int row, int fromCol, int toCol,
+                                   Pen& pen) const {
+  std::string out;
+  for (int c = fromCol; c < toCol; ++c) {
+    const Cell& cell = screen.at(row, c);
+    out += penChange(cell.attr, isBlank(cell.ch), pen);
+    out += glyphs_[cell.ch];
+  }
+  return out;
+}
+
+void ScreenPainter::moveTo(std::string& out, const Screen& screen, int row, int col) {
+  const int tr = top_ + row;
+  const int tc = left_ + col;
+  if (cursorKnown_ && curRow_ == tr && curCol_ == tc) return;
+
+  std::optional<std::string> best = TermCaps::param(caps_.cup, tr, tc);
+  bool rewriting = false;
+  Pen rewritePen;
+  if (cursorKnown_) {
+    // Rows first, then columns; each part takes its cheapest form.
+    std::optional<std::string> vertical;
+    const int dy = tr - curRow_;
+    if (dy == 0) {
+      vertical = std::string();
+    } else if (dy > 0) {
+      if (!caps_.cud1.empty() && dy <= 4) keepShorter(vertical, repeat(caps_.cud1, dy));
+      if (!caps_.cud.empty()) keepShorter(vertical, TermCaps::param(caps_.cud, dy));
+    } else {
+      if (!caps_.cuu1.empty() && -dy <= 4) keepShorter(vertical, repeat(caps_.cuu1, -dy));
+      if (!caps_.cuu.empty()) keepShorter(vertical, TermCaps::param(caps_.cuu, -dy));
+    }
+    if (dy != 0 && !caps_.vpa.empty()) keepShorter(vertical, TermCaps::param(caps_.vpa, tr));
+
+    std::optional<std::string> horizontal;
+    const int dx = tc - curCol_;
+    if (dx == 0) {
+      horizontal = std::string();
+    } else if (dx > 0) {
+      if (!caps_.cuf1.empty() && dx <= 4) keepShorter(horizontal, repeat(caps_.cuf1, dx));
+      if (!caps_.cuf.empty()) keepShorter(horizontal, TermCaps::param(caps_.cuf, dx));
+    } else {
+      if (!caps_.cub1.empty() && -dx <= 4) keepShorter(horizontal, repeat(caps_.cub1, -dx));
+      if (!caps_.cub.empty()) keepShorter(horizontal, TermCaps::param(caps_.cub, -dx));
+    }
+    if (dx != 0 && !caps_.hpa.empty()) keepShorter(horizontal, TermCaps::param(caps_.hpa, tc));
+    if (dx != 0 && !caps_.cr.empty()) {
+      if (tc == 0) {
+        keepShorter(horizontal, caps_.cr);
+      } else if (!caps_.cuf.empty()) {
+        keepShorter(horizontal, caps_.cr + TermCaps::param(caps_.cuf, tc));
+      }
+    }
+    if (vertical && horizontal) keepShorter(best, *vertical + *horizontal);
+
+    // Or write the few cells in between again: they already show what the
+    // model holds, so printing them costs bytes but changes nothing.
+    if (vertical && dx > 0 && dx <= 8 && curCol_ >= left_) {
+      Pen pen = pen_;
+      std::string candidate = *vertical + rewrite(screen, row, curCol_ - left_, col, pen);
+      if (!best || candidate.size() < best->size()) {
+        best = std::move(candidate);
+        rewriting = true;
+        rewritePen = pen;
+      }
+    }
+  }
+  out += *best;
+  if (rewriting) {
+    pen_ = rewritePen;
+    for (int c = curCol_ - left_; c < col; ++c) {
+      const int i = row * Screen::kCols + c;
+      front_[i] = screen.at(row, c);
+      known_[i] = true;
+    }
+  }
+  curRow_ = tr;
+  curCol_ = tc;
+  cursorKnown_ = true;
+}
+
+void ScreenPainter::putCell(std::string& out, int row, int col, const Cell& cell) {
+  const int i = row * Screen::kCols + col;
+  const int tr = top_ + row;
+  const int tc = left_ + col;
+  front_[i] = cell;
+  known_[i] = true;
+  // A terminal that wraps at once would scroll when its last cell is
+  // written; that one cell is left as it is.
+  if (caps_.am && !caps_.xenl && tr == rows_ - 1 && tc == cols_ - 1) return;
+  out += penChange(cell.attr, isBlank(cell.ch), pen_);
+  out += glyphs_[cell.ch];
+  curCol_ = tc + 1;
+  // At the right edge the terminal's cursor position is its own business
+  // (pending wrap); the next move must be absolute.
+  if (curCol_ >= cols_) cursorKnown_ = false;
+}
+
+void ScreenPainter::clearAll(std::string& out) {
+  out += caps_.sgr0;
+  out += caps_.clear;
+  pen_ = Pen{};
+  curRow_ = curCol_ = 0;
+  cursorKnown_ = !caps_.clear.empty();
+  known_.fill(false);
+  cleared_ = true;
+}
+
+void ScreenPainter::drawNotice(std::string& out) {
+  const std::string lines[] = {
+      "Please enlarge this window",
+      "to at least 80 columns by 25 rows.",
+      "(It is now " + std::to_string(cols_) + " by " + std::to_string(rows_) + ".)",
+  };
+  const int count = static_cast<int>(std::size(lines));
+  const int first = std::max(0, (rows_ - count) / 2);
+  for (int i = 0; i < count && first + i < rows_; ++i) {
+    const std::string text = lines[i].substr(0, static_cast<std::size_t>(cols_));
+    const int col = std::max(0, (cols_ - static_cast<int>(text.size())) / 2);
+    out += TermCaps::param(caps_.cup, first + i, col);
+    out += text;
+  }
+  cursorKnown_ = false;
+  if (cursorShown_ != 0 && !caps_.civis.empty()) {
+    out += caps_.civis;
+    cursorShown_ = 0;
+  }
+}
+
+void ScreenPainter::cursorTo(std::string& out, const Screen& screen) {
+  if (screen.cursorVisible) {
+    const int row = std::clamp(screen.row, 0, Screen::kRows - 1);
+    const int col = std::clamp(screen.col, 0, Screen::kCols - 1);
+    moveTo(out, screen, row, col);
+    if (cursorShown_ != 1) {
+      out += caps_.cnorm;
+      cursorShown_ = 1;
+    }
+  } else if (cursorShown_ != 0) {
+    out += caps_.civis;
+    cursorShown_ = 0;
+  }
+}
+
+std::string ScreenPainter::paint(const Screen& screen) {
+  std::string out;
+  const std::array<int, 3> cursor{screen.row, screen.col, screen.cursorVisible ? 1 : 0};
+  if (cleared_ && screen.version() == paintedVersion_ && cursor == paintedCursor_) return out;
+  if (!fits_) {
+    if (!cleared_) {
+      clearAll(out);
+      drawNotice(out);
+    }
+    return out;
+  }
+  if (!cleared_) clearAll(out);
+
+  const bool eraseLines = caps_.bce && !caps_.el.empty() && left_ + Screen::kCols == cols_;
+  for (int r = 0; r < Screen::kRows; ++r) {
+    // Where this row's run of like blanks up to the right edge begins.
+    int blankFrom = Screen::kCols;
+    if (eraseLines) {
+      const Cell& last = screen.at(r, Screen::kCols - 1);
+      while (blankFrom > 0 && isBlank(screen.at(r, blankFrom - 1).ch) &&
+             sameLook(screen.at(r, blankFrom - 1), last)) {
+        --blankFrom;
+      }
+    }
+    for (int c = 0; c < Screen::kCols; ++c) {
+      const int i = r * Screen::kCols + c;
+      const Cell& want = screen.at(r, c);
+      if (known_[i] && sameLook(front_[i], want)) continue;
+      if (c >= blankFrom) {
+        int stale = 0;
+        for (int k = c; k < Screen::kCols; ++k) {
+          const int j = r * Screen::kCols + k;
+          if (!known_[j] || !sameLook(front_[j], screen.at(r, k))) ++stale;
+        }
+        if (stale > static_cast<int>(caps_.el.size())) {
+          moveTo(out, screen, r, c);
+          out += penChange(want.attr, true, pen_);
+          out += caps_.el;
+          for (int k = c; k < Screen::kCols; ++k) {
+            front_[r * Screen::kCols + k] = screen.at(r, k);
+            known_[r * Screen::kCols + k] = true;
+          }
+          break;
+        }
+      }
+      moveTo(out, screen, r, c);
+      putCell(out, r, c, want);
+    }
+  }
+  cursorTo(out, screen);
+  paintedVersion_ = screen.version();
+  paintedCursor_ = cursor;
+  return out;
+}
+
+}  // namespace krx

@@ -1,0 +1,227 @@
+#include "runtime/termsignals.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "runtime/terminal.h"
+
+namespace krx {
+
+namespace termsignals {
+
+SignalShared shared;
+
+}  // namespace termsignals
+
+using termsignals::shared;
+
+namespace {
+
+// A crash handler must still run when the stack has overflowed.
+alignas(16) char altStack[64 * 1024];
+
+constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT};
+constexpr int kFlagSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
+
+void wake() {
+  if (shared.wakeWrite >= 0) {
+    const char byte = 0;
+    const ssize_t ignored = ::write(shared.wakeWrite, &byte, 1);
+    (void)ignored;
+  }
+}
+
+void onQuitSignal(int sig) {
+  const int savedErrno = errno;
+  if (shared.quitAsked != 0) {
+    // Asked twice: the program has not reached a wait since, so end it here.
+    TerminalBackend::restoreFromSignal();
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    ::sigaction(sig, &dfl, nullptr);
+    ::raise(sig);
+  } else {
+    shared.quitAsked = 1;
+    // A hangup seen on the terminal first keeps its place as the reason.
+    if (shared.quit == 0) shared.quit = sig;
+    wake();
+  }
+  errno = savedErrno;
+}
+
+void onFlagSignal(int sig) {
+  const int savedErrno = errno;
+  if (sig == SIGWINCH) shared.winch = 1;
+  if (sig == SIGTSTP) shared.tstp = 1;
+  if (sig == SIGCONT) shared.cont = 1;
+  wake();
+  errno = savedErrno;
+}
+
+void onCrashSignal(int sig) {
+  const int savedErrno = errno;
+  TerminalBackend::restoreFromSignal();
+  // Under the disposition found at start (the default, or a sanitizer's),
+  // the signal is delivered again when this handler returns.
+  ::sigaction(sig, &shared.previous[sig], nullptr);
+  shared.installed[sig] = false;
+  ::raise(sig);
+  errno = savedErrno;
+}
+
+void install(int sig, void (*handler)(int), int flags) {
+  struct sigaction old {};
+  ::sigaction(sig, nullptr, &old);
+  // A signal ignored from the start (nohup, a background job) stays ignored.
+  if (old.sa_handler == SIG_IGN && sig != SIGWINCH && sig != SIGCONT) return;
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = flags;
+  sigfillset(&action.sa_mask);
+  if (::sigaction(sig, &action, &shared.previous[sig]) == 0) shared.installed[sig] = true;
+}
+
+void uninstallAll() {
+  for (int sig = 1; sig < NSIG; ++sig) {
+    if (shared.installed[sig]) {
+      ::sigaction(sig, &shared.previous[sig], nullptr);
+      shared.installed[sig] = false;
+    }
+  }
+}
+
+// exit() from deep code skips destructors; the terminal comes back anyway.
+void restoreAtExit() {
+  TerminalBackend::restoreFromSignal();
+}
+
+std::string programName() {
+  const char* name = program_invocation_short_name;
+  return name != nullptr && *name != '\0' ? name : "program";
+}
+
+}  // namespace
+
+namespace termsignals {
+
+void writeAllSafe(int fd, const char* data, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+}
+
+// Puts standard error back and writes out what it collected meanwhile.
+// Async-signal-safe.
+void replayStderr() {
+  if (shared.stderrSaved < 0) return;
+  const int capture = shared.stderrCapture;
+  ::dup2(shared.stderrSaved, STDERR_FILENO);
+  ::close(shared.stderrSaved);
+  shared.stderrSaved = -1;
+  shared.stderrCapture = -1;
+  if (capture < 0) return;
+  char buffer[4096];
+  ::lseek(capture, 0, SEEK_SET);
+  for (;;) {
+    const ssize_t n = ::read(capture, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    writeAllSafe(STDERR_FILENO, buffer, static_cast<std::size_t>(n));
+  }
+  ::close(capture);
+}
+
+void startStderrCapture() {
+  if (shared.stderrSaved >= 0 || !::isatty(STDERR_FILENO)) return;
+  const int capture = ::memfd_create("stderr", MFD_CLOEXEC);
+  if (capture < 0) return;
+  const int saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (saved < 0 || ::dup2(capture, STDERR_FILENO) < 0) {
+    if (saved >= 0) ::close(saved);
+    ::close(capture);
+    return;
+  }
+  shared.stderrSaved = saved;
+  shared.stderrCapture = capture;
+}
+
+void failStart(const std::string& why) {
+  const std::string line = programName() + ": " + why + "\n";
+  writeAllSafe(STDERR_FILENO, line.data(), line.size());
+}
+
+void arm() {
+  int wakePipe[2];
+  if (::pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) == 0) {
+    shared.wakeRead = wakePipe[0];
+    shared.wakeWrite = wakePipe[1];
+  }
+
+  stack_t current{};
+  if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0) {
+    stack_t ours{};
+    ours.ss_sp = altStack;
+    ours.ss_size = sizeof altStack;
+    if (::sigaltstack(&ours, &shared.previousAltStack) == 0) shared.altStackInstalled = true;
+  }
+  for (const int sig : kQuitSignals) install(sig, onQuitSignal, SA_RESTART);
+  for (const int sig : kFlagSignals) install(sig, onFlagSignal, SA_RESTART);
+  for (const int sig : kCrashSignals) install(sig, onCrashSignal, SA_ONSTACK);
+  static const bool atExitRegistered = std::atexit(restoreAtExit) == 0;
+  (void)atExitRegistered;
+}
+
+void disarm() {
+  uninstallAll();
+  if (shared.altStackInstalled) {
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    ::sigaltstack(shared.previousAltStack.ss_sp != nullptr ? &shared.previousAltStack : &off,
+                  nullptr);
+    shared.altStackInstalled = false;
+  }
+  for (int* fd : {&shared.wakeRead, &shared.wakeWrite}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+}  // namespace termsignals
+
+void TerminalBackend::restoreFromSignal() noexcept {
+  if (shared.active != 0) {
+    shared.active = 0;
+    termsignals::writeAllSafe(shared.outFd, shared.reset, shared.resetLength);
+    ::tcsetattr(shared.inFd, TCSANOW, &shared.saved);
+  }
+  termsignals::replayStderr();
+}
+
+int TerminalBackend::pendingSignal() noexcept {
+  return shared.quit;
+}
+
+void TerminalBackend::reraisePendingSignal() noexcept {
+  const int sig = shared.quit;
+  if (sig == 0) return;
+  shared.quit = 0;
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  ::sigaction(sig, &dfl, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(sig);
+}
+
+}  // namespace krx
