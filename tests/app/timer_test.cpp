@@ -94,6 +94,8 @@ TEST(Timer, TimeLeftAndHandTexts) {
   EXPECT_EQ(timeLeftText(599), "    9:59");
   EXPECT_EQ(timeLeftText(65), "    1:05");
   EXPECT_EQ(timeLeftText(0), "    0:00");
+  EXPECT_EQ(timeLeftText(59), "    0:59");
+  EXPECT_EQ(timeLeftText(5999), "   99:59");  // eight characters below 100 minutes
   EXPECT_EQ(handCountText(3, 8), " HAND: 3/8");
   EXPECT_EQ(handCountText(1, 8), " HAND: 1/8");
   EXPECT_EQ(handCountText(3, 12), "HAND: 3/12");
