@@ -88,6 +88,13 @@ TEST(SayBig, BlanksOnlyItsBand) {
   krx::SCROLL();
   SAYBIG(6, "1000/2000");
   SAYBIG(15, "   10:00");
+  // The six rows top to bottom from the given row, each from column 0.
+  const auto blinds = expected::bigRows("1000/2000");
+  const auto time = expected::bigRows("   10:00");
+  for (int r = 0; r < 6; ++r) {
+    EXPECT_EQ(t.rowText(6 + r), blinds[static_cast<std::size_t>(r)]) << "row " << 6 + r;
+    EXPECT_EQ(t.rowText(15 + r), time[static_cast<std::size_t>(r)]) << "row " << 15 + r;
+  }
   std::vector<std::string> before;
   for (int r = 0; r < 25; ++r) before.push_back(t.rowText(r));
   krx::SETCOLOR("\"GR+/G,W+/GB,W/B,,B/W\"");
@@ -100,7 +107,8 @@ TEST(SayBig, BlanksOnlyItsBand) {
       EXPECT_EQ(t.rowText(r), before[static_cast<std::size_t>(r)]) << "row " << r;
     }
   }
-  EXPECT_EQ(t.rowText(10).substr(0, 10), std::string(10, ' '));
+  const auto paused = expected::bigRows("  PAUSED");
+  for (int r = 0; r < 6; ++r) EXPECT_EQ(t.rowText(10 + r), paused[static_cast<std::size_t>(r)]);
   // A phrase without glyphs leaves the band blank.
   SAYBIG(10, "((");
   for (int r = 10; r <= 15; ++r) EXPECT_EQ(t.rowText(r), std::string(80, ' '));
