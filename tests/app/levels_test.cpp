@@ -1,43 +1,40 @@
 #include <gtest/gtest.h>
 
+#include <span>
+#include <string_view>
+
 #include "app/levels.h"
+#include "support/level_table.h"
 #include "support/test_runtime.h"
 
 namespace potclock {
 namespace {
 
-TEST(Levels, LabelsKeepTheirBlanksAndLengths) {
-  // Every label with the length the structures' tables give it.
-  const std::pair<int, std::string_view> samples[] = {
-      {1, "   1 / 2"},    {4, "   5 / 10"},   {10, "  50 / 100"}, {12, "  100/200"},
-      {16, " 500/1000"},  {22, "5000/10000"}, {23, "7000/14000"}, {24, "-----"},
-      {25, "   1 / 2"},   {27, "   4 / 8"},   {31, "  60 / 120"}, {38, "8000/16000"},
-      {39, " 15K/30K"},   {40, " 30K/60K"},   {41, "-----"},      {42, "  10 / 20"},
-      {44, "  50 / 100"}, {59, "5000/10000"}, {60, " 70K/140K"},  {63, "250K/500K"},
-      {64, "-----"}};
-  for (auto [n, label] : samples) EXPECT_EQ(levelLabel(n), label) << "level " << n;
-
-  const int lengths[64] = {8,  8, 8, 9, 9, 9, 9, 9, 9,  10, 10, 9, 9, 9, 9,  9,  9, 9, 9, 9, 9, 10,
-                           10, 5, 8, 8, 8, 9, 9, 9, 10, 9,  9,  9, 9, 9, 9,  10, 8, 8, 5, 9, 9, 10,
-                           10, 9, 9, 9, 9, 9, 9, 9, 9,  9,  9,  9, 9, 9, 10, 9,  9, 9, 9, 5};
-  for (int n = 1; n <= 64; ++n)
-    EXPECT_EQ(levelLabel(n).size(), static_cast<std::size_t>(lengths[n - 1])) << "level " << n;
+TEST(Levels, EveryLabelOfTheSequence) {
+  ASSERT_EQ(std::size(expected::kLevelTable), 64u);
+  ASSERT_EQ(aLevels.size(), 64u);
+  for (const expected::LevelRow& row : expected::kLevelTable)
+    EXPECT_EQ(levelLabel(row.level), row.label) << "level " << row.level;
 }
 
-TEST(Levels, StructuresAndBigBlinds) {
-  EXPECT_EQ(kStructures[0].firstLevel, 1);
-  EXPECT_EQ(kStructures[1].firstLevel, 25);
-  EXPECT_EQ(kStructures[2].firstLevel, 42);
-  EXPECT_EQ(aBlindsA.size(), 23u);
-  EXPECT_EQ(aBlindsB.size(), 16u);
-  EXPECT_EQ(aBlindsC.size(), 22u);
-  EXPECT_EQ(aBlindsA.back(), 14000);
-  EXPECT_EQ(aBlindsB.back(), 60000);
-  EXPECT_EQ(aBlindsC[17], 10000);
-  EXPECT_EQ(aBlindsC.back(), 500000);
-  // Every structure ends in the separator, so the level after its last shows "-----".
-  for (const Structure& s : kStructures)
-    EXPECT_EQ(levelLabel(s.firstLevel + static_cast<int>(s.bigBlinds.size())), "-----");
+TEST(Levels, EveryBigBlindOfTheThreeLists) {
+  const std::span<const long> lists[] = {aBlindsA, aBlindsB, aBlindsC};
+  for (std::size_t s = 0; s < 3; ++s) {
+    const expected::StructureLevels& want = expected::kStructureLevels[s];
+    const std::span<const long> list = lists[s];
+    // The lists the schedule reads are these, under the structure's letter.
+    EXPECT_EQ(kStructures[s].letter, want.letter);
+    EXPECT_EQ(kStructures[s].firstLevel, want.first);
+    ASSERT_EQ(kStructures[s].bigBlinds.data(), list.data());
+    ASSERT_EQ(list.size(), static_cast<std::size_t>(want.last - want.first + 1));
+    for (int n = want.first; n <= want.last; ++n) {
+      EXPECT_EQ(list[static_cast<std::size_t>(n - want.first)], expected::level(n).bigBlind)
+          << "structure " << want.letter << " position " << n - want.first + 1 << " (level " << n
+          << ")";
+    }
+    // After its last level each structure shows the separator.
+    EXPECT_EQ(levelLabel(want.last + 1), "-----");
+  }
 }
 
 TEST(Levels, Designation) {

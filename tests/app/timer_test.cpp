@@ -7,8 +7,10 @@
 
 #include "app/clock.h"
 #include "app/timer.h"
-#include "bigtext/bigletters.h"
 #include "runtime/console.h"
+#include "runtime/screen.h"
+#include "support/countdown_text.h"
+#include "support/glyph_pictures.h"
 #include "support/test_runtime.h"
 
 namespace potclock {
@@ -17,21 +19,18 @@ namespace {
 constexpr krx::Attr kSetup = krx::makeAttr(10, 1);   // G+/B
 constexpr krx::Attr kPrompt = krx::makeAttr(14, 2);  // GR+/G
 
-// The six rows of large text at `top` as the screen holds them.
+// The six rows of large text at `top` as the screen shows them.
 std::string band(const krx::Screen& s, int top) {
   std::string out;
-  for (int r = top; r < top + 6; ++r) out += s.rowBytes(r) + '\n';
+  for (int r = top; r < top + 6; ++r) out += krx::cp437ToUtf8(s.rowBytes(r)) + '\n';
   return out;
 }
 
-// What SAYBIG(top, phrase) leaves in the band.
+// The six screen rows that show the phrase in large characters, composed from
+// the glyphs' pictures.
 std::string bandOf(std::string_view phrase) {
   std::string out;
-  for (int r = 1; r <= 6; ++r) {
-    std::string line = BIGLETTERS(phrase, r);
-    line.resize(80, ' ');
-    out += line + '\n';
-  }
+  for (const std::string& line : expected::bigRows(phrase)) out += line + '\n';
   return out;
 }
 
@@ -41,7 +40,7 @@ std::string bandOf(std::string_view phrase) {
 class TimerRun {
  public:
   explicit TimerRun(TestRuntime& t, int maxSeconds = 700) : t_(t) {
-    for (int n = 0; n <= maxSeconds; ++n) seconds_[bandOf(timeLeftText(n))] = n;
+    for (int n = 0; n <= maxSeconds; ++n) seconds_[bandOf(expected::countdownText(n))] = n;
     t.hl.onWait = [this](krx::HeadlessBackend& hl, const krx::Screen& s) {
       auto it = seconds_.find(band(s, 15));
       shown.push_back(it == seconds_.end() ? -1 : it->second);
@@ -95,6 +94,8 @@ TEST(Timer, TimeLeftAndHandTexts) {
   EXPECT_EQ(timeLeftText(599), "    9:59");
   EXPECT_EQ(timeLeftText(65), "    1:05");
   EXPECT_EQ(timeLeftText(0), "    0:00");
+  EXPECT_EQ(timeLeftText(59), "    0:59");
+  EXPECT_EQ(timeLeftText(5999), "   99:59");  // eight characters below 100 minutes
   EXPECT_EQ(handCountText(3, 8), " HAND: 3/8");
   EXPECT_EQ(handCountText(1, 8), " HAND: 1/8");
   EXPECT_EQ(handCountText(3, 12), "HAND: 3/12");

@@ -1,7 +1,7 @@
 // potclock as an organiser meets it: the real program in a pseudo-terminal,
 // answered key by key, its screen read back through a terminal emulator.
-// Large text is compared with what the program's own font gives, so these
-// tests read the blinds and the clock the way a player would.
+// Large text is compared with the glyphs' pictures, so these tests read the
+// blinds and the clock the way a player would.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,11 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "bigtext/bigletters.h"
 #include "harness/vterm_pty.h"
-#include "runtime/context.h"
-#include "runtime/headless.h"
 #include "runtime/screen.h"
+#include "support/countdown_text.h"
+#include "support/glyph_pictures.h"
 
 namespace {
 
@@ -67,20 +66,6 @@ void settle(VtermPty& term) {
   }
 }
 
-// The six screen rows, 80 cells each, that the program draws for a phrase
-// in large characters from column 0.
-std::array<std::string, 6> bigRows(std::string_view phrase) {
-  krx::Runtime rt(std::make_unique<krx::HeadlessBackend>());
-  krx::RuntimeScope scope(rt);
-  std::array<std::string, 6> rows;
-  for (int r = 0; r < 6; ++r) {
-    std::string bytes = potclock::BIGLETTERS(phrase, r + 1);
-    bytes.resize(krx::Screen::kCols, ' ');
-    rows[r] = krx::cp437ToUtf8(bytes);
-  }
-  return rows;
-}
-
 // The program's screen sits at (top, left) of the terminal: the origin in a
 // terminal of 80x25, centred in a larger one.
 struct Origin {
@@ -120,7 +105,7 @@ bool showsBig(const VtermPty& term, int top, const std::array<std::string, 6>& w
 
 ::testing::AssertionResult waitBig(VtermPty& term, int top, std::string_view phrase,
                                    double timeout = kWait) {
-  const auto want = bigRows(phrase);
+  const auto want = expected::bigRows(phrase);
   if (term.waitUntil([&] { return showsBig(term, top, want); }, timeout)) {
     settle(term);
     return ::testing::AssertionSuccess();
@@ -139,20 +124,13 @@ bool showsBig(const VtermPty& term, int top, const std::array<std::string, 6>& w
                                        << term.screenText();
 }
 
-// The remaining time as the countdown writes it: four blanks and M:SS below
-// ten minutes, three blanks and MM:SS from there.
-std::string clockText(int seconds) {
-  std::string secs = std::to_string(seconds % 60);
-  if (secs.size() < 2) secs = "0" + secs;
-  return std::string(seconds >= 600 ? "   " : "    ") + std::to_string(seconds / 60) + ":" + secs;
-}
-
 // Reads the large countdown at rows 15 to 20 as a number of seconds between
 // `low` and `high`; nothing when it shows none of them.
 class CountdownReader {
  public:
   CountdownReader(int low, int high) : low_(low) {
-    for (int s = low; s <= high; ++s) texts_.push_back(bigRows(clockText(s)));
+    for (int s = low; s <= high; ++s)
+      texts_.push_back(expected::bigRows(expected::countdownText(s)));
   }
   std::optional<int> read(const VtermPty& term) const {
     for (std::size_t i = 0; i < texts_.size(); ++i) {

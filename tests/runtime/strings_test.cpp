@@ -12,40 +12,6 @@
 
 using namespace krx;
 
-namespace {
-
-// Hours from cNow to cHours, as the schedule computes them.
-double hoursUntil(std::string_view now, std::string_view finish) {
-  double diff = (VAL(SUBSTR(finish, 4, 2)) - VAL(SUBSTR(now, 4, 2))) / 60;
-  diff = diff + (VAL(SUBSTR(finish, 1, 2)) - VAL(SUBSTR(now, 1, 2)));
-  return diff < 0 ? diff + 24 : diff;
-}
-
-// The countdown's "m:ss" text.
-std::string timeLeft(double remain) {
-  return std::string(remain >= 600 ? "   " : "    ") + ALLTRIM(STR(INT(remain / 60), 3, 0)) + ":" +
-         RIGHT(STR(std::fmod(remain, 60) + 100, 3, 0), 2);
-}
-
-}  // namespace
-
-TEST(NumberFns, ScheduleFiguresComeOutBitForBit) {
-  double diff = hoursUntil("20:00", "22:10");
-  EXPECT_EQ(diff, 2.1666666666666665);
-  EXPECT_EQ(diff * 60, 130.0);
-  EXPECT_EQ(INT(diff * 60 / 4), 32);
-
-  diff = hoursUntil("21:17", "01:00");
-  EXPECT_EQ(diff, 3.716666666666665);
-  EXPECT_EQ(diff * 60, 222.9999999999999);
-  EXPECT_EQ(INT(diff * 60 / 1), 222);
-
-  EXPECT_EQ(INT(hoursUntil("23:59", "00:00") * 60), 0);
-  EXPECT_EQ(hoursUntil("20:00", "19:00"), 23);
-  EXPECT_EQ(hoursUntil("09:00", " 9:15"), 0.25);
-  EXPECT_EQ(hoursUntil("00:00", "99:99"), 99 + 99.0 / 60);
-}
-
 TEST(NumberFns, ValReadsTheLeadingNumberAndIntTruncates) {
   EXPECT_EQ(VAL(" 9"), 9);
   EXPECT_EQ(VAL("     "), 0);
@@ -89,12 +55,6 @@ TEST(NumberFns, StrAlignsRoundsAndOverflows) {
   EXPECT_EQ(STR(12), "        12");
   EXPECT_EQ(STR(2.5), "      2.50");
   EXPECT_EQ(STR(12345678901.0), "12345678901");
-}
-
-TEST(NumberFns, CountdownTextFromStrPieces) {
-  EXPECT_EQ(timeLeft(754), "   12:34");
-  EXPECT_EQ(timeLeft(65), "    1:05");
-  EXPECT_EQ(timeLeft(600), "   10:00");
 }
 
 TEST(TextFns, OutOfRangeArgumentsClampInsteadOfFailing) {
