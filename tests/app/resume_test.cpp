@@ -317,28 +317,32 @@ FirstScreen resumeAt(const fs::path& file, krx::LocalTime wall) {
   return first;
 }
 
-TEST(Resume, AKilledGameGoesOnWithTheTimeThatPassedMeanwhile) {
-  TempCwd tmp;
-  const fs::path file = tmp.path() / "game";
-  playAndKill(file, 30);
-  // Killed 30 s into level 5 at 20:00:30; started again at 20:01:15: the
-  // level began at 20:00:00 and has 45 s left.
-  const FirstScreen first = resumeAt(file, wallAt(20, 1, 15));
-  EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  5)");
-  EXPECT_EQ(first.countdown, bandOf("    0:45"));
-  EXPECT_EQ(first.tones, 0u);
-}
-
-TEST(Resume, LevelsThatEndedMeanwhileArePassedWithoutAChime) {
-  TempCwd tmp;
-  const fs::path file = tmp.path() / "game";
-  playAndKill(file, 30);
-  // 20:05:10: levels 5 (to 20:02) and 6 (to 20:04) are over; 7 has 50 s left.
-  const FirstScreen first = resumeAt(file, wallAt(20, 5, 10));
-  EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  7)");
-  EXPECT_EQ(first.labelRows, bandOf("  15 / 30"));
-  EXPECT_EQ(first.countdown, bandOf("    0:50"));
-  EXPECT_EQ(first.tones, 0u);
+TEST(Resume, AKilledGameGoesOnWithTheTimeThatPassedMeanwhileWithoutAChime) {
+  // Killed 30 s into level 5 (two minutes from 20:00:00), started again later.
+  struct Case {
+    krx::LocalTime wall;
+    const char* level;
+    const char* label;
+    const char* left;
+  };
+  const Case cases[] = {
+      // The level began at 20:00:00 and has 45 s left.
+      {wallAt(20, 1, 15), " 5", "   7 / 14", "    0:45"},
+      // Levels 5 (to 20:02) and 6 (to 20:04) are over; 7 has 50 s left.
+      {wallAt(20, 5, 10), " 7", "  15 / 30", "    0:50"},
+  };
+  for (const Case& c : cases) {
+    TempCwd tmp;
+    const fs::path file = tmp.path() / "game";
+    playAndKill(file, 30);
+    const FirstScreen first = resumeAt(file, c.wall);
+    EXPECT_EQ(
+        first.caption,
+        std::string(" S M A L L   B L I N D  /  B I G   B L I N D   (Level: ") + c.level + ")");
+    EXPECT_EQ(first.labelRows, bandOf(c.label));
+    EXPECT_EQ(first.countdown, bandOf(c.left));
+    EXPECT_EQ(first.tones, 0u);
+  }
 }
 
 TEST(Resume, APausedGameComesBackPausedWithItsTimeLeft) {

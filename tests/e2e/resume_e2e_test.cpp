@@ -16,24 +16,22 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "bigtext/bigletters.h"
+#include "harness/potclock_screen.h"
 #include "harness/vterm_pty.h"
-#include "runtime/context.h"
-#include "runtime/headless.h"
-#include "runtime/screen.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::bigRows;
 using e2e::Launch;
+using e2e::settle;
 using e2e::VtermPty;
 
 constexpr double kWait = 5.0;
@@ -85,35 +83,12 @@ Launch potclock(const StateHome& home, std::vector<std::string> args = {}) {
   return launch;
 }
 
-// Reads output until the program has been quiet for a moment, so that a
-// screen seen in part is seen whole.
-void settle(VtermPty& term) {
-  for (int i = 0; i < 20; ++i) {
-    const auto before = term.bytesRead();
-    term.pump(0.1);
-    if (term.bytesRead() == before) return;
-  }
-}
-
 ::testing::AssertionResult shows(VtermPty& term, std::string_view text) {
   if (term.waitForText(text, kWait)) {
     settle(term);
     return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure() << "no \"" << text << "\":\n" << term.screenText();
-}
-
-// Rows top..top+5 as the program's font draws `phrase` there.
-std::array<std::string, 6> bigRows(std::string_view phrase) {
-  krx::Runtime rt(std::make_unique<krx::HeadlessBackend>());
-  krx::RuntimeScope scope(rt);
-  std::array<std::string, 6> rows;
-  for (int r = 0; r < 6; ++r) {
-    std::string bytes = potclock::BIGLETTERS(phrase, r + 1);
-    bytes.resize(krx::Screen::kCols, ' ');
-    rows[r] = krx::cp437ToUtf8(bytes);
-  }
-  return rows;
 }
 
 bool bandIs(const VtermPty& term, int top, const std::array<std::string, 6>& rows) {
@@ -189,6 +164,15 @@ void startMinutesGame(VtermPty& term) {
   ASSERT_TRUE(shows(term, "Press any key to start timer "));
   term.sendKeys("s");
   ASSERT_TRUE(shows(term, kTimeHeading));
+}
+
+// A minutes game saved as running, its level ending `fromNow` seconds from
+// now (negative: in the past).
+void writeRunning(const StateHome& home, int level, int perLevel, double fromNow) {
+  char endsAt[32];
+  std::snprintf(endsAt, sizeof endsAt, "%.3f", wallNow() + fromNow);
+  home.write("potclock-state 1\nlevel " + std::to_string(level) + "\nper-level " +
+             std::to_string(perLevel) + "\nmode M\nends-at " + endsAt + "\n");
 }
 
 void killHard(VtermPty& term) {
@@ -320,10 +304,7 @@ TEST(ResumeE2E, AGameThatCannotBeResumedIsRefusedInOneLineAndKept) {
 
 TEST(ResumeE2E, AGameWhoseLastLevelRanOutMeanwhileIsOver) {
   StateHome home;
-  char endsAt[32];
-  std::snprintf(endsAt, sizeof endsAt, "%.3f", wallNow() - 61);
-  home.write("potclock-state 1\nlevel 63\nper-level 1\nmode M\nends-at " + std::string(endsAt) +
-             "\n");
+  writeRunning(home, 63, 1, -61);
   const Ran ran = runPlain({"--resume"}, {home.env()});
   EXPECT_EQ(ran.status, 0);
   EXPECT_EQ(ran.err,
@@ -370,10 +351,7 @@ TEST(ResumeE2E, LevelsThatEndedWhileClosedArePassedWithoutAChime) {
   StateHome home;
   // Level 5 of one-minute levels ended 90 s ago: level 6 ran out 30 s ago,
   // level 7 has 30 s left.
-  char endsAt[32];
-  std::snprintf(endsAt, sizeof endsAt, "%.3f", wallNow() - 90);
-  home.write("potclock-state 1\nlevel 5\nper-level 1\nmode M\nends-at " + std::string(endsAt) +
-             "\n");
+  writeRunning(home, 5, 1, -90);
   VtermPty term(potclock(home, {"--resume"}));
   ASSERT_TRUE(shows(term, kTimeHeading));
   EXPECT_NE(term.screenText().find(kLevel + " 7)"), std::string::npos) << term.screenText();
