@@ -218,29 +218,6 @@ TEST(GameJournal, IsWrittenAgainEachMinute) {
   EXPECT_LE(backAt - goneAt, 61);
 }
 
-TEST(GameJournal, FollowsTheHandsOfAHandsGame) {
-  TempCwd tmp;
-  const fs::path file = tmp.path() / "game";
-  TestRuntime t;
-  t.hl.keyAt(5, 'h');
-  t.hl.keyAt(6, 'h');
-  std::vector<GameState> seen;
-  t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
-    if (fs::exists(file) && (seen.empty() || !(seen.back() == read(file))))
-      seen.push_back(read(file));
-    if (hl.now() >= 20) throw Killed{};
-  };
-  resetClockForTest();
-  GameJournal journal(file, 5, true);
-  EXPECT_THROW(runTimer(23, 5, "H", journal), Killed);
-  ASSERT_EQ(seen.size(), 3u);
-  for (int counted = 0; counted < 3; ++counted) {
-    EXPECT_EQ(seen[counted].nLevel, 23);
-    EXPECT_TRUE(seen[counted].hands);
-    EXPECT_EQ(seen[counted].handsCounted, counted);
-  }
-}
-
 TEST(GameJournal, TheLastLevelRunningOutEndsTheGameAndItsFile) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "game";
@@ -372,20 +349,28 @@ TEST(Resume, APausedGameComesBackPausedWithItsTimeLeft) {
   EXPECT_EQ(*after, bandOf("    1:40"));
 }
 
-TEST(Resume, AHandsGameComesBackAtItsHand) {
+TEST(Resume, AHandsGameIsKeptHandByHandAndComesBackAtItsHand) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "game";
-  {
-    TestRuntime t;
-    t.hl.keyAt(5, 'h');
-    t.hl.keyAt(6, 'h');
-    t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
-      if (hl.now() >= 20) throw Killed{};
-    };
-    resetClockForTest();
-    GameJournal journal(file, 5, true);
-    EXPECT_THROW(runTimer(23, 5, "H", journal), Killed);
+  TestRuntime t;
+  t.hl.keyAt(5, 'h');
+  t.hl.keyAt(6, 'h');
+  std::vector<GameState> seen;
+  t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (fs::exists(file) && (seen.empty() || !(seen.back() == read(file))))
+      seen.push_back(read(file));
+    if (hl.now() >= 20) throw Killed{};
+  };
+  resetClockForTest();
+  GameJournal journal(file, 5, true);
+  EXPECT_THROW(runTimer(23, 5, "H", journal), Killed);
+  ASSERT_EQ(seen.size(), 3u);
+  for (int counted = 0; counted < 3; ++counted) {
+    EXPECT_EQ(seen[counted].nLevel, 23);
+    EXPECT_TRUE(seen[counted].hands);
+    EXPECT_EQ(seen[counted].handsCounted, counted);
   }
+
   const FirstScreen first = resumeAt(file, wallAt(23, 0, 0));
   EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level: 23)");
   EXPECT_EQ(first.countdown, bandOf(" HAND: 3/5"));
