@@ -4,13 +4,19 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev
 BENCH_PACKAGES := tty-clock
+# The manual page's test renders it.
+TEST_PACKAGES := groff
+PREFIX     ?= /usr/local
 
-.PHONY: all build run test bench deps bench-deps clean format
+.PHONY: all build run test install bench deps bench-deps test-deps clean format
 
 all: build
 
 deps:
 	@tools/ensure-packages $(PACKAGES)
+
+test-deps:
+	@tools/ensure-packages $(PACKAGES) $(TEST_PACKAGES)
 
 bench-deps:
 	@tools/ensure-packages $(PACKAGES) $(BENCH_PACKAGES)
@@ -24,8 +30,12 @@ build: deps $(BUILD)/build.ninja
 run: build
 	./$(BUILD)/potclock
 
-test: build
+test: build test-deps
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# The program and its manual page under PREFIX, inside DESTDIR when set.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 bench: bench-deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "app/clock.h"
+#include "app/gamejournal.h"
 #include "app/levels.h"
 #include "app/say.h"
 #include "bigtext/bigletters.h"
@@ -56,9 +58,12 @@ void showNextLevel(int nLevel) {
 }
 
 // "Quit PotClock?": "Yes" ends the program; "No" returns.
-void askQuit() {
+void askQuit(GameJournal& journal) {
   say(22, 71, kNoTime);
-  if (ALERT("Quit PotClock?", {"No", "Yes"}) == 2) _QUIT();
+  if (ALERT("Quit PotClock?", {"No", "Yes"}) == 2) {
+    journal.finished();
+    _QUIT();
+  }
 }
 
 // Sounds the skip tones and moves nLevel so that the loop's step lands on
@@ -80,13 +85,14 @@ void skipForward(int& nLevel) {
   }
 }
 
-void runHands(int& nLevel, int nMinutes, bool& lSkipped) {
+void runHands(int& nLevel, int nMinutes, bool& lSkipped, GameJournal& journal, int firstHand) {
   SETCOLOR(kPromptColors);
   say(13, 1, kHandHeading);
   SETCOLOR(kSetupColors);
   showNextLevel(nLevel);
   say(23, 59, kHandsHint);
-  for (int nHand = 1; nHand <= nMinutes; ++nHand) {
+  for (int nHand = firstHand; nHand <= nMinutes; ++nHand) {
+    journal.hand(nLevel, nHand - 1);
     SAYBIG(15, handCountText(nHand, nMinutes));
     INKEY(0.1);
     INKEY(0.1);
@@ -94,7 +100,7 @@ void runHands(int& nLevel, int nMinutes, bool& lSkipped) {
     while (LASTKEY() == kMarker) {
       showTimeOfDay();
       if (INKEY(1) == kEscape) {
-        askQuit();
+        askQuit(journal);
         markKey("\x01", 0.1);
       }
     }
@@ -118,7 +124,8 @@ void drawMinutesScreen(int nLevel) {
 }
 
 // Space: freezes the level with nRemain seconds left until any key.
-void pause(int nLevel, int nMinutes, long nRemain, double& nStart) {
+void pause(int nLevel, int nMinutes, long nRemain, double& nStart, GameJournal& journal) {
+  journal.paused(nLevel, nRemain);
   SCROLL(23, 43, 23, 79);
   SETPOS(23, 43);
   SETCOLOR(kPromptColors);
@@ -136,7 +143,8 @@ void pause(int nLevel, int nMinutes, long nRemain, double& nStart) {
   nStart = MYSECONDS(false) + static_cast<double>(nRemain) - 60.0 * nMinutes;
 }
 
-void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped) {
+void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped, GameJournal& journal,
+                bool pauseAtOnce) {
   drawMinutesScreen(nLevel);
   auto levelEnd = [&] { return nStart + 60.0 * nMinutes; };
   while (MYSECONDS(false) < levelEnd() && LASTKEY() != kEscape && LASTKEY() != kMinus &&
@@ -146,11 +154,15 @@ void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped) {
     SAYBIG(15, timeLeftText(nRemain));
     // A second, or what is left of the level when that is less, so that the
     // level ends on time rather than up to a second late.
-    INKEY(std::clamp(left, 0.01, 1.0));
+    if (!pauseAtOnce) {
+      journal.running(nLevel, left);
+      INKEY(std::clamp(left, 0.01, 1.0));
+    }
     showTimeOfDay();
-    if (LASTKEY() == kSpace) pause(nLevel, nMinutes, nRemain, nStart);
+    if (std::exchange(pauseAtOnce, false) || LASTKEY() == kSpace)
+      pause(nLevel, nMinutes, nRemain, nStart, journal);
     if (LASTKEY() == kEscape) {
-      askQuit();
+      askQuit(journal);
       markKey("x", 0.1);
     }
   }
@@ -179,10 +191,19 @@ std::string handCountText(int nHand, int nMinutes) {
 }
 
 void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
+  GameJournal none;
+  runTimer(nLevel, nMinutes, cMode, none);
+}
+
+void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& journal,
+              const TimerResume* from) {
   bool lSkipped = false;
   SETCURSOR(0);
-  MYSECONDS(true);
+  const double nReset = MYSECONDS(true);
   std::optional<double> nNextStart;  // where the level that ran out ended
+  bool pauseAtOnce = from && from->paused;
+  int firstHand = from ? from->handsCounted + 1 : 1;
+  if (from) nNextStart = nReset + from->secondsLeft - 60.0 * nMinutes;
   for (; nLevel <= kLastLevel; ++nLevel) {
     SCROLL(3, 0);
     SETPOS(3, 0);
@@ -191,9 +212,9 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
     nNextStart.reset();
     SAYBIG(6, levelLabel(nLevel));
     if (cMode == "H") {
-      runHands(nLevel, nMinutes, lSkipped);
+      runHands(nLevel, nMinutes, lSkipped, journal, std::exchange(firstHand, 1));
     } else {
-      runMinutes(nLevel, nMinutes, nStart, lSkipped);
+      runMinutes(nLevel, nMinutes, nStart, lSkipped, journal, std::exchange(pauseAtOnce, false));
       // The next level starts where this one ended by the clock: the chime
       // and the last pass come out of it, so levels do not drift from the
       // schedule one after another. A skip starts the next level afresh, and
@@ -211,6 +232,7 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
     }
     lSkipped = false;
   }
+  journal.finished();
 }
 
 }  // namespace potclock

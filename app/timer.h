@@ -7,6 +7,8 @@
 
 namespace potclock {
 
+class GameJournal;
+
 // The colour texts in force while the timer runs, quotes included.
 inline constexpr std::string_view kSetupColors = "\"G+/B,W+/Y,R+/W+,,W+/BG\"";
 inline constexpr std::string_view kPromptColors = "\"GR+/G,W+/GB,W/B,,B/W\"";
@@ -15,6 +17,17 @@ inline constexpr std::string_view kPromptColors = "\"GR+/G,W+/GB,W/B,,B/W\"";
 // else counts down nMinutes minutes a level. Returns after the last level;
 // "Yes" to the quit question ends the program (_QUIT).
 void runTimer(int nLevel, int nMinutes, const std::string& cMode);
+
+// Where a resumed game picks up within its first level.
+struct TimerResume {
+  double secondsLeft = 0;  // minutes mode
+  bool paused = false;     // minutes mode: comes back paused
+  int handsCounted = 0;    // hands mode
+};
+// The same, with the game kept in `journal` as it runs; a resumed game
+// starts from `from` instead of its first level's beginning.
+void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& journal,
+              const TimerResume* from = nullptr);
 
 // The remaining time as the large display shows it (three or four blanks,
 // minutes, ":", two-digit seconds).

@@ -1,6 +1,10 @@
 #include "frame/entry.h"
 
+#include <chrono>
+
+#include "app/gamestate.h"
 #include "app/main.h"
+#include "app/resume.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
 
@@ -21,8 +25,13 @@ void registerExit() {
 
 }  // namespace
 
-int processEntry(const EntryHooks& hooks) {
+int processEntry(const EntryHooks& hooks, const Options& options) {
   if ((hooks.versionQuery() & 0xFFFFFF00u) < kRequiredVersion) return 999;
+  if (options.resume) {
+    using namespace std::chrono;
+    const double now = duration<double>(system_clock::now().time_since_epoch()).count();
+    if (const auto status = resumeRefusal(gameStatePath(), now)) return *status;
+  }
   krx::__This_executable_needs_version_1_82_0();
   void* hook = krx::initHook();
 
@@ -36,7 +45,8 @@ int processEntry(const EntryHooks& hooks) {
   record.appsys = APPSYS;
   record.appexit = APPEXIT;
   record.dbesys = DBESYS;
-  record.main = MAIN;
+  record.main = options.resume ? RESUME : MAIN;
+  record.startFilled = options.fill;
   record.initHook = hook;
   return krx::krxStart(record, hooks.backend);
 }

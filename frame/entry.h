@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "frame/options.h"
 #include "runtime/startup.h"
 
 namespace potclock {
@@ -15,8 +16,9 @@ struct EntryHooks {
 };
 
 // 999 when the runtime is older than 1.82.0 (nothing else happens then);
-// otherwise the exit status of the run.
-int processEntry(const EntryHooks& hooks = {});
+// otherwise the exit status of the run. With `resume`, a game that cannot or
+// need not be resumed ends the run before the terminal is taken.
+int processEntry(const EntryHooks& hooks = {}, const Options& options = {});
 
 // The frame routines the start-up record names.
 void APPSYS();

@@ -1,6 +1,12 @@
+#include <span>
+
 #include "frame/entry.h"
+#include "frame/options.h"
 
 // A shell sees the status modulo 256: 999 (runtime too old) arrives as 231.
-int main() {
-  return potclock::processEntry();
+int main(int argc, char** argv) {
+  const potclock::CommandLine command =
+      potclock::readCommandLine(std::span<const char* const>(argv + 1, argc > 0 ? argc - 1 : 0));
+  if (command.exitStatus) return potclock::answerCommandLine(command);
+  return potclock::processEntry({}, command.options);
 }

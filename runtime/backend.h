@@ -27,6 +27,9 @@ class Backend {
   virtual double monotonic() = 0;
   // The wall clock, local time: only for showing the time and date.
   virtual LocalTime localTime() = 0;
+  // The wall clock as seconds since 1970-01-01 00:00 UTC, with fractions:
+  // for times that must outlive the process (a saved game's level end).
+  virtual double epochSeconds();
 
   // Shows the screen model. Called whenever the program is about to wait.
   virtual void present(const Screen& screen) = 0;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,6 +19,11 @@ void Backend::errorOutput(std::string_view text) {
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
+}
+
+double Backend::epochSeconds() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
 Runtime::Runtime(std::unique_ptr<Backend> b) : backend(std::move(b)) {

@@ -65,6 +65,13 @@ LocalTime HeadlessBackend::localTime() {
   return t;
 }
 
+double HeadlessBackend::epochSeconds() {
+  constexpr std::int32_t kJulian1970 = 2440588;  // 1970-01-01
+  const double days = makeDate(start_.year, start_.month, start_.day).julian - kJulian1970;
+  return days * 86400.0 + start_.hour * 3600.0 + start_.minute * 60.0 + start_.second + now_ +
+         wallOffset_;
+}
+
 // --- Backend -------------------------------------------------------------------------
 
 void HeadlessBackend::present(const Screen& screen) {

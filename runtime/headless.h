@@ -75,6 +75,8 @@ class HeadlessBackend : public Backend {
   // --- Backend -------------------------------------------------------------------
   double monotonic() override { return now_; }
   LocalTime localTime() override;
+  // The local wall clock read as UTC: the script has no time zone.
+  double epochSeconds() override;
   void present(const Screen& screen) override;
   int readKey(const Screen& screen, double deadline) override;
   void tone(double hz, double seconds) override;

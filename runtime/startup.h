@@ -41,6 +41,8 @@ struct StartupRecord {
   void (*dbesys)() = nullptr;
   void (*main)() = nullptr;
   void* initHook = nullptr;
+  // The screen fills the terminal from the start (the program's --fill).
+  bool startFilled = false;
 };
 
 using BackendFactory = std::function<std::unique_ptr<Backend>()>;

@@ -1,0 +1,36 @@
+// `potclock --resume`: the saved game continues where the clock would be now
+// had it never stopped.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+#include "app/gamestate.h"
+#include "app/timer.h"
+
+namespace potclock {
+
+struct ResumePoint {
+  int nLevel = 1;
+  TimerResume within;
+};
+
+// Where the game stands at `now` (wall clock, epoch seconds): the time
+// passed since it was saved counts, and levels that ran out meanwhile are
+// passed; a paused game and a hands game stand where they were saved.
+// Nothing when its last level has run out.
+std::optional<ResumePoint> resumePoint(const GameState& state, double now);
+
+// Before the terminal is taken: says why the game in `file` cannot or need
+// not be resumed, on standard error, and gives the exit status for that
+// (1: no game, or a file that cannot be used, which is kept as it is; 0: the
+// game is over, and its file goes). Nothing when it can be resumed.
+std::optional<int> resumeRefusal(const std::filesystem::path& file, double now);
+
+// The main routine of a resumed game: the game kept in `file` on the
+// timer's screen, from where it stands now, with the file kept up to date.
+void resumeGame(const std::filesystem::path& file);
+// The same for the state file in its usual place.
+void RESUME();
+
+}  // namespace potclock

@@ -1,0 +1,34 @@
+// The command line: the options that change how a run starts, and the
+// answers (help, version, usage) that end it before the terminal is taken.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+namespace potclock {
+
+struct Options {
+  // The picture fills the terminal from the start instead of standing at
+  // 80x25 in its middle (Alt-Enter switches between the two).
+  bool fill = false;
+  // The saved game goes on instead of a new one being set up.
+  bool resume = false;
+};
+
+struct CommandLine {
+  Options options;
+  // Set when the command line is answered instead of run: the status to end
+  // with, and the texts for standard output and standard error.
+  std::optional<int> exitStatus;
+  std::string out;
+  std::string err;
+};
+
+// `args` without the program name.
+CommandLine readCommandLine(std::span<const char* const> args);
+
+// Writes the answer's texts and gives its exit status.
+int answerCommandLine(const CommandLine& command);
+
+}  // namespace potclock

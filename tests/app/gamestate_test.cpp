@@ -1,0 +1,184 @@
+#include "app/gamestate.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "errors/temp_dir.h"
+
+namespace potclock {
+namespace {
+
+namespace fs = std::filesystem;
+
+GameState minutes(int level, int perLevel, double endsAt) {
+  GameState s;
+  s.nLevel = level;
+  s.nMinutes = perLevel;
+  s.endsAt = endsAt;
+  return s;
+}
+
+GameState paused(int level, int perLevel, long left) {
+  GameState s = minutes(level, perLevel, 0);
+  s.paused = true;
+  s.secondsLeft = left;
+  return s;
+}
+
+GameState hands(int level, int perLevel, int counted) {
+  GameState s;
+  s.nLevel = level;
+  s.nMinutes = perLevel;
+  s.hands = true;
+  s.handsCounted = counted;
+  return s;
+}
+
+void writeText(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+TEST(GameState, EveryKindOfGameComesBackAsItWasWritten) {
+  for (const GameState& s :
+       {minutes(1, 15, 1796745600.25), minutes(63, 99999, 1.5), paused(42, 2, 0),
+        paused(24, 10, 600), hands(23, 5, 0), hands(63, 40, 39)}) {
+    const auto back = parseGameState(formatGameState(s));
+    ASSERT_TRUE(std::holds_alternative<GameState>(back)) << formatGameState(s);
+    EXPECT_EQ(std::get<GameState>(back), s) << formatGameState(s);
+  }
+}
+
+TEST(GameState, TextsThatAreNoGameAreRefused) {
+  const std::string head = "potclock-state 1\nlevel 5\nper-level 10\n";
+  struct Case {
+    const char* why;
+    std::string text;
+    StateFault fault;
+  };
+  const Case cases[] = {
+      {"empty", "", StateFault::damaged},
+      {"another program's file", "[game]\nlevel=5\n", StateFault::damaged},
+      {"cut short", head + "mode M\nends-at 17967", StateFault::damaged},
+      {"no version", "potclock-state\n", StateFault::damaged},
+      {"version 0", "potclock-state 0\n", StateFault::damaged},
+      {"a later version, whatever follows", "potclock-state 2\nlevel 5\nnew-field x\n",
+       StateFault::newer},
+      {"no mode", head, StateFault::damaged},
+      {"an unknown mode", head + "mode X\nends-at 100\n", StateFault::damaged},
+      {"no level", "potclock-state 1\nper-level 10\nmode H\nhands-counted 1\n",
+       StateFault::damaged},
+      {"level 0", "potclock-state 1\nlevel 0\nper-level 10\nmode H\nhands-counted 1\n",
+       StateFault::damaged},
+      {"level 64", "potclock-state 1\nlevel 64\nper-level 10\nmode H\nhands-counted 1\n",
+       StateFault::damaged},
+      {"no minutes", "potclock-state 1\nlevel 5\nper-level 0\nmode M\npaused-left 0\n",
+       StateFault::damaged},
+      {"a number with a tail", head + "mode M\nends-at 100s\n", StateFault::damaged},
+      {"running and paused at once", head + "mode M\nends-at 100\npaused-left 5\n",
+       StateFault::damaged},
+      {"neither running nor paused", head + "mode M\n", StateFault::damaged},
+      {"more time left than the level has", head + "mode M\npaused-left 601\n",
+       StateFault::damaged},
+      {"a time not a number", head + "mode M\nends-at nan\n", StateFault::damaged},
+      {"all hands counted already", head + "mode H\nhands-counted 10\n", StateFault::damaged},
+      {"hands with a time", head + "mode H\nhands-counted 1\nends-at 100\n", StateFault::damaged},
+      {"a key twice", head + "mode H\nhands-counted 1\nhands-counted 2\n", StateFault::damaged},
+      {"an unknown key", head + "mode H\nhands-counted 1\ncolour red\n", StateFault::damaged},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = parseGameState(c.text);
+    ASSERT_TRUE(std::holds_alternative<StateFault>(parsed)) << c.why;
+    EXPECT_EQ(std::get<StateFault>(parsed), c.fault) << c.why;
+  }
+}
+
+TEST(GameStateFile, IsKeptInAPrivateDirectoryAndReplacedWhole) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "state" / "potclock" / "game";
+  ASSERT_EQ(saveGameState(file, minutes(5, 10, 1000.5)), "");
+  ASSERT_EQ(saveGameState(file, paused(6, 10, 300)), "");
+  struct stat info {};
+  ASSERT_EQ(::stat(file.parent_path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  // Only the file itself is left: nothing half-written beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
+  const auto back = loadGameState(file);
+  ASSERT_TRUE(std::holds_alternative<GameState>(back));
+  EXPECT_EQ(std::get<GameState>(back), paused(6, 10, 300));
+
+  // A new file left over from a write that was cut short is no obstacle.
+  writeText(file.parent_path() / "game.new", "half");
+  EXPECT_EQ(saveGameState(file, hands(7, 10, 2)), "");
+  EXPECT_EQ(std::get<GameState>(loadGameState(file)), hands(7, 10, 2));
+
+  removeGameState(file);
+  EXPECT_FALSE(fs::exists(file));
+  removeGameState(file);  // already gone: nothing to say
+}
+
+TEST(GameStateFile, IsNeverWrittenThroughASymbolicLink) {
+  TempCwd tmp;
+  const fs::path elsewhere = tmp.path() / "elsewhere";
+  fs::create_directory(elsewhere);
+  writeText(elsewhere / "precious", "keep me");
+
+  // A link in place of the file is replaced; what it pointed to is untouched.
+  const fs::path dir = tmp.path() / "a" / "potclock";
+  fs::create_directories(dir);
+  fs::create_symlink(elsewhere / "precious", dir / "game");
+  EXPECT_EQ(saveGameState(dir / "game", hands(7, 10, 2)), "");
+  EXPECT_FALSE(fs::is_symlink(dir / "game"));
+  EXPECT_EQ(readFile(elsewhere / "precious"), "keep me");
+
+  // A link in place of the directory is refused.
+  fs::create_directories(tmp.path() / "b");
+  fs::create_directory_symlink(elsewhere, tmp.path() / "b" / "potclock");
+  EXPECT_NE(saveGameState(tmp.path() / "b" / "potclock" / "game", hands(7, 10, 2)), "");
+  EXPECT_FALSE(fs::exists(elsewhere / "game"));
+}
+
+TEST(GameStateFile, AFailedWriteSaysWhy) {
+  TempCwd tmp;
+  writeText(tmp.path() / "plain", "a file, not a directory");
+  EXPECT_EQ(saveGameState(tmp.path() / "plain" / "potclock" / "game", hands(7, 10, 2)),
+            "Not a directory");
+}
+
+TEST(GameStateFile, EachFileThatCannotBeResumedHasItsOwnMessage) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "game";
+  const std::string name = file.string();
+  struct Case {
+    const char* why;
+    void (*make)(const fs::path&);
+    std::string message;
+  };
+  const Case cases[] = {
+      {"none", [](const fs::path&) {}, "potclock: there is no game to resume"},
+      {"a directory in its place", [](const fs::path& f) { fs::create_directory(f); },
+       "potclock: cannot read the saved game " + name + ": not a regular file"},
+      {"a dangling link", [](const fs::path& f) { fs::create_symlink("/nonexistent", f); },
+       "potclock: cannot read the saved game " + name + ": Too many levels of symbolic links"},
+      {"damaged", [](const fs::path& f) { writeText(f, "potclock-state 1\nlevel 5\n"); },
+       "potclock: the saved game " + name + " is damaged"},
+      {"too long to be ours",
+       [](const fs::path& f) { writeText(f, "potclock-state 1\n" + std::string(5000, 'x')); },
+       "potclock: the saved game " + name + " is damaged"},
+      {"newer", [](const fs::path& f) { writeText(f, "potclock-state 7\nwhatever 1\n"); },
+       "potclock: the saved game " + name + " was written by a newer version of potclock"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(file);
+    c.make(file);
+    const auto loaded = loadGameState(file);
+    ASSERT_TRUE(std::holds_alternative<LoadFailure>(loaded)) << c.why;
+    EXPECT_EQ(loadFailureMessage(file, std::get<LoadFailure>(loaded)), c.message) << c.why;
+  }
+}
+
+}  // namespace
+}  // namespace potclock

@@ -1,0 +1,452 @@
+// A game that outlives its window, and the command line around it: the real
+// program killed in a pseudo-terminal and started again with --resume, its
+// state directory a fresh temporary one for each test; and the answers it
+// gives without a terminal (help, version, usage, a game it cannot resume).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "harness/potclock_screen.h"
+#include "harness/vterm_pty.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::bigRows;
+using e2e::Launch;
+using e2e::settle;
+using e2e::VtermPty;
+
+constexpr double kWait = 5.0;
+const std::string kLevel = "B L I N D   (Level: ";
+const std::string kTimeHeading = "T I M E    R E M A I N I N G";
+const std::string kPaused = "Press any key to resume";
+
+// A state directory of its own: XDG_STATE_HOME for the program.
+class StateHome {
+ public:
+  StateHome() {
+    std::string pattern = (fs::temp_directory_path() / "potclock-state-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    dir_ = pattern;
+  }
+  ~StateHome() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  StateHome(const StateHome&) = delete;
+  StateHome& operator=(const StateHome&) = delete;
+
+  const fs::path& dir() const { return dir_; }
+  fs::path file() const { return dir_ / "potclock" / "game"; }
+  std::string env() const { return "XDG_STATE_HOME=" + dir_.string(); }
+  std::string text() const {
+    std::ifstream in(file(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void write(const std::string& text) const {
+    fs::create_directories(file().parent_path());
+    std::ofstream(file(), std::ios::binary) << text;
+  }
+
+ private:
+  fs::path dir_;
+};
+
+double wallNow() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+Launch potclock(const StateHome& home, std::vector<std::string> args = {}) {
+  Launch launch;
+  launch.argv = {POTCLOCK_BIN};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.env = {home.env()};
+  return launch;
+}
+
+::testing::AssertionResult shows(VtermPty& term, std::string_view text) {
+  if (term.waitForText(text, kWait)) {
+    settle(term);
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "no \"" << text << "\":\n" << term.screenText();
+}
+
+bool bandIs(const VtermPty& term, int top, const std::array<std::string, 6>& rows) {
+  for (int r = 0; r < 6; ++r) {
+    if (term.rowText(top + r) != rows[r]) return false;
+  }
+  return true;
+}
+
+::testing::AssertionResult showsBig(VtermPty& term, int top, std::string_view phrase) {
+  const auto rows = bigRows(phrase);
+  if (term.waitUntil([&] { return bandIs(term, top, rows); }, kWait))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no \"" << phrase << "\" at row " << top << ":\n"
+                                       << term.screenText();
+}
+
+// The large countdown in seconds, told apart among `low` to `high`: four
+// blanks and M:SS below ten minutes, three blanks and MM:SS from there.
+class Countdown {
+ public:
+  Countdown(int low, int high) : low_(low) {
+    for (int s = low; s <= high; ++s) {
+      const std::string secs = (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
+      rows_.push_back(bigRows((s >= 600 ? "   " : "    ") + std::to_string(s / 60) + ":" + secs));
+    }
+  }
+  std::optional<int> read(const VtermPty& term) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+      if (bandIs(term, 15, rows_[i])) return low_ + static_cast<int>(i);
+    return std::nullopt;
+  }
+  // The next value shown after `from`, read the moment it shows.
+  std::optional<int> next(VtermPty& term, std::optional<int> from = std::nullopt) const {
+    std::optional<int> now;
+    term.waitUntil(
+        [&] {
+          now = read(term);
+          return now && now != from;
+        },
+        kWait);
+    return now != from ? now : std::nullopt;
+  }
+
+ private:
+  int low_;
+  std::vector<std::array<std::string, 6>> rows_;
+};
+
+// The manual answers: level, minutes or hands per level, mode letter.
+void answerManual(VtermPty& term, const std::string& level, const std::string& perLevel,
+                  char mode) {
+  ASSERT_TRUE(shows(term, "(c/m): "));
+  term.sendKeys("m");
+  for (const auto& [answer, row] : {std::pair{level, 4}, std::pair{perLevel, 6}}) {
+    ASSERT_TRUE(shows(term, row == 4 ? "starting level: " : "per level: "));
+    term.sendKeys(answer);
+    ASSERT_TRUE(term.waitUntil(
+        [&, answer = answer, row = row] {
+          return term.rowText(row).find(" " + answer + " ") != std::string::npos;
+        },
+        kWait))
+        << term.screenText();
+    term.sendKeys("\r");
+    term.pump(0.1);
+  }
+  term.sendKeys(std::string(1, mode));
+}
+
+// A game of two-minute levels from level 42 ("1-Club"), counting down.
+void startMinutesGame(VtermPty& term) {
+  answerManual(term, "42", "2", 'M');
+  ASSERT_TRUE(shows(term, "Press any key to start timer "));
+  term.sendKeys("s");
+  ASSERT_TRUE(shows(term, kTimeHeading));
+}
+
+// A minutes game saved as running, its level ending `fromNow` seconds from
+// now (negative: in the past).
+void writeRunning(const StateHome& home, int level, int perLevel, double fromNow) {
+  char endsAt[32];
+  std::snprintf(endsAt, sizeof endsAt, "%.3f", wallNow() + fromNow);
+  home.write("potclock-state 1\nlevel " + std::to_string(level) + "\nper-level " +
+             std::to_string(perLevel) + "\nmode M\nends-at " + endsAt + "\n");
+}
+
+void killHard(VtermPty& term) {
+  term.kill(SIGKILL);
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+}
+
+void quitWithYes(VtermPty& term) {
+  term.pump(0.3);
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  term.sendKeys("y");
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(term.restored());
+}
+
+// --- Without a terminal --------------------------------------------------------
+
+struct Ran {
+  int status = -1;  // exit status, or -1 when not exited normally
+  std::string out, err;
+};
+
+// Runs the program with no terminal at all: standard input from /dev/null,
+// standard output and error into pipes.
+Ran runPlain(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+  args.insert(args.begin(), POTCLOCK_BIN);
+  int out[2], err[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDONLY);
+    ::dup2(null, 0);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ::setsid();  // no controlling terminal either
+    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execve(argv[0], argv.data(), environ);
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  Ran ran;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* into[2] = {&ran.out, &ran.err};
+  int open = 2;
+  while (open > 0 && ::poll(fds, 2, 10000) > 0) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        into[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return ran;
+}
+
+TEST(CommandLineE2E, HelpVersionAndUsageNeedNoTerminal) {
+  const Ran help = runPlain({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.rfind("Usage: potclock", 0), 0u) << help.out;
+  EXPECT_NE(help.out.find("--resume"), std::string::npos);
+
+  const Ran version = runPlain({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("potclock ", 0), 0u) << version.out;
+  EXPECT_NE(version.out.find("runtime 1.82.3"), std::string::npos) << version.out;
+
+  const Ran wrong = runPlain({"--colour"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.out, "");
+  EXPECT_EQ(wrong.err.rfind("potclock: unknown option '--colour'\nUsage: potclock", 0), 0u)
+      << wrong.err;
+}
+
+TEST(ResumeE2E, AGameThatCannotBeResumedIsRefusedInOneLineAndKept) {
+  StateHome home;
+  const Ran none = runPlain({"--resume"}, {home.env()});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "potclock: there is no game to resume\n");
+  EXPECT_EQ(none.out, "");
+  EXPECT_FALSE(fs::exists(home.file()));
+
+  const std::string name = home.file().string();
+  struct Case {
+    const char* why;
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"damaged", "potclock-state 1\nlevel 5\nper-level", "the saved game " + name + " is damaged"},
+      {"an empty file", "", "the saved game " + name + " is damaged"},
+      {"from a newer version", "potclock-state 2\nlevel 5\n",
+       "the saved game " + name + " was written by a newer version of potclock"},
+  };
+  for (const Case& c : cases) {
+    home.write(c.text);
+    const Ran ran = runPlain({"--resume"}, {home.env()});
+    EXPECT_EQ(ran.status, 1) << c.why;
+    EXPECT_EQ(ran.err, "potclock: " + c.message + "\n") << c.why;
+    EXPECT_EQ(home.text(), c.text) << c.why;
+  }
+
+  // Unreadable: something other than a file in its place.
+  fs::remove(home.file());
+  fs::create_directory(home.file());
+  const Ran unreadable = runPlain({"--resume"}, {home.env()});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_EQ(unreadable.err,
+            "potclock: cannot read the saved game " + name + ": not a regular file\n");
+  EXPECT_TRUE(fs::is_directory(home.file()));
+}
+
+TEST(ResumeE2E, AGameWhoseLastLevelRanOutMeanwhileIsOver) {
+  StateHome home;
+  writeRunning(home, 63, 1, -61);
+  const Ran ran = runPlain({"--resume"}, {home.env()});
+  EXPECT_EQ(ran.status, 0);
+  EXPECT_EQ(ran.err,
+            "potclock: the game is over: its last level ran out while the clock was closed\n");
+  EXPECT_FALSE(fs::exists(home.file()));
+}
+
+// --- In the terminal -------------------------------------------------------------
+
+TEST(ResumeE2E, AGameKilledDuringTheCountdownGoesOnWhereItsClockIs) {
+  StateHome home;
+  const Countdown clock(90, 120);
+  int before = 0;
+  double seenAt = 0;
+  {
+    VtermPty term(potclock(home));
+    startMinutesGame(term);
+    ASSERT_TRUE(term.waitUntil([&] { return fs::exists(home.file()); }, kWait));
+    const auto shown = clock.next(term, clock.next(term));
+    ASSERT_TRUE(shown.has_value()) << term.screenText();
+    before = *shown;
+    seenAt = wallNow();
+    killHard(term);
+  }
+  ASSERT_TRUE(fs::exists(home.file()));
+  // Some time with no clock on the screen.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+
+  VtermPty term(potclock(home, {"--resume"}));
+  ASSERT_TRUE(shows(term, kTimeHeading));
+  EXPECT_NE(term.screenText().find(kLevel + " 1-Club)"), std::string::npos) << term.screenText();
+  EXPECT_TRUE(showsBig(term, 6, "  10 / 20"));
+  const auto shown = clock.next(term);
+  ASSERT_TRUE(shown.has_value()) << term.screenText();
+  const double expected = before - (wallNow() - seenAt);
+  EXPECT_LE(std::fabs(*shown - expected), 1.0) << *shown << " shown, " << expected << " due";
+
+  // "Yes" to the quit question ends the game and its file.
+  quitWithYes(term);
+  EXPECT_FALSE(fs::exists(home.file()));
+}
+
+TEST(ResumeE2E, LevelsThatEndedWhileClosedArePassedWithoutAChime) {
+  StateHome home;
+  // Level 5 of one-minute levels ended 90 s ago: level 6 ran out 30 s ago,
+  // level 7 has 30 s left.
+  writeRunning(home, 5, 1, -90);
+  VtermPty term(potclock(home, {"--resume"}));
+  ASSERT_TRUE(shows(term, kTimeHeading));
+  EXPECT_NE(term.screenText().find(kLevel + " 7)"), std::string::npos) << term.screenText();
+  EXPECT_TRUE(showsBig(term, 6, "  15 / 30"));
+  const auto shown = Countdown(25, 30).next(term);
+  ASSERT_TRUE(shown.has_value()) << term.screenText();
+  EXPECT_GE(*shown, 27);
+  if (!fs::exists("/dev/snd")) {
+    EXPECT_EQ(term.bells(), 0);  // the chime sounds as bells without a sound device
+  }
+  quitWithYes(term);
+}
+
+TEST(ResumeE2E, APausedGameComesBackPaused) {
+  StateHome home;
+  const Countdown clock(90, 120);
+  int frozen = 0;
+  {
+    VtermPty term(potclock(home));
+    startMinutesGame(term);
+    const auto shown = clock.next(term, clock.next(term));
+    ASSERT_TRUE(shown.has_value()) << term.screenText();
+    frozen = *shown;
+    term.sendKeys(" ");
+    ASSERT_TRUE(shows(term, kPaused));
+    ASSERT_TRUE(term.waitUntil(
+        [&] {
+          return home.text().find("paused-left " + std::to_string(frozen)) != std::string::npos;
+        },
+        kWait))
+        << home.text();
+    killHard(term);
+  }
+
+  VtermPty term(potclock(home, {"--resume"}));
+  ASSERT_TRUE(shows(term, kPaused));
+  EXPECT_TRUE(showsBig(term, 10, "  PAUSED"));
+  EXPECT_NE(term.screenText().find(kLevel + " 1-Club)"), std::string::npos);
+  // Paused, the clock does not move; a key goes on from the frozen value.
+  term.pump(1.5);
+  EXPECT_NE(term.screenText().find(kPaused), std::string::npos);
+  term.sendKeys("x");
+  ASSERT_TRUE(term.waitUntil(
+      [&] { return term.screenText().find(kPaused) == std::string::npos && clock.read(term); },
+      kWait))
+      << term.screenText();
+  EXPECT_EQ(clock.read(term), frozen);
+  quitWithYes(term);
+}
+
+TEST(ResumeE2E, AHandsGameComesBackAtItsHand) {
+  StateHome home;
+  {
+    VtermPty term(potclock(home));
+    answerManual(term, "23", "5", 'H');
+    ASSERT_TRUE(showsBig(term, 15, " HAND: 1/5"));
+    for (const char* hand : {" HAND: 2/5", " HAND: 3/5"}) {
+      term.pump(0.6);  // the hand wait drops keys typed before it is ready
+      term.sendKeys("h");
+      ASSERT_TRUE(showsBig(term, 15, hand));
+    }
+    ASSERT_TRUE(term.waitUntil(
+        [&] { return home.text().find("hands-counted 2") != std::string::npos; }, kWait));
+    killHard(term);
+  }
+  VtermPty term(potclock(home, {"--resume"}));
+  ASSERT_TRUE(shows(term, "P R E S S   A   K E Y"));
+  EXPECT_NE(term.screenText().find(kLevel + "23)"), std::string::npos) << term.screenText();
+  EXPECT_TRUE(showsBig(term, 15, " HAND: 3/5"));
+  quitWithYes(term);
+}
+
+TEST(ResumeE2E, AStateThatCannotBeWrittenIsToldOnceAfterTheTerminalIsBack) {
+  StateHome home;
+  std::ofstream(home.dir() / "plain") << "a file where a directory should be";
+  Launch launch = potclock(home);
+  launch.env = {"XDG_STATE_HOME=" + (home.dir() / "plain").string()};
+  VtermPty term(launch);
+  startMinutesGame(term);
+  const Countdown clock(90, 120);
+  // The clock runs regardless, and nothing of the failure is on its screen.
+  const auto first = clock.next(term);
+  ASSERT_TRUE(first.has_value()) << term.screenText();
+  ASSERT_TRUE(clock.next(term, first).has_value()) << term.screenText();
+  EXPECT_EQ(term.screenText().find("potclock:"), std::string::npos);
+  quitWithYes(term);
+  // The message may wrap at the right edge: the rows read as one text.
+  std::string screen = term.screenText();
+  std::erase(screen, '\n');
+  const std::string message = "potclock: cannot keep the game in " +
+                              (home.dir() / "plain" / "potclock" / "game").string() +
+                              ": Not a directory";
+  const auto at = screen.find(message);
+  EXPECT_NE(at, std::string::npos) << screen;
+  EXPECT_EQ(screen.find(message, at + 1), std::string::npos) << screen;
+}
+
+}  // namespace
