@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "runtime/console.h"
+#include "runtime/error.h"
 #include "runtime/strings.h"
 
 namespace potclock {
@@ -53,7 +54,15 @@ const std::array<Structure, 3> kStructures{{
 // clang-format on
 
 std::string_view levelLabel(int n) {
-  return aLevels.at(static_cast<std::size_t>(n - 1));
+  if (n < 1 || n > kLevelCount) {
+    // A level the table does not have is a runtime error for the handler to
+    // report, never an abort.
+    auto e =
+        krx::makeError(krx::EG_BOUND, "Bound error: no such level", "level table", {krx::Item(n)});
+    krx::raise(e);
+    krx::BREAK(krx::Item(e));
+  }
+  return aLevels[static_cast<std::size_t>(n - 1)];
 }
 
 std::string levelDesignation(int n) {

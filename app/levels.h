@@ -26,7 +26,8 @@ struct Structure {
 };
 extern const std::array<Structure, 3> kStructures;
 
-// The label of level n (1 to 64).
+// The label of level n (1 to 64); any other n raises a bound error and, if
+// the handler returns, breaks.
 std::string_view levelLabel(int n);
 
 // The level as the timer's caption names it: its number within its

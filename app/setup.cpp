@@ -106,6 +106,26 @@ void startPrompt() {
   INKEY(0);
 }
 
+// A whole number within [low, high], or `otherwise`. A value the range check
+// refused stays in its variable when the read is then left with Escape, so
+// the timer must not take the variable as it stands.
+int withinOr(const VarRef& var, int low, int high, int otherwise) {
+  const double n = var->numOr(otherwise);
+  return n >= low && n <= high ? static_cast<int>(n) : otherwise;
+}
+
+Handover manualHandover(const Answers& a) {
+  return {withinOr(a.nLevel, 1, kLastLevel, 1), withinOr(a.nMinutes, 1, 40, 10),
+          a.cMode->strOr("") == "H" ? "H" : "M"};
+}
+
+// A finish time of now, or a minute on, shares almost no time among the
+// levels; at least a minute each keeps them from racing by with a chime.
+Handover computedHandover(const Answers& a) {
+  const double n = a.nMinutes->numOr(10);
+  return {static_cast<int>(a.nLevel->numOr(1)), n < 1 ? 1 : static_cast<int>(n), "M"};
+}
+
 }  // namespace
 
 Handover runSetup() {
@@ -131,14 +151,17 @@ Handover runSetup() {
 
   SCROLL(4, 0, 8, 70);
   SETPOS(4, 0);
-  if (a.cMode->strOr("") != "M")
+  const bool computed = a.cMode->strOr("") != "M";
+  if (computed)
     askComputed(d);
   else
     askManual(d);
 
-  if (a.cMode->strOr("") == "M") startPrompt();
-  return {static_cast<int>(a.nLevel->numOr(1)), static_cast<int>(a.nMinutes->numOr(10)),
-          a.cMode->strOr("M")};
+  // A refused mode letter left with Escape stays in cMode; the timer runs
+  // minutes then, and the start prompt goes with them.
+  Handover h = computed ? computedHandover(a) : manualHandover(a);
+  if (h.cMode == "M") startPrompt();
+  return h;
 }
 
 }  // namespace potclock

@@ -5,10 +5,10 @@
 
 namespace potclock {
 
-// What the dialogue leaves for the timer.
+// What the dialogue leaves for the timer, always within the timer's bounds.
 struct Handover {
-  int nLevel;
-  int nMinutes;
+  int nLevel;         // 1 to 63
+  int nMinutes;       // manual: 1 to 40; computed: 1 or more
   std::string cMode;  // "H" hands, "M" minutes
 };
 

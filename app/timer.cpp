@@ -181,7 +181,11 @@ void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped, GameJ
 
 std::string timeLeftText(long nRemain) {
   std::string prefix = nRemain >= 600 ? "   " : "    ";
-  return prefix + ALLTRIM(STR(INT(nRemain / 60.0), 3, 0)) + ":" +
+  // Three places hold the minutes of any level up to 999; a longer one (a
+  // finish time just before now reads as tomorrow) gets all its digits, as
+  // the overflow stars of three places have no large glyph.
+  const double minutes = INT(nRemain / 60.0);
+  return prefix + ALLTRIM(STR(minutes, minutes < 1000 ? 3 : 10, 0)) + ":" +
          RIGHT(STR(static_cast<double>(nRemain % 60) + 100, 3, 0), 2);
 }
 

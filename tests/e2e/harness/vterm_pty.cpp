@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "runtime/screen.h"
@@ -174,6 +175,35 @@ bool VtermPty::waitUntil(const std::function<bool()>& done, double timeoutSecond
     if (left <= 0) return false;
     if (!readOnce(static_cast<int>(std::min(left, 0.05) * 1000) + 1) && closed_) return done();
   }
+}
+
+bool VtermPty::programAsleep() const {
+  if (status_ >= 0) return true;
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  // The state follows the command name, which is in parentheses and may
+  // itself hold blanks and parentheses.
+  const auto close = line.rfind(')');
+  if (close == std::string::npos || close + 2 >= line.size()) return true;  // gone
+  const char state = line[close + 2];
+  return state != 'R' && state != 'D';
+}
+
+bool VtermPty::settle(double timeoutSeconds) {
+  // Asleep at three looks in a row, 20 ms apart, with nothing read between:
+  // output written before the program went to sleep has arrived by then.
+  const double end = now() + timeoutSeconds;
+  int quietLooks = 0;
+  while (!closed_ && quietLooks < 3) {
+    if (now() > end) return false;
+    if (readOnce(20)) {
+      quietLooks = 0;
+    } else {
+      quietLooks = programAsleep() ? quietLooks + 1 : 0;
+    }
+  }
+  return true;
 }
 
 bool VtermPty::waitForText(std::string_view text, double timeoutSeconds) {

@@ -40,6 +40,10 @@ class VtermPty {
   bool waitForText(std::string_view text, double timeoutSeconds);
   // Pumps until `done()` holds; false on time-out.
   bool waitUntil(const std::function<bool()>& done, double timeoutSeconds);
+  // Pumps until the program is asleep (waiting, stopped or ended) with no
+  // output left on the way, so that a screen seen in part (its top rows
+  // drawn, the rest still in the pipe) is seen whole; false on time-out.
+  bool settle(double timeoutSeconds);
 
   // The screen as UTF-8: one row (trailing blanks kept), or all of them
   // joined with line feeds.
@@ -85,6 +89,7 @@ class VtermPty {
  private:
   friend struct VtermCallbacks;
   bool readOnce(int timeoutMs);
+  bool programAsleep() const;
 
   int master_ = -1;
   pid_t pid_ = -1;
