@@ -130,9 +130,9 @@ TEST_F(EndingSignalsE2E, LinuxConsoleStaysAwakeAndGetsItsBlankingBack) {
     const char* key;  // or nullptr
     int sig;
   };
-  for (const Way way : {Way{"key q", "q", 0}, Way{"_QUIT", "e", 0}, Way{"SIGTERM", nullptr, SIGTERM},
-                        Way{"SIGUSR1", nullptr, SIGUSR1}, Way{"SIGTRAP", nullptr, SIGTRAP},
-                        Way{"crash", "c", 0}}) {
+  for (const Way way :
+       {Way{"key q", "q", 0}, Way{"_QUIT", "e", 0}, Way{"SIGTERM", nullptr, SIGTERM},
+        Way{"SIGUSR1", nullptr, SIGUSR1}, Way{"SIGTRAP", nullptr, SIGTRAP}, Way{"crash", "c", 0}}) {
     SCOPED_TRACE(way.name);
     VtermPty term(demo("linux"));
     ASSERT_TRUE(term.waitForText("READY", 5)) << term.screenText();

@@ -10,8 +10,8 @@
 #include <vterm.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -62,8 +62,8 @@ struct VtermCallbacks {
     if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
     return 1;
   }
-  static int unknownCsi(const char* leader, const long args[], int argcount,
-                        const char* intermed, char command, void* user) {
+  static int unknownCsi(const char* leader, const long args[], int argcount, const char* intermed,
+                        char command, void* user) {
     std::string sequence = "\x1b[";
     if (leader != nullptr) sequence += leader;
     for (int i = 0; i < argcount; ++i) {
