@@ -28,6 +28,29 @@ namespace {
 constexpr const char* kMouseOn = "\x1b[?1000h\x1b[?1006h";
 constexpr const char* kMouseOff = "\x1b[?1006l\x1b[?1000l";
 
+// How long leaving waits for a terminal that does not read.
+constexpr double kLeaveWait = 0.4;
+
+// A description of the terminal of our own, for writing without blocking.
+// The one inherited is shared with the shell and whatever else writes to
+// the terminal, so its flags are not ours to change. -1 when the terminal
+// cannot be opened again.
+int openOwnOutput(int fd) {
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  int own = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (own < 0) {
+    char name[256];
+    if (::ttyname_r(fd, name, sizeof name) == 0) {
+      own = ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    }
+  }
+  if (own >= 0 && !::isatty(own)) {
+    ::close(own);
+    own = -1;
+  }
+  return own;
+}
+
 }  // namespace
 
 using termsignals::failStart;
@@ -53,11 +76,14 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create() {
   bool ownsOut = false;
   if (!::isatty(STDOUT_FILENO)) {
     // Output redirected: the screen still belongs on the terminal.
-    outFd = ::open("/dev/tty", O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    outFd = ::open("/dev/tty", O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (outFd < 0) {
       failStart("standard output is not a terminal");
       return nullptr;
     }
+    ownsOut = true;
+  } else if (const int own = openOwnOutput(STDOUT_FILENO); own >= 0) {
+    outFd = own;
     ownsOut = true;
   }
   std::optional<TermCaps> found = TermCaps::load(term, outFd);
@@ -73,18 +99,26 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create() {
     return nullptr;
   }
   std::unique_ptr<TerminalBackend> backend(
-      new TerminalBackend(STDIN_FILENO, outFd, std::move(caps)));
+      new TerminalBackend(STDIN_FILENO, outFd, std::move(caps), ConsoleWake::forTerminal(term)));
   backend->ownsOutFd_ = ownsOut;
   return backend;
 }
 
-TerminalBackend::TerminalBackend(int inFd, int outFd, TermCaps caps)
-    : inFd_(inFd), outFd_(outFd), caps_(caps), painter_(caps), decoder_(caps.keys), sound_([this] {
-        bell();
-      }) {
+TerminalBackend::TerminalBackend(int inFd, int outFd, TermCaps caps, ConsoleWake wake)
+    : inFd_(inFd),
+      outFd_(outFd),
+      caps_(caps),
+      painter_(caps),
+      decoder_(caps.keys),
+      sound_([this] { bell(); }),
+      wake_(std::move(wake)) {
   shared.inUse = true;
   shared.inFd = inFd;
   shared.outFd = outFd;
+  // Without a description of our own, the inherited one is made
+  // non-blocking while the modes are ours, and its flags put back after.
+  const int flags = ::fcntl(outFd, F_GETFL);
+  shared.outFlags = flags >= 0 && (flags & O_NONBLOCK) == 0 ? flags : -1;
   shared.quit = 0;
   shared.quitAsked = 0;
   shared.winch = 0;
@@ -106,10 +140,11 @@ TerminalBackend::TerminalBackend(int inFd, int outFd, TermCaps caps)
 
 TerminalBackend::~TerminalBackend() {
   leaveModes();
-  replayStderr();
+  replayStderr(kLeaveWait);
   termsignals::disarm();
   if (ownsOutFd_) ::close(outFd_);
   shared.outFd = shared.inFd = -1;
+  shared.outFlags = -1;
   shared.winch = 0;
   shared.tstp = 0;
   shared.cont = 0;
@@ -122,7 +157,7 @@ std::string TerminalBackend::leaveString() const {
   if (caps_.mouse) s += kMouseOff;
   // Without an alternate screen, leave a clean one rather than our drawing.
   s += caps_.rmcup.empty() ? caps_.clear : caps_.rmcup;
-  return s;
+  return s + wake_.leave;
 }
 
 void TerminalBackend::enterModes() {
@@ -141,8 +176,10 @@ void TerminalBackend::enterModes() {
   // A read returns whatever has arrived, never blocks: poll() does the waiting.
   raw.c_cc[VMIN] = 0;
   raw.c_cc[VTIME] = 0;
-  ::tcsetattr(inFd_, TCSADRAIN, &raw);
-  pendingOut_ += caps_.smcup + caps_.smkx;
+  // At once: waiting for earlier output to drain could be waiting for ever.
+  ::tcsetattr(inFd_, TCSANOW, &raw);
+  if (shared.outFlags >= 0) ::fcntl(outFd_, F_SETFL, shared.outFlags | O_NONBLOCK);
+  pendingOut_ += caps_.smcup + caps_.smkx + wake_.enter;
   if (mouse_ && caps_.mouse) pendingOut_ += kMouseOn;
   modesEntered_ = true;
   shared.active = 1;
@@ -150,11 +187,14 @@ void TerminalBackend::enterModes() {
 
 void TerminalBackend::leaveModes() {
   if (!modesEntered_) return;
-  shared.active = 0;
   modesEntered_ = false;
   pendingOut_.clear();
-  writeOut(leaveString());
-  ::tcsetattr(inFd_, TCSADRAIN, &shared.saved);
+  // The rest of a frame on a screen being left no longer matters.
+  unwritten_.clear();
+  // The same bytes as a signal handler's, so that a signal arriving
+  // meanwhile restores the terminal all the same.
+  termsignals::restoreTerminal(kLeaveWait);
+  shared.active = 0;
 }
 
 void TerminalBackend::updateSize() {
@@ -171,15 +211,22 @@ void TerminalBackend::updateSize() {
   painter_.resize(rows, cols);
 }
 
-void TerminalBackend::writeOut(std::string_view bytes) {
+bool TerminalBackend::flushOut() {
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(outFd_, bytes.data() + done, bytes.size() - done);
+  while (done < unwritten_.size()) {
+    const ssize_t n = ::write(outFd_, unwritten_.data() + done, unwritten_.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // the terminal has gone; the hangup ends the program
-    done += static_cast<std::size_t>(n);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    // The terminal has gone; the hangup ends the program.
+    done = unwritten_.size();
   }
   bytesWritten_ += done;
+  unwritten_.erase(0, done);
+  return unwritten_.empty();
 }
 
 double TerminalBackend::monotonic() {
@@ -199,10 +246,11 @@ LocalTime TerminalBackend::localTime() {
 void TerminalBackend::present(const Screen& screen) {
   lastScreen_ = &screen;
   if (!modesEntered_) return;
-  std::string out = std::move(pendingOut_);
+  if (!flushOut()) return;  // the terminal has not taken the last frame yet
+  unwritten_ = std::move(pendingOut_);
   pendingOut_.clear();
-  out += painter_.paint(screen);
-  if (!out.empty()) writeOut(out);
+  unwritten_ += painter_.paint(screen);
+  flushOut();
 }
 
 void TerminalBackend::serviceSignals() {
@@ -229,7 +277,7 @@ void TerminalBackend::serviceSignals() {
 
 void TerminalBackend::suspend() {
   leaveModes();
-  replayStderr();
+  replayStderr(kLeaveWait);
   struct sigaction dfl {};
   struct sigaction ours {};
   dfl.sa_handler = SIG_DFL;
@@ -259,8 +307,12 @@ int TerminalBackend::nextKey() {
 }
 
 void TerminalBackend::waitForInput(int timeoutMs) {
-  pollfd fds[2] = {{inFd_, POLLIN, 0}, {shared.wakeRead, POLLIN, 0}};
-  const int ready = ::poll(fds, shared.wakeRead >= 0 ? 2 : 1, timeoutMs);
+  // Also wakes when the terminal takes output again: the caller goes on
+  // with the frame.
+  pollfd fds[3] = {{inFd_, POLLIN, 0},
+                   {shared.wakeRead, POLLIN, 0},
+                   {unwritten_.empty() ? -1 : outFd_, POLLOUT, 0}};
+  const int ready = ::poll(fds, 3, timeoutMs);
   if (ready <= 0) return;  // time-out, or a signal: the caller looks at both
   if ((fds[1].revents & POLLIN) != 0) {
     char drain[64];
@@ -323,8 +375,11 @@ void TerminalBackend::tone(double hz, double seconds) {
 }
 
 void TerminalBackend::bell() {
-  if (!modesEntered_) return;
-  writeOut(caps_.bel.empty() ? std::string("\a") : caps_.bel);
+  // Behind a frame the terminal has not taken, a bell would ring late if
+  // ever: none, then.
+  if (!modesEntered_ || !flushOut()) return;
+  unwritten_ = caps_.bel.empty() ? std::string("\a") : caps_.bel;
+  flushOut();
 }
 
 void TerminalBackend::discardTypeahead() {

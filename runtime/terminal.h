@@ -21,13 +21,13 @@
 // on our own clock: the library's key time-out follows the wall clock.
 //
 // Lifetime. TerminalBackend::create() checks that there is a terminal and
-// enters its modes; the destructor undoes every one of them. The crash
-// signals (SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT) restore the
-// terminal with async-signal-safe calls and are then raised again under the
-// previous disposition, so that a crash is still reported as one.
+// enters its modes; the destructor undoes every one of them. Every signal
+// that would end the process restores the terminal first (termsignals.h):
+// the crash signals from their handler, and then they are raised again.
 //
-// SIGINT, SIGTERM and SIGHUP only record themselves. The next wait (readKey)
-// throws QuitSignal, so that the start routine unwinds the normal way:
+// The signals that only end the process (SIGINT, SIGTERM, SIGHUP and the
+// like) record themselves. The next wait (readKey) throws QuitSignal, so
+// that the start routine unwinds the normal way:
 //
 //     int status = 0;
 //     {
@@ -43,6 +43,20 @@
 //
 // A second terminating signal before the program has ended forces the end:
 // the terminal is restored from the handler and the signal is raised again.
+//
+// A terminal that stops reading (a stalled connection, Ctrl-S on a console)
+// never holds the program. Output goes through a non-blocking description of
+// the terminal of our own; the part of a frame that the terminal does not
+// take waits, and the wait for a key also waits for the terminal to take
+// it, against the same deadline. Until it has gone no new frame is made:
+// the painter counts that frame as shown, and once its rest has gone it is.
+// So keys are served and the clock keeps time meanwhile, a signal ends the
+// program within a second, and when the terminal reads again it gets the
+// rest of that frame and then what has changed since. Leaving waits a
+// moment for the terminal and then gives up on what it has not taken.
+//
+// On a Linux console the screen's blanking is off while the program runs
+// (consolewake.h).
 //
 // Ctrl-Z suspends with the terminal restored; on resume the modes are entered
 // again and the whole screen is drawn afresh. A window resize centres the
@@ -72,6 +86,7 @@
 #include <vector>
 
 #include "runtime/backend.h"
+#include "runtime/consolewake.h"
 #include "runtime/keydecoder.h"
 #include "runtime/painter.h"
 #include "runtime/screen.h"
@@ -109,8 +124,8 @@ class TerminalBackend : public Backend {
   // Puts the terminal back as it was found, using only async-signal-safe
   // calls; does nothing when no backend has the terminal. For crash paths.
   static void restoreFromSignal() noexcept;
-  // SIGINT, SIGTERM or SIGHUP when one has asked the program to end (a
-  // terminal that went away counts as SIGHUP); 0 otherwise.
+  // The signal that has asked the program to end (a terminal that went
+  // away counts as SIGHUP); 0 otherwise.
   static int pendingSignal() noexcept;
   // After the backend is destroyed: ends the process by the pending signal
   // under its default action, so the parent sees the conventional status.
@@ -118,7 +133,7 @@ class TerminalBackend : public Backend {
   static void reraisePendingSignal() noexcept;
 
  private:
-  TerminalBackend(int inFd, int outFd, TermCaps caps);
+  TerminalBackend(int inFd, int outFd, TermCaps caps, ConsoleWake wake);
   void enterModes();
   void leaveModes();
   void serviceSignals();
@@ -126,7 +141,7 @@ class TerminalBackend : public Backend {
   void updateSize();
   int nextKey();
   void waitForInput(int timeoutMs);
-  void writeOut(std::string_view bytes);
+  bool flushOut();
   std::string leaveString() const;
 
   int inFd_;
@@ -138,7 +153,9 @@ class TerminalBackend : public Backend {
   TonePlayer sound_;
   bool modesEntered_ = false;
   bool mouse_ = false;
+  ConsoleWake wake_;
   std::string pendingOut_;  // mode changes that go out with the next flush
+  std::string unwritten_;   // what the terminal has not taken yet
   const Screen* lastScreen_ = nullptr;
   std::pair<int, int> click_{-1, -1};
   int zeroReads_ = 0;

@@ -1,7 +1,9 @@
 #include "runtime/termsignals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,9 +26,12 @@ namespace {
 // A crash handler must still run when the stack has overflowed.
 alignas(16) char altStack[64 * 1024];
 
-constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT};
-constexpr int kFlagSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
+// By default these end the process without a core dump: asked to end.
+constexpr int kQuitSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGPIPE, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
+// By default these dump core: a fault, or a resource limit reached.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS,  SIGFPE, SIGABRT, SIGILL,
+                                 SIGQUIT, SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ};
 
 void wake() {
   if (shared.wakeWrite >= 0) {
@@ -74,11 +79,16 @@ void onCrashSignal(int sig) {
   errno = savedErrno;
 }
 
-void install(int sig, void (*handler)(int), int flags) {
+enum class Take { unlessIgnored, onlyDefault, always };
+
+void install(int sig, void (*handler)(int), int flags, Take take) {
   struct sigaction old {};
-  ::sigaction(sig, nullptr, &old);
+  if (::sigaction(sig, nullptr, &old) != 0) return;
+  const bool isDefault = (old.sa_flags & SA_SIGINFO) == 0 && old.sa_handler == SIG_DFL;
+  const bool isIgnored = (old.sa_flags & SA_SIGINFO) == 0 && old.sa_handler == SIG_IGN;
   // A signal ignored from the start (nohup, a background job) stays ignored.
-  if (old.sa_handler == SIG_IGN && sig != SIGWINCH && sig != SIGCONT) return;
+  if (take == Take::unlessIgnored && isIgnored) return;
+  if (take == Take::onlyDefault && !isDefault) return;
   struct sigaction action {};
   action.sa_handler = handler;
   action.sa_flags = flags;
@@ -109,6 +119,45 @@ std::string programName() {
 
 namespace termsignals {
 
+double monotonicNow() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+bool writeBefore(int fd, const char* data, std::size_t length, double deadline) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n > 0) {
+      data += n;
+      length -= static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    const double left = deadline - monotonicNow();
+    if (left <= 0) return false;
+    pollfd out{fd, POLLOUT, 0};
+    const int ms = static_cast<int>(left * 1000.0) + 1;
+    if (::poll(&out, 1, ms) < 0 && errno != EINTR) return false;
+  }
+  return true;
+}
+
+void restoreTerminal(double waitSeconds) {
+  const int fd = shared.outFd;
+  if (fd >= 0 && !writeBefore(fd, shared.reset, shared.resetLength, monotonicNow() + waitSeconds)) {
+    // The terminal is not reading. What it has not taken was drawing on a
+    // screen that is being left; without it there is room for the reset,
+    // which the terminal finds when it reads again.
+    ::tcflush(fd, TCOFLUSH);
+    writeBefore(fd, shared.reset, shared.resetLength, 0);
+  }
+  if (fd >= 0 && shared.outFlags >= 0) ::fcntl(fd, F_SETFL, shared.outFlags);
+  // At once: waiting for the output to drain could be waiting for ever.
+  ::tcsetattr(shared.inFd, TCSANOW, &shared.saved);
+}
+
 void writeAllSafe(int fd, const char* data, std::size_t length) {
   while (length > 0) {
     const ssize_t n = ::write(fd, data, length);
@@ -119,9 +168,7 @@ void writeAllSafe(int fd, const char* data, std::size_t length) {
   }
 }
 
-// Puts standard error back and writes out what it collected meanwhile.
-// Async-signal-safe.
-void replayStderr() {
+void replayStderr(double waitSeconds) {
   if (shared.stderrSaved < 0) return;
   const int capture = shared.stderrCapture;
   ::dup2(shared.stderrSaved, STDERR_FILENO);
@@ -129,14 +176,20 @@ void replayStderr() {
   shared.stderrSaved = -1;
   shared.stderrCapture = -1;
   if (capture < 0) return;
+  // Standard error is the terminal, which may not be reading: its
+  // description (shared with the shell) is non-blocking just for this.
+  const int flags = ::fcntl(STDERR_FILENO, F_GETFL);
+  if (flags >= 0) ::fcntl(STDERR_FILENO, F_SETFL, flags | O_NONBLOCK);
+  const double deadline = monotonicNow() + waitSeconds;
   char buffer[4096];
   ::lseek(capture, 0, SEEK_SET);
   for (;;) {
     const ssize_t n = ::read(capture, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    writeAllSafe(STDERR_FILENO, buffer, static_cast<std::size_t>(n));
+    if (!writeBefore(STDERR_FILENO, buffer, static_cast<std::size_t>(n), deadline)) break;
   }
+  if (flags >= 0) ::fcntl(STDERR_FILENO, F_SETFL, flags);
   ::close(capture);
 }
 
@@ -173,9 +226,14 @@ void arm() {
     ours.ss_size = sizeof altStack;
     if (::sigaltstack(&ours, &shared.previousAltStack) == 0) shared.altStackInstalled = true;
   }
-  for (const int sig : kQuitSignals) install(sig, onQuitSignal, SA_RESTART);
-  for (const int sig : kFlagSignals) install(sig, onFlagSignal, SA_RESTART);
-  for (const int sig : kCrashSignals) install(sig, onCrashSignal, SA_ONSTACK);
+  for (const int sig : kQuitSignals) install(sig, onQuitSignal, SA_RESTART, Take::onlyDefault);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
+    install(sig, onQuitSignal, SA_RESTART, Take::onlyDefault);
+  }
+  install(SIGWINCH, onFlagSignal, SA_RESTART, Take::always);
+  install(SIGCONT, onFlagSignal, SA_RESTART, Take::always);
+  install(SIGTSTP, onFlagSignal, SA_RESTART, Take::unlessIgnored);
+  for (const int sig : kCrashSignals) install(sig, onCrashSignal, SA_ONSTACK, Take::unlessIgnored);
   static const bool atExitRegistered = std::atexit(restoreAtExit) == 0;
   (void)atExitRegistered;
 }
@@ -200,10 +258,9 @@ void disarm() {
 void TerminalBackend::restoreFromSignal() noexcept {
   if (shared.active != 0) {
     shared.active = 0;
-    termsignals::writeAllSafe(shared.outFd, shared.reset, shared.resetLength);
-    ::tcsetattr(shared.inFd, TCSANOW, &shared.saved);
+    termsignals::restoreTerminal(0);
   }
-  termsignals::replayStderr();
+  termsignals::replayStderr(0);
 }
 
 int TerminalBackend::pendingSignal() noexcept {

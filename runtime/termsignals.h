@@ -1,12 +1,32 @@
 // The signals while a terminal backend has the terminal.
 //
-// The crash signals (SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT)
-// restore the terminal with async-signal-safe calls and are then raised
-// again under the previous disposition, so that a crash is still reported as
-// one. SIGINT, SIGTERM and SIGHUP only record themselves and wake the wait;
-// the backend's next wait throws QuitSignal. A second terminating signal
-// before the program has ended forces the end from the handler. SIGWINCH,
-// SIGTSTP and SIGCONT are recorded for the backend to act on.
+// Every signal whose default action would end the process finds the
+// terminal put back first; SIGKILL and SIGSTOP cannot be caught and are left
+// to the kernel, and a signal ignored at start stays ignored. Which way a
+// signal ends the program follows its default action:
+//
+// - Those that dump core (SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT,
+//   SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ) report a fault of the program or a
+//   resource it has run out of: carrying on to the next wait could fault
+//   again or never come. They restore the terminal with async-signal-safe
+//   calls and are raised again at once under the previous disposition, so
+//   that a crash is still reported as one (by a sanitizer's handler, when it
+//   had one, or as a core dump).
+// - Those that only end the process (SIGINT, SIGTERM, SIGHUP, SIGUSR1,
+//   SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT
+//   and the real-time signals) ask the program to end: they record themselves
+//   and wake the wait; the backend's next wait throws QuitSignal, the exit
+//   procedures run, and the signal is raised again at the very end. A second
+//   one before the program has ended forces the end from the handler. They
+//   are taken only while their disposition is the default: a handler that a
+//   library installed before us (a profiler's SIGPROF) means the signal does
+//   not end this process.
+//
+// SIGWINCH, SIGTSTP and SIGCONT are recorded for the backend to act on.
+//
+// No handler ever waits: the terminal is written without blocking (the
+// backend's own description of it is non-blocking), and when it does not
+// take the reset bytes, what it has not taken is discarded to make room.
 #pragma once
 
 #include <signal.h>
@@ -23,7 +43,8 @@ namespace krx::termsignals {
 struct SignalShared {
   volatile sig_atomic_t active = 0;  // the terminal's modes are ours
   int inFd = -1;
-  int outFd = -1;
+  int outFd = -1;     // non-blocking
+  int outFlags = -1;  // flags to put back on outFd, when we had to change them
   termios saved{};
   char reset[512] = {};
   std::size_t resetLength = 0;
@@ -50,11 +71,24 @@ extern SignalShared shared;
 void arm();
 void disarm();
 
-// Standard error goes to a memory file while the screen is up; replaying
-// puts it back and writes out what it collected. Async-signal-safe.
-void startStderrCapture();
-void replayStderr();
+// Writes the reset bytes and puts back the terminal's modes, waiting at most
+// `waitSeconds` for the terminal to take the bytes; when it has not, what it
+// has not taken is discarded and the bytes are offered once more. Never
+// blocks beyond the wait. Async-signal-safe.
+void restoreTerminal(double waitSeconds);
 
+// Standard error goes to a memory file while the screen is up; replaying
+// puts it back and writes out what it collected, waiting at most
+// `waitSeconds` for a terminal that does not read. Async-signal-safe.
+void startStderrCapture();
+void replayStderr(double waitSeconds);
+
+// Seconds on a clock that does not jump. Async-signal-safe.
+double monotonicNow();
+// Writes `length` bytes to `fd` (non-blocking), waiting for room until
+// `deadline` (monotonicNow() seconds); true when all of them went.
+// Async-signal-safe.
+bool writeBefore(int fd, const char* data, std::size_t length, double deadline);
 void writeAllSafe(int fd, const char* data, std::size_t length);
 // A one-line reason on standard error why the terminal cannot be used.
 void failStart(const std::string& why);

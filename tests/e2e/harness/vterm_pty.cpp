@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -62,6 +63,19 @@ struct VtermCallbacks {
     if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
     return 1;
   }
+  static int unknownCsi(const char* leader, const long args[], int argcount, const char* intermed,
+                        char command, void* user) {
+    std::string sequence = "\x1b[";
+    if (leader != nullptr) sequence += leader;
+    for (int i = 0; i < argcount; ++i) {
+      if (!CSI_ARG_IS_MISSING(args[i])) sequence += std::to_string(CSI_ARG(args[i]));
+      if (i + 1 < argcount) sequence += CSI_ARG_HAS_MORE(args[i]) ? ':' : ';';
+    }
+    if (intermed != nullptr) sequence += intermed;
+    sequence += command;
+    static_cast<VtermPty*>(user)->unknown_.push_back(std::move(sequence));
+    return 0;
+  }
   static int bell(void* user) {
     ++static_cast<VtermPty*>(user)->bells_;
     return 1;
@@ -87,6 +101,15 @@ const VTermScreenCallbacks kScreenCallbacks = {
     nullptr,                       // sb_pushline
     nullptr,                       // sb_popline
 };
+const VTermParserCallbacks kFallbacks = {
+    nullptr,                      // text
+    nullptr,                      // control
+    nullptr,                      // escape
+    &VtermCallbacks::unknownCsi,  // csi
+    nullptr,                      // osc
+    nullptr,                      // dcs
+    nullptr,                      // resize
+};
 }  // namespace
 
 VtermPty::VtermPty(const Launch& launch) {
@@ -96,6 +119,7 @@ VtermPty::VtermPty(const Launch& launch) {
   state_ = vterm_obtain_state(vt_);
   vterm_screen_enable_altscreen(screen_, 1);
   vterm_screen_set_callbacks(screen_, &kScreenCallbacks, this);
+  vterm_screen_set_unrecognised_fallbacks(screen_, &kFallbacks, this);
   vterm_output_set_callback(vt_, &VtermCallbacks::output, this);
   vterm_screen_reset(screen_, 1);
 
@@ -327,6 +351,50 @@ int VtermPty::waitExit(double timeoutSeconds) {
   }
   // Whatever it wrote last is still in the terminal's buffer.
   while (!closed_ && readOnce(100)) {
+  }
+  return status_;
+}
+
+}  // namespace e2e
+
+namespace e2e {
+
+termios VtermPty::terminalModes() const {
+  // On the master side the modes asked for are the terminal's own.
+  termios modes{};
+  ::tcgetattr(master_, &modes);
+  return modes;
+}
+
+bool VtermPty::outputBlocked() const {
+  // Opened only for the look: a descriptor kept open would hold the
+  // terminal after the program has gone.
+  const char* name = ::ptsname(master_);
+  if (name == nullptr) return false;
+  const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slave < 0) return false;
+  // A writer busy at that instant also makes it look full, for a moment;
+  // a full buffer stays full.
+  bool blocked = true;
+  for (int i = 0; i < 20 && blocked; ++i) {
+    if (i > 0) ::usleep(5000);
+    pollfd fd{slave, POLLOUT, 0};
+    blocked = ::poll(&fd, 1, 0) == 0;
+  }
+  ::close(slave);
+  return blocked;
+}
+
+int VtermPty::waitExitUnread(double timeoutSeconds) {
+  const double end = now() + timeoutSeconds;
+  while (status_ < 0) {
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      status_ = status;
+      break;
+    }
+    if (now() >= end) return -1;
+    ::usleep(1000);
   }
   return status_;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <cstdint>
 #include <functional>
@@ -86,6 +87,20 @@ class VtermPty {
   std::uint64_t bytesRead() const { return bytesRead_; }
   pid_t pid() const { return pid_; }
 
+  // The terminal's modes (the pseudo-terminal's termios), as the program
+  // has set or left them.
+  termios terminalModes() const;
+  // The terminal takes no more output: its buffer has stayed full for a
+  // tenth of a second (the harness reads only in pump, waitUntil and
+  // waitExit; a stalled terminal is made by not calling them).
+  bool outputBlocked() const;
+  // Waits for the program to end without reading its output; its wait
+  // status, or -1 when it has not ended within the time-out.
+  int waitExitUnread(double timeoutSeconds);
+  // Control sequences of the form CSI ... final that the emulator does not
+  // act on, rebuilt as bytes ("\x1b[9;0]"), in the order they arrived.
+  const std::vector<std::string>& unknownSequences() const { return unknown_; }
+
  private:
   friend struct VtermCallbacks;
   bool readOnce(int timeoutMs);
@@ -103,6 +118,7 @@ class VtermPty {
   int altScreenEntries_ = 0;
   int bells_ = 0;
   std::uint64_t bytesRead_ = 0;
+  std::vector<std::string> unknown_;
 };
 
 }  // namespace e2e
