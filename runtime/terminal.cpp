@@ -340,7 +340,11 @@ void TerminalBackend::discardTypeahead() {
     if (::poll(&fd, 1, 0) <= 0 || (fd.revents & POLLIN) == 0) break;
     waitForInput(0);
   }
-  decoder_.dropReady();
+  // The size key among them is the runtime's, not type-ahead: it still
+  // counts. (A time before any deadline: an incomplete sequence stays.)
+  while (const int key = decoder_.next(-1.0)) {
+    if (key == K_ALT_ENTER) painter_.setFilled(!painter_.filled());
+  }
 }
 
 Backend::KeyEvent TerminalBackend::lastKeyEvent(int inkey) {

@@ -12,6 +12,7 @@
 
 #include "runtime/painter.h"
 #include "runtime/screen.h"
+#include "support/filled_pictures.h"
 #include "support/glyph_pictures.h"
 
 namespace {
@@ -92,39 +93,6 @@ std::string name(const Layout& l) {
   return std::to_string(l.cols) + "x" + std::to_string(l.rows);
 }
 
-// What a block shows of a block character, top row first, for each number
-// of rows (index 1 to 4); every column of the block is alike.
-const std::array<std::vector<std::string>, 5>& columnOf(const std::string& glyph) {
-  static const std::array<std::vector<std::string>, 5> full{
-      {{}, {"█"}, {"█", "█"}, {"█", "█", "█"}, {"█", "█", "█", "█"}}};
-  static const std::array<std::vector<std::string>, 5> shade{
-      {{}, {"▒"}, {"▒", "▒"}, {"▒", "▒", "▒"}, {"▒", "▒", "▒", "▒"}}};
-  static const std::array<std::vector<std::string>, 5> upper{
-      {{}, {"▀"}, {"█", " "}, {"█", "▀", " "}, {"█", "█", " ", " "}}};
-  static const std::array<std::vector<std::string>, 5> lower{
-      {{}, {"▄"}, {" ", "█"}, {" ", "▄", "█"}, {" ", " ", "█", "█"}}};
-  static const std::array<std::vector<std::string>, 5> blank{
-      {{}, {" "}, {" ", " "}, {" ", " ", " "}, {" ", " ", " ", " "}}};
-  if (glyph == "█") return full;
-  if (glyph == "▒") return shade;
-  if (glyph == "▀") return upper;
-  if (glyph == "▄") return lower;
-  if (glyph == " ") return blank;
-  throw std::invalid_argument("no scaled picture for " + glyph);
-}
-
-// The UTF-8 characters of a picture row, one per screen column.
-std::vector<std::string> split(std::string_view utf8) {
-  std::vector<std::string> out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    std::size_t n = 1;
-    while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
-    out.emplace_back(utf8.substr(i, n));
-    i += n;
-  }
-  return out;
-}
-
 // What a stretch of output prints, its control sequences left out.
 std::string printed(const std::string& bytes) {
   std::string out;
@@ -169,21 +137,12 @@ TEST(FilledScreen, LargeTextScalesExactlyAtEverySize) {
     EXPECT_EQ(f.painter.scaleX(), l.sx);
     EXPECT_EQ(f.painter.scaleY(), l.sy);
     for (const auto& [top, rows] : {std::pair{6, &blinds}, std::pair{15, &clock}}) {
-      for (int r = 0; r < 6; ++r) {
-        const std::vector<std::string> glyphs = split((*rows)[r]);
-        for (int c = 0; c < static_cast<int>(glyphs.size()); ++c) {
-          const auto& column = columnOf(glyphs[static_cast<std::size_t>(c)])[l.sy];
-          for (int dy = 0; dy < l.sy; ++dy) {
-            for (int dx = 0; dx < l.sx; ++dx) {
-              const int tr = l.top + (top + r) * l.sy + dy;
-              const int tc = l.left + c * l.sx + dx;
-              ASSERT_EQ(f.term.text(tr, tc), column[static_cast<std::size_t>(dy)])
-                  << "screen cell (" << top + r << ", " << c << ") block cell (" << dy << ", " << dx
-                  << ")";
-              ASSERT_EQ(f.term.background(tr, tc), 4);
-            }
-          }
-        }
+      const std::vector<std::string> want = expected::filledRows(*rows, l.sx, l.sy);
+      for (int k = 0; k < 6 * l.sy; ++k) {
+        const int tr = l.top + top * l.sy + k;
+        EXPECT_EQ(f.term.rowText(tr, l.left, 80 * l.sx), want[static_cast<std::size_t>(k)])
+            << "terminal row " << tr;
+        EXPECT_EQ(f.term.background(tr, l.left + 80 * l.sx - 1), 4);
       }
     }
     // Nothing of the screen outside its blocks.
