@@ -42,6 +42,7 @@ std::optional<std::string> sgrInner(const std::string& s) {
 }  // namespace
 
 ScreenPainter::ScreenPainter(TermCaps caps) : caps_(std::move(caps)) {
+  layout();
   for (int b = 0; b < 256; ++b) {
     const auto ch = static_cast<std::uint8_t>(b);
     if (isBlank(ch)) {
