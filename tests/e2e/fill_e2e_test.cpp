@@ -188,4 +188,37 @@ TEST(FillE2E, AltEnterIsNoHandInHandsMode) {
   quit(term);
 }
 
+// A program that asks the runtime to start filled is filled from its first
+// screen; a click lands on the screen cell whose block it falls in.
+TEST(FillE2E, StartsFilledWhenTheProgramAsksAndMapsClicksToCells) {
+  e2e::Launch launch;
+  launch.argv = {std::string(E2E_BIN_DIR) + "/console_demo", "--filled"};
+  launch.rows = kRows;
+  launch.cols = kCols;
+  VtermPty term(launch);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return filledText(term, 4, 0, 5) == "READY"; }, "not filled from the start"));
+  EXPECT_EQ(filledText(term, 0, 0, 12), "CONSOLE DEMO");
+  // Shade, full block, lower half, upper half, each 2 by 2; the small
+  // square, not a block element, once.
+  EXPECT_EQ(cells(term, 4, 0, 10), "▒▒██  ██  ");
+  EXPECT_EQ(cells(term, 5, 0, 10), "▒▒████  ■ ");
+
+  term.sendKeys("m");
+  ASSERT_TRUE(waitFor(
+      term, [&] { return filledText(term, 8, 0, 8) == "MOUSE ON"; }, "no mouse"));
+  term.sendKeys("\x1b[<0;62;42M\x1b[<0;62;42m");  // terminal cell (41, 61)
+  EXPECT_TRUE(waitFor(
+      term, [&] { return filledText(term, 8, 0, 11) == "CLICK 20 30"; }, "no click"));
+
+  // Alt-Enter: centred, one cell each.
+  term.sendKeys(kAltEnter);
+  EXPECT_TRUE(waitFor(
+      term, [&] { return cells(term, kTop + 4, kLeft, 5) == "READY"; }, "not centred"));
+  term.sendKeys("q");
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_TRUE(term.restored());
+}
+
 }  // namespace

@@ -5,9 +5,12 @@
 // (SIGSEGV); t plays two tones; m switches mouse reports on (clicks show
 // their cell); s writes a line to standard error while the screen is up;
 // b keeps busy for ten seconds without waiting.
+//
+// With the argument --filled the screen starts filled out to the terminal.
 #include <signal.h>
 
 #include <string>
+#include <string_view>
 
 #include "runtime/console.h"
 #include "runtime/context.h"
@@ -95,9 +98,10 @@ void demoMain() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   StartupRecord record;
   record.main = demoMain;
+  record.terminal.filled = argc > 1 && std::string_view(argv[1]) == "--filled";
   const int status = krxStart(record);
   TerminalBackend::reraisePendingSignal();
   return status;
