@@ -13,6 +13,11 @@
 // A third run, with 1-minute levels, times each change of level against the
 // start of the first one.
 //
+// Then, for each larger terminal (160x50 and 240x75 by default), potclock
+// filled out to it with Alt-Enter once the timer runs, beside the
+// changed-cells floor at that size, and tty-clock in a terminal of the same
+// size.
+//
 //   bench_countdown [options] POTCLOCK
 //     --seconds N   length of the measured window (default 60)
 //     --settle N    countdown before the window opens, seconds (default 3)
@@ -22,6 +27,8 @@
 //     --starts N    starts over which the first complete screen is timed (median; default 5)
 //     --frames      prints every redraw of potclock's window, escaped
 //     --lateness-only  only the level-change run
+//     --filled LIST  terminal sizes for the filled runs, COLSxROWS separated by
+//                    commas (default 160x50,240x75; "none" leaves them out)
 //
 // Exit status: 0 when every target is met, 1 when one is missed, 2 when
 // something could not be measured.
@@ -60,13 +67,18 @@ extern char** environ;
 
 namespace {
 
-constexpr int kRows = 25;
-constexpr int kCols = 80;
+// The terminal's size: the program's own 80x25 unless a run says otherwise.
+struct TermSize {
+  int rows = 25;
+  int cols = 80;
+};
+constexpr TermSize kScreenSize{};
 // Output that pauses this long has finished a redraw.
 constexpr double kQuiet = 0.020;
 
 // Targets.
 constexpr double kFloorSlack = 1.15;          // bytes/s against the changed-cells floor
+constexpr double kFilledFloorSlack = 1.10;    // the same, filled out to a larger terminal
 constexpr double kRssLimitKiB = 3.0 * 1024;   // peak resident memory
 constexpr double kFirstScreenLimitMs = 10.0;  // start to first complete screen
 constexpr double kLatenessLimit = 1.1;        // seconds, each level change
@@ -175,8 +187,9 @@ using Snapshot = std::vector<CellLook>;
 
 class PtyProgram {
  public:
-  explicit PtyProgram(const std::vector<std::string>& argv) {
-    vt_ = vterm_new(kRows, kCols);
+  explicit PtyProgram(const std::vector<std::string>& argv, TermSize size = kScreenSize)
+      : size_(size) {
+    vt_ = vterm_new(size.rows, size.cols);
     vterm_set_utf8(vt_, 1);
     screen_ = vterm_obtain_screen(vt_);
     vterm_screen_enable_altscreen(screen_, 1);
@@ -204,8 +217,8 @@ class PtyProgram {
     argp.push_back(nullptr);
 
     winsize ws{};
-    ws.ws_row = kRows;
-    ws.ws_col = kCols;
+    ws.ws_row = static_cast<unsigned short>(size.rows);
+    ws.ws_col = static_cast<unsigned short>(size.cols);
     started_ = now();
     pid_ = forkpty(&master_, nullptr, nullptr, &ws);
     if (pid_ < 0) throw std::runtime_error(std::string("forkpty: ") + std::strerror(errno));
@@ -228,6 +241,7 @@ class PtyProgram {
   PtyProgram& operator=(const PtyProgram&) = delete;
 
   pid_t pid() const { return pid_; }
+  TermSize size() const { return size_; }
   double started() const { return started_; }
   std::uint64_t bytes() const { return bytes_; }
   // When the last byte arrived; when the first did.
@@ -281,12 +295,12 @@ class PtyProgram {
 
   std::string rowText(int row) const {
     std::string out;
-    for (int c = 0; c < kCols; ++c) out += look(row, c).text;
+    for (int c = 0; c < size_.cols; ++c) out += look(row, c).text;
     return out;
   }
   std::string screenText() const {
     std::string out;
-    for (int r = 0; r < kRows; ++r) out += rowText(r) + "\n";
+    for (int r = 0; r < size_.rows; ++r) out += rowText(r) + "\n";
     return out;
   }
   CellLook look(int row, int col) const {
@@ -308,9 +322,9 @@ class PtyProgram {
   }
   Snapshot snapshot() const {
     Snapshot s;
-    s.reserve(kRows * kCols);
-    for (int r = 0; r < kRows; ++r) {
-      for (int c = 0; c < kCols; ++c) s.push_back(look(r, c));
+    s.reserve(static_cast<std::size_t>(size_.rows * size_.cols));
+    for (int r = 0; r < size_.rows; ++r) {
+      for (int c = 0; c < size_.cols; ++c) s.push_back(look(r, c));
     }
     return s;
   }
@@ -381,6 +395,7 @@ class PtyProgram {
     vterm_input_write(vt_, buffer, static_cast<std::size_t>(n));
   }
 
+  TermSize size_;
   VTerm* vt_ = nullptr;
   VTermScreen* screen_ = nullptr;
   int master_ = -1;
@@ -450,6 +465,7 @@ int penCost(const CellLook& from, const CellLook& to) {
 // unchanged cells between, the pen changed only where the look changes.
 // Keeps the cursor and pen across calls, as a renderer would.
 struct FloorModel {
+  TermSize size;
   bool cursorKnown = false;
   int row = 0, col = 0;
   bool penKnown = false;
@@ -457,10 +473,11 @@ struct FloorModel {
 
   std::size_t cost(const Snapshot& before, const Snapshot& after) {
     std::size_t total = 0;
-    for (int r = 0; r < kRows; ++r) {
-      for (int c = 0; c < kCols; ++c) {
-        const CellLook& want = after[static_cast<std::size_t>(r * kCols + c)];
-        if (before[static_cast<std::size_t>(r * kCols + c)] == want) continue;
+    const int cols = size.cols;
+    for (int r = 0; r < size.rows; ++r) {
+      for (int c = 0; c < cols; ++c) {
+        const CellLook& want = after[static_cast<std::size_t>(r * cols + c)];
+        if (before[static_cast<std::size_t>(r * cols + c)] == want) continue;
         // Reach (r, c): a move, or on the same row the unchanged cells
         // between written again (their bytes and any colour change).
         const bool there = cursorKnown && row == r && col == c;
@@ -470,7 +487,7 @@ struct FloorModel {
           int rewrite = 0;
           CellLook p = pen;
           for (int k = col; k < c; ++k) {
-            const CellLook& cell = after[static_cast<std::size_t>(r * kCols + k)];
+            const CellLook& cell = after[static_cast<std::size_t>(r * cols + k)];
             rewrite += penCost(p, cell) + static_cast<int>(cell.text.size());
             p = cell;
           }
@@ -480,7 +497,7 @@ struct FloorModel {
         pen = want;
         penKnown = true;
         total += want.text.size();
-        cursorKnown = c + 1 < kCols;
+        cursorKnown = c + 1 < cols;
         row = r;
         col = c + 1;
       }
@@ -612,6 +629,7 @@ void measureWindow(PtyProgram& p, double settle, double seconds, Figures& f) {
   std::size_t frameStart = 0;
   Snapshot shown;
   FloorModel floor;
+  floor.size = p.size();
   p.onFrame = [&](double end) {
     if (!opened) {
       opened = end;
@@ -656,7 +674,7 @@ void finish(PtyProgram& p, Figures& f) {
 
 bool levelListAndQuestion(const PtyProgram& p) {
   bool list = false;
-  for (int r = 0; r < kRows && !list; ++r) {
+  for (int r = 0; r < p.size().rows && !list; ++r) {
     const std::string row = p.rowText(r);
     list = row.find("50 = ") != std::string::npos && row.find("800/1600") != std::string::npos;
   }
@@ -666,7 +684,7 @@ bool levelListAndQuestion(const PtyProgram& p) {
 bool captionShows(const PtyProgram& p, int level) {
   char want[32];
   std::snprintf(want, sizeof want, "(Level: %2d)", level);
-  return p.rowText(4).find(want) != std::string::npos;
+  return p.screenText().find(want) != std::string::npos;
 }
 
 // Takes potclock from its first question to a running minutes-mode level.
@@ -750,9 +768,28 @@ Figures measurePotclock(const std::string& binary, double settle, double seconds
   return f;
 }
 
-Figures measurePeer(const std::string& binary, double settle, double seconds) {
+// potclock in a terminal of `size`, filled out to it with Alt-Enter once its
+// timer runs.
+Figures measurePotclockFilled(const std::string& binary, TermSize size, double settle,
+                              double seconds) {
   Figures f;
-  PtyProgram p({binary, "-s", "-c"});
+  PtyProgram p({binary}, size);
+  if (!startManual(p, 20, f.failure)) return f;
+  p.send("\x1b\r");
+  // Filled, the caption's letters stand apart.
+  if (!p.waitFor([&] { return !captionShows(p, 1); }, 5)) {
+    f.failure = "Alt-Enter did not fill the terminal";
+    return f;
+  }
+  measureWindow(p, settle, seconds, f);
+  finish(p, f);
+  return f;
+}
+
+Figures measurePeer(const std::string& binary, double settle, double seconds,
+                    TermSize size = kScreenSize) {
+  Figures f;
+  PtyProgram p({binary, "-s", "-c"}, size);
   f.firstScreenMs = peerFirstScreen(p);
   if (f.firstScreenMs < 0) {
     f.failure = "no first screen";
@@ -766,19 +803,20 @@ Figures measurePeer(const std::string& binary, double settle, double seconds) {
 // Runs the emulator once over a screenful of text and colour, so that the
 // first program timed does not pay for this program's own first use of it.
 void warmUp() {
-  VTerm* vt = vterm_new(kRows, kCols);
+  const int rows = kScreenSize.rows, cols = kScreenSize.cols;
+  VTerm* vt = vterm_new(rows, cols);
   vterm_set_utf8(vt, 1);
   VTermScreen* screen = vterm_obtain_screen(vt);
   vterm_screen_enable_altscreen(screen, 1);
   vterm_screen_reset(screen, 1);
   std::string text = "\x1b[?1049h\x1b[H\x1b[2J\x1b[97;44m";
-  for (int r = 0; r < kRows; ++r) {
+  for (int r = 0; r < rows; ++r) {
     text += "\x1b[" + std::to_string(r + 1) + ";1H";
-    for (int c = 0; c < kCols; ++c) text += (c % 3 == 0) ? "\xe2\x96\x88" : "x";
+    for (int c = 0; c < cols; ++c) text += (c % 3 == 0) ? "\xe2\x96\x88" : "x";
   }
   vterm_input_write(vt, text.data(), text.size());
-  for (int r = 0; r < kRows; ++r) {
-    for (int c = 0; c < kCols; ++c) {
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
       VTermScreenCell cell{};
       vterm_screen_get_cell(screen, VTermPos{r, c}, &cell);
     }
@@ -892,6 +930,49 @@ void countdownRows(const Figures& ours, const Figures& theirs, std::vector<Row>&
        fmt("<= %.0f ms", kFirstScreenLimitMs), ours.firstScreenMs <= kFirstScreenLimitMs});
 }
 
+struct FilledRun {
+  TermSize size;
+  Figures ours, peer;
+};
+
+void filledRows(const FilledRun& run, std::vector<Row>& rows) {
+  const std::string at = std::to_string(run.size.cols) + "x" + std::to_string(run.size.rows);
+  const double bps = run.ours.bytesPerSecond();
+  const double floor = run.ours.floorPerSecond();
+  rows.push_back(
+      {"filled " + at + ": bytes/s vs floor", fmt("%.1f", bps), fmt("%.1f", floor),
+       ratio(bps, floor),
+       fmt("<= floor x %.2f", kFilledFloorSlack) + fmt(" = %.1f", floor * kFilledFloorSlack),
+       bps <= floor * kFilledFloorSlack});
+  const double peerBps = run.peer.bytesPerSecond();
+  rows.push_back({"  bytes/s vs tty-clock", fmt("%.1f", bps), fmt("%.1f", peerBps),
+                  ratio(bps, peerBps), "(not a target)", true});
+  const double cpu = run.ours.cpuMsPerMinute();
+  const double peerCpu = run.peer.cpuMsPerMinute();
+  rows.push_back({"  CPU ms per minute", fmt("%.2f", cpu), fmt("%.2f", peerCpu),
+                  ratio(cpu, peerCpu), "<= tty-clock", cpu <= peerCpu});
+}
+
+// COLSxROWS,COLSxROWS...; nullopt when malformed or smaller than 80x25.
+std::optional<std::vector<TermSize>> parseSizes(std::string_view list) {
+  std::vector<TermSize> out;
+  if (list == "none") return out;
+  while (!list.empty()) {
+    const auto comma = list.find(',');
+    const std::string item(list.substr(0, comma));
+    int cols = 0, rows = 0;
+    char x = 0;
+    std::istringstream in(item);
+    if (!(in >> cols >> x >> rows) || x != 'x' || !in.eof() || cols < 80 || rows < 25 ||
+        cols > 1000 || rows > 500)
+      return std::nullopt;
+    out.push_back({rows, cols});
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return out;
+}
+
 void printDetails(const Figures& ours, const Figures& theirs, bool showFrames) {
   std::printf(
       "\nfloor: the fewest bytes that write each changed cell once, with the cheapest cursor\n"
@@ -945,7 +1026,7 @@ void dump(const std::string& dir, const std::string& name, const std::string& by
 int usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--seconds N] [--settle N] [--levels N] [--peer PATH] [--dump DIR] "
-               "[--starts N] [--frames] [--lateness-only] POTCLOCK\n",
+               "[--starts N] [--frames] [--lateness-only] [--filled LIST] POTCLOCK\n",
                self);
   return 2;
 }
@@ -962,6 +1043,7 @@ int main(int argc, char** argv) {
   bool latenessOnly = false;
   int starts = 5;
   std::string binary;
+  std::vector<TermSize> filledSizes{{50, 160}, {75, 240}};
   for (int i = 1; i < argc; ++i) {
     const std::string_view a(argv[i]);
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -978,6 +1060,10 @@ int main(int argc, char** argv) {
       dumpDir = v;
     } else if (a == "--starts" && (v = value())) {
       starts = std::atoi(v);
+    } else if (a == "--filled" && (v = value())) {
+      const auto sizes = parseSizes(v);
+      if (!sizes) return usage(argv[0]);
+      filledSizes = *sizes;
     } else if (a == "--lateness-only") {
       latenessOnly = true;
     } else if (a == "--frames") {
@@ -1026,6 +1112,23 @@ int main(int argc, char** argv) {
     theirs.firstScreenMs = medianFirstScreen(theirs.firstScreenMs, starts, {peer, "-s", "-c"},
                                              peerFirstScreen, theirs.firstScreens);
   }
+  std::vector<FilledRun> filled;
+  for (const TermSize size : latenessOnly ? std::vector<TermSize>{} : filledSizes) {
+    std::printf("countdown filled out to %dx%d (Alt-Enter), beside tty-clock at that size\n",
+                size.cols, size.rows);
+    std::fflush(stdout);
+    FilledRun run{size, measurePotclockFilled(binary, size, settle, seconds), {}};
+    if (!run.ours.ok) {
+      std::fprintf(stderr, "potclock filled: %s\n", run.ours.failure.c_str());
+      return 2;
+    }
+    run.peer = measurePeer(peer, settle, seconds, size);
+    if (!run.peer.ok) {
+      std::fprintf(stderr, "%s: %s\n", peer.c_str(), run.peer.failure.c_str());
+      return 2;
+    }
+    filled.push_back(std::move(run));
+  }
   if (!dumpDir.empty()) {
     dump(dumpDir, "potclock.out", ours.capture);
     dump(dumpDir, "peer.out", theirs.capture);
@@ -1044,6 +1147,7 @@ int main(int argc, char** argv) {
 
   std::vector<Row> rows;
   if (!latenessOnly) countdownRows(ours, theirs, rows);
+  for (const FilledRun& run : filled) filledRows(run, rows);
   if (!late.late.empty()) {
     const double worst = *std::max_element(late.late.begin(), late.late.end());
     const double growth = late.late.back() - late.late.front();
@@ -1056,6 +1160,12 @@ int main(int argc, char** argv) {
   }
   printTable(rows);
   if (!latenessOnly) printDetails(ours, theirs, showFrames);
+  for (const FilledRun& run : filled) {
+    std::printf("\nfilled %dx%d:\n", run.size.cols, run.size.rows);
+    printFrames("potclock", run.ours);
+    printFrames("tty-clock", run.peer);
+    printKinds(run.ours, run.peer);
+  }
 
   const bool all = std::all_of(rows.begin(), rows.end(), [](const Row& r) { return r.met; });
   std::printf("\n%s\n", all ? "all targets met" : "some targets MISSED");

@@ -46,7 +46,7 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   record.appexit = APPEXIT;
   record.dbesys = DBESYS;
   record.main = options.resume ? RESUME : MAIN;
-  record.startFilled = options.fill;
+  record.terminal.filled = options.fill;
   record.initHook = hook;
   return krx::krxStart(record, hooks.backend);
 }

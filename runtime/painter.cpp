@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/blockscale.h"
+
 namespace krx {
 
 namespace {
@@ -40,6 +42,7 @@ std::optional<std::string> sgrInner(const std::string& s) {
 }  // namespace
 
 ScreenPainter::ScreenPainter(TermCaps caps) : caps_(std::move(caps)) {
+  layout();
   for (int b = 0; b < 256; ++b) {
     const auto ch = static_cast<std::uint8_t>(b);
     if (isBlank(ch)) {
@@ -77,9 +80,36 @@ void ScreenPainter::resize(int rows, int cols) {
   rows_ = std::max(rows, 1);
   cols_ = std::max(cols, 1);
   fits_ = rows_ >= Screen::kRows && cols_ >= Screen::kCols;
-  top_ = fits_ ? (rows_ - Screen::kRows) / 2 : 0;
-  left_ = fits_ ? (cols_ - Screen::kCols) / 2 : 0;
+  layout();
   invalidate();
+}
+
+void ScreenPainter::setFilled(bool on) {
+  if (on == filled_) return;
+  filled_ = on;
+  layout();
+  invalidate();
+}
+
+void ScreenPainter::layout() {
+  sx_ = fits_ && filled_ ? cols_ / Screen::kCols : 1;
+  sy_ = fits_ && filled_ ? rows_ / Screen::kRows : 1;
+  gridRows_ = Screen::kRows * sy_;
+  gridCols_ = Screen::kCols * sx_;
+  top_ = fits_ ? (rows_ - gridRows_) / 2 : 0;
+  left_ = fits_ ? (cols_ - gridCols_) / 2 : 0;
+  const auto size = static_cast<std::size_t>(gridRows_) * static_cast<std::size_t>(gridCols_);
+  want_.assign(size, Cell{});
+  front_.assign(size, Cell{});
+  known_.assign(size, 0);
+  wantValid_ = false;
+}
+
+std::optional<std::pair<int, int>> ScreenPainter::screenCellAt(int termRow, int termCol) const {
+  const int row = termRow - top_;
+  const int col = termCol - left_;
+  if (!fits_ || row < 0 || row >= gridRows_ || col < 0 || col >= gridCols_) return std::nullopt;
+  return std::make_pair(row / sy_, col / sx_);
 }
 
 void ScreenPainter::invalidate() {
@@ -141,18 +171,17 @@ bool ScreenPainter::sameLook(const Cell& a, const Cell& b) const {
   return a == b;
 }
 
-std::string ScreenPainter::rewrite(const Screen& screen, int row, int fromCol, int toCol,
-                                   Pen& pen) const {
+std::string ScreenPainter::rewrite(int row, int fromCol, int toCol, Pen& pen) const {
   std::string out;
   for (int c = fromCol; c < toCol; ++c) {
-    const Cell& cell = screen.at(row, c);
+    const Cell& cell = want_[static_cast<std::size_t>(row * gridCols_ + c)];
     out += penChange(cell.attr, isBlank(cell.ch), pen);
     out += glyphs_[cell.ch];
   }
   return out;
 }
 
-void ScreenPainter::moveTo(std::string& out, const Screen& screen, int row, int col) {
+void ScreenPainter::moveTo(std::string& out, int row, int col) {
   const int tr = top_ + row;
   const int tc = left_ + col;
   if (cursorKnown_ && curRow_ == tr && curCol_ == tc) return;
@@ -200,7 +229,7 @@ void ScreenPainter::moveTo(std::string& out, const Screen& screen, int row, int 
     // model holds, so printing them costs bytes but changes nothing.
     if (vertical && dx > 0 && dx <= 8 && curCol_ >= left_) {
       Pen pen = pen_;
-      std::string candidate = *vertical + rewrite(screen, row, curCol_ - left_, col, pen);
+      std::string candidate = *vertical + rewrite(row, curCol_ - left_, col, pen);
       if (!best || candidate.size() < best->size()) {
         best = std::move(candidate);
         rewriting = true;
@@ -212,9 +241,9 @@ void ScreenPainter::moveTo(std::string& out, const Screen& screen, int row, int 
   if (rewriting) {
     pen_ = rewritePen;
     for (int c = curCol_ - left_; c < col; ++c) {
-      const int i = row * Screen::kCols + c;
-      front_[i] = screen.at(row, c);
-      known_[i] = true;
+      const auto i = static_cast<std::size_t>(row * gridCols_ + c);
+      front_[i] = want_[i];
+      known_[i] = 1;
     }
   }
   curRow_ = tr;
@@ -223,11 +252,11 @@ void ScreenPainter::moveTo(std::string& out, const Screen& screen, int row, int 
 }
 
 void ScreenPainter::putCell(std::string& out, int row, int col, const Cell& cell) {
-  const int i = row * Screen::kCols + col;
+  const auto i = static_cast<std::size_t>(row * gridCols_ + col);
   const int tr = top_ + row;
   const int tc = left_ + col;
   front_[i] = cell;
-  known_[i] = true;
+  known_[i] = 1;
   // A terminal that wraps at once would scroll when its last cell is
   // written; that one cell is left as it is.
   if (caps_.am && !caps_.xenl && tr == rows_ - 1 && tc == cols_ - 1) return;
@@ -245,7 +274,8 @@ void ScreenPainter::clearAll(std::string& out) {
   pen_ = Pen{};
   curRow_ = curCol_ = 0;
   cursorKnown_ = !caps_.clear.empty();
-  known_.fill(false);
+  std::fill(known_.begin(), known_.end(), 0);
+  rowClean_.fill(false);
   cleared_ = true;
 }
 
@@ -272,9 +302,10 @@ void ScreenPainter::drawNotice(std::string& out) {
 
 void ScreenPainter::cursorTo(std::string& out, const Screen& screen) {
   if (screen.cursorVisible) {
-    const int row = std::clamp(screen.row, 0, Screen::kRows - 1);
-    const int col = std::clamp(screen.col, 0, Screen::kCols - 1);
-    moveTo(out, screen, row, col);
+    // Where the cell's character is drawn.
+    const int row = std::clamp(screen.row, 0, Screen::kRows - 1) * sy_ + blockTextRow(sy_);
+    const int col = std::clamp(screen.col, 0, Screen::kCols - 1) * sx_;
+    moveTo(out, row, col);
     if (cursorShown_ != 1) {
       out += caps_.cnorm;
       cursorShown_ = 1;
@@ -282,6 +313,61 @@ void ScreenPainter::cursorTo(std::string& out, const Screen& screen) {
   } else if (cursorShown_ != 0) {
     out += caps_.civis;
     cursorShown_ = 0;
+  }
+}
+
+void ScreenPainter::expand(const Screen& screen) {
+  for (int r = 0; r < Screen::kRows; ++r) {
+    for (int c = 0; c < Screen::kCols; ++c) {
+      const Cell& cell = screen.at(r, c);
+      Cell& from = expandedFrom_[static_cast<std::size_t>(r * Screen::kCols + c)];
+      if (wantValid_ && from == cell) continue;
+      from = cell;
+      rowClean_[static_cast<std::size_t>(r)] = false;
+      if (sx_ == 1 && sy_ == 1) {
+        want_[static_cast<std::size_t>(r * gridCols_ + c)] = cell;
+      } else {
+        scaleCell(cell, sx_, sy_, &want_[static_cast<std::size_t>(r * sy_ * gridCols_ + c * sx_)],
+                  gridCols_);
+      }
+    }
+  }
+  wantValid_ = true;
+}
+
+void ScreenPainter::paintRow(std::string& out, int r, bool eraseLines) {
+  const Cell* want = &want_[static_cast<std::size_t>(r * gridCols_)];
+  Cell* front = &front_[static_cast<std::size_t>(r * gridCols_)];
+  std::uint8_t* known = &known_[static_cast<std::size_t>(r * gridCols_)];
+  // Where this row's run of like blanks up to the right edge begins.
+  int blankFrom = gridCols_;
+  if (eraseLines) {
+    const Cell& last = want[gridCols_ - 1];
+    while (blankFrom > 0 && isBlank(want[blankFrom - 1].ch) &&
+           sameLook(want[blankFrom - 1], last)) {
+      --blankFrom;
+    }
+  }
+  for (int c = 0; c < gridCols_; ++c) {
+    if (known[c] && sameLook(front[c], want[c])) continue;
+    if (c >= blankFrom) {
+      int stale = 0;
+      for (int k = c; k < gridCols_; ++k) {
+        if (!known[k] || !sameLook(front[k], want[k])) ++stale;
+      }
+      if (stale > static_cast<int>(caps_.el.size())) {
+        moveTo(out, r, c);
+        out += penChange(want[c].attr, true, pen_);
+        out += caps_.el;
+        for (int k = c; k < gridCols_; ++k) {
+          front[k] = want[k];
+          known[k] = 1;
+        }
+        return;
+      }
+    }
+    moveTo(out, r, c);
+    putCell(out, r, c, want[c]);
   }
 }
 
@@ -297,42 +383,13 @@ std::string ScreenPainter::paint(const Screen& screen) {
     return out;
   }
   if (!cleared_) clearAll(out);
+  expand(screen);
 
-  const bool eraseLines = caps_.bce && !caps_.el.empty() && left_ + Screen::kCols == cols_;
+  const bool eraseLines = caps_.bce && !caps_.el.empty() && left_ + gridCols_ == cols_;
   for (int r = 0; r < Screen::kRows; ++r) {
-    // Where this row's run of like blanks up to the right edge begins.
-    int blankFrom = Screen::kCols;
-    if (eraseLines) {
-      const Cell& last = screen.at(r, Screen::kCols - 1);
-      while (blankFrom > 0 && isBlank(screen.at(r, blankFrom - 1).ch) &&
-             sameLook(screen.at(r, blankFrom - 1), last)) {
-        --blankFrom;
-      }
-    }
-    for (int c = 0; c < Screen::kCols; ++c) {
-      const int i = r * Screen::kCols + c;
-      const Cell& want = screen.at(r, c);
-      if (known_[i] && sameLook(front_[i], want)) continue;
-      if (c >= blankFrom) {
-        int stale = 0;
-        for (int k = c; k < Screen::kCols; ++k) {
-          const int j = r * Screen::kCols + k;
-          if (!known_[j] || !sameLook(front_[j], screen.at(r, k))) ++stale;
-        }
-        if (stale > static_cast<int>(caps_.el.size())) {
-          moveTo(out, screen, r, c);
-          out += penChange(want.attr, true, pen_);
-          out += caps_.el;
-          for (int k = c; k < Screen::kCols; ++k) {
-            front_[r * Screen::kCols + k] = screen.at(r, k);
-            known_[r * Screen::kCols + k] = true;
-          }
-          break;
-        }
-      }
-      moveTo(out, screen, r, c);
-      putCell(out, r, c, want);
-    }
+    if (rowClean_[static_cast<std::size_t>(r)]) continue;
+    for (int k = 0; k < sy_; ++k) paintRow(out, r * sy_ + k, eraseLines);
+    rowClean_[static_cast<std::size_t>(r)] = true;
   }
   cursorTo(out, screen);
   paintedVersion_ = screen.version();

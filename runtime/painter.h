@@ -1,11 +1,21 @@
 // Turns the 80x25 screen model into the fewest bytes that bring the
 // terminal up to date: only changed cells, the cheapest cursor moves, colour
 // changes merged into one sequence.
+//
+// The screen shows in one of two ways: centred, one terminal cell for each
+// of its cells; or filled, each of its cells a block of sx by sy terminal
+// cells (sx = columns / 80, sy = rows / 25), the whole centred in what is
+// left over (blockscale.h says how a cell looks as a block). Either way the
+// painter works on the grid of terminal cells that shows the screen, and
+// writes only the terminal cells that differ from what the terminal shows.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/screen.h"
 #include "runtime/termcaps.h"
@@ -18,6 +28,9 @@ class ScreenPainter {
 
   // The terminal's size; the next paint draws everything.
   void resize(int rows, int cols);
+  // Filled or centred; the next paint draws everything when it changes.
+  void setFilled(bool on);
+  bool filled() const { return filled_; }
   // The terminal's contents are unknown (after a resume): draw everything.
   void invalidate();
   // Bytes that bring the terminal up to date with `screen`; empty when it
@@ -29,6 +42,12 @@ class ScreenPainter {
   // Terminal cell of screen cell (0, 0).
   int top() const { return top_; }
   int left() const { return left_; }
+  // Terminal cells a screen cell takes, across and down: 1 unless filled.
+  int scaleX() const { return sx_; }
+  int scaleY() const { return sy_; }
+  // The screen cell (row, column) drawn at a terminal cell; nullopt outside
+  // the screen or while the notice shows.
+  std::optional<std::pair<int, int>> screenCellAt(int termRow, int termCol) const;
 
  private:
   struct Pen {
@@ -37,8 +56,13 @@ class ScreenPainter {
   };
   std::string penChange(Attr want, bool blank, Pen& pen) const;
   bool sameLook(const Cell& a, const Cell& b) const;
-  std::string rewrite(const Screen& screen, int row, int fromCol, int toCol, Pen& pen) const;
-  void moveTo(std::string& out, const Screen& screen, int row, int col);
+  void layout();
+  void expand(const Screen& screen);
+  void paintRow(std::string& out, int row, bool eraseLines);
+  // Rows and columns below are of the grid of terminal cells that shows the
+  // screen, (0, 0) at (top_, left_).
+  std::string rewrite(int row, int fromCol, int toCol, Pen& pen) const;
+  void moveTo(std::string& out, int row, int col);
   void putCell(std::string& out, int row, int col, const Cell& cell);
   void clearAll(std::string& out);
   void drawNotice(std::string& out);
@@ -51,9 +75,19 @@ class ScreenPainter {
   int rows_ = 25, cols_ = 80;
   int top_ = 0, left_ = 0;
   bool fits_ = true;
+  bool filled_ = false;
+  int sx_ = 1, sy_ = 1;
+  int gridRows_ = Screen::kRows, gridCols_ = Screen::kCols;
   bool cleared_ = false;  // the terminal has been cleared since the last resize
-  std::array<Cell, Screen::kRows * Screen::kCols> front_{};
-  std::array<bool, Screen::kRows * Screen::kCols> known_{};
+  // The grid: what it should show, what the terminal shows, and where that
+  // is known.
+  std::vector<Cell> want_, front_;
+  std::vector<std::uint8_t> known_;
+  // The screen cells `want_` was made from, and the screen rows whose
+  // terminal cells may differ from `want_`.
+  std::array<Cell, Screen::kRows * Screen::kCols> expandedFrom_{};
+  bool wantValid_ = false;
+  std::array<bool, Screen::kRows> rowClean_{};
   // The terminal cursor, in terminal cells, when known.
   bool cursorKnown_ = false;
   int curRow_ = 0, curCol_ = 0;

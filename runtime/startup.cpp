@@ -76,7 +76,7 @@ int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
 }  // namespace
 
 int krxStart(const StartupRecord& record, const BackendFactory& factory) {
-  std::unique_ptr<Backend> backend = factory ? factory() : openTerminalBackend();
+  std::unique_ptr<Backend> backend = factory ? factory() : openTerminalBackend(record.terminal);
   if (!backend) return 1;
   int status = run(record, std::move(backend));
   // The terminal is restored by now: a program ended by SIGINT, SIGTERM or

@@ -30,6 +30,13 @@ struct ModuleTables {
   void (*registerPublics)(Registry&) = nullptr;
 };
 
+// Choices the program makes for the terminal backend before it opens.
+struct TerminalOptions {
+  // Start with the screen filled out to the terminal rather than centred
+  // (Alt-Enter switches between the two either way).
+  bool filled = false;
+};
+
 struct StartupRecord {
   const ModuleTables* modules = nullptr;
   // Sizing hints of the record's format; this runtime does not need them.
@@ -41,14 +48,15 @@ struct StartupRecord {
   void (*dbesys)() = nullptr;
   void (*main)() = nullptr;
   void* initHook = nullptr;
-  // The screen fills the terminal from the start (the program's --fill).
-  bool startFilled = false;
+  // How the terminal backend starts (krxStart passes it on).
+  TerminalOptions terminal;
 };
 
 using BackendFactory = std::function<std::unique_ptr<Backend>()>;
 
-// The start routine. Makes the backend (the terminal unless a factory is
-// given; null from the factory means it could not start and has said why),
+// The start routine. Makes the backend (the terminal, opened with the
+// record's terminal options, unless a factory is given; null from the
+// factory means it could not start and has said why),
 // then calls the error system set-up, the database and console set-up, the
 // main routine once, and the exit procedures once however the program ends
 // (_QUIT included). Returns the process exit status (ERRORLEVEL).
@@ -56,7 +64,7 @@ int krxStart(const StartupRecord& record, const BackendFactory& factory = {});
 
 // The terminal backend, or null after a one-line message on standard error
 // when standard input is not a terminal or the terminal type is unknown.
-std::unique_ptr<Backend> openTerminalBackend();
+std::unique_ptr<Backend> openTerminalBackend(const TerminalOptions& options = {});
 
 // Enters a procedure into the exit-procedure list of the running program.
 void registerExitProcedure(const ModuleTables* modules, void (*procedure)());

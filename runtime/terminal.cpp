@@ -58,7 +58,7 @@ using termsignals::replayStderr;
 using termsignals::shared;
 using termsignals::startStderrCapture;
 
-std::unique_ptr<TerminalBackend> TerminalBackend::create() {
+std::unique_ptr<TerminalBackend> TerminalBackend::create(const TerminalOptions& options) {
   if (!::isatty(STDIN_FILENO)) {
     failStart("standard input is not a terminal");
     return nullptr;
@@ -101,6 +101,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create() {
   std::unique_ptr<TerminalBackend> backend(
       new TerminalBackend(STDIN_FILENO, outFd, std::move(caps), ConsoleWake::forTerminal(term)));
   backend->ownsOutFd_ = ownsOut;
+  backend->painter_.setFilled(options.filled);
   return backend;
 }
 
@@ -294,13 +295,17 @@ void TerminalBackend::suspend() {
 int TerminalBackend::nextKey() {
   for (;;) {
     const int key = decoder_.next(monotonic());
+    if (key == K_ALT_ENTER) {
+      // The size key is the runtime's own; the next present draws the
+      // screen the other way.
+      painter_.setFilled(!painter_.filled());
+      continue;
+    }
     if (key != K_LBUTTONDOWN) return key;
     const auto [termRow, termCol] = decoder_.lastClick();
-    const int row = termRow - painter_.top();
-    const int col = termCol - painter_.left();
-    if (mouse_ && painter_.fits() && row >= 0 && row < Screen::kRows && col >= 0 &&
-        col < Screen::kCols) {
-      click_ = {row, col};
+    const auto cell = painter_.screenCellAt(termRow, termCol);
+    if (mouse_ && cell) {
+      click_ = *cell;
       return key;
     }
   }
@@ -390,7 +395,11 @@ void TerminalBackend::discardTypeahead() {
     if (::poll(&fd, 1, 0) <= 0 || (fd.revents & POLLIN) == 0) break;
     waitForInput(0);
   }
-  decoder_.dropReady();
+  // The size key among them is the runtime's, not type-ahead: it still
+  // counts. (A time before any deadline: an incomplete sequence stays.)
+  while (const int key = decoder_.next(-1.0)) {
+    if (key == K_ALT_ENTER) painter_.setFilled(!painter_.filled());
+  }
 }
 
 Backend::KeyEvent TerminalBackend::lastKeyEvent(int inkey) {
@@ -408,8 +417,8 @@ void TerminalBackend::setMouse(bool on) {
   if (modesEntered_ && caps_.mouse) pendingOut_ += on ? kMouseOn : kMouseOff;
 }
 
-std::unique_ptr<Backend> openTerminalBackend() {
-  return TerminalBackend::create();
+std::unique_ptr<Backend> openTerminalBackend(const TerminalOptions& options) {
+  return TerminalBackend::create(options);
 }
 
 }  // namespace krx

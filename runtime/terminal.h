@@ -62,6 +62,10 @@
 // again and the whole screen is drawn afresh. A window resize centres the
 // screen, or shows a notice while the window is smaller than 80x25.
 //
+// Alt-Enter is the size key, as a window's is, and the runtime keeps it: it
+// switches between the screen centred and the screen filled out to the
+// terminal (painter.h), and the program never receives it.
+//
 // Keys. A lone Escape counts as the Escape key 20 ms after it arrived when
 // nothing follows. Backspace is the terminal's erase character; the other of
 // ^H and DEL is Ctrl-Backspace. Ctrl-C and Ctrl-Z keep their terminal
@@ -91,6 +95,7 @@
 #include "runtime/painter.h"
 #include "runtime/screen.h"
 #include "runtime/sound.h"
+#include "runtime/startup.h"
 #include "runtime/termcaps.h"
 
 namespace krx {
@@ -103,7 +108,7 @@ class TerminalBackend : public Backend {
   // when standard input is not a terminal or TERM names no known terminal,
   // nullptr after a one-line message on standard error (the caller ends
   // with exit code 1).
-  static std::unique_ptr<TerminalBackend> create();
+  static std::unique_ptr<TerminalBackend> create(const TerminalOptions& options = {});
   ~TerminalBackend() override;
   TerminalBackend(const TerminalBackend&) = delete;
   TerminalBackend& operator=(const TerminalBackend&) = delete;
@@ -120,6 +125,8 @@ class TerminalBackend : public Backend {
 
   // Bytes written to the terminal so far.
   std::uint64_t bytesWritten() const { return bytesWritten_; }
+  // The screen filled out to the terminal (Alt-Enter switches it).
+  bool filled() const { return painter_.filled(); }
 
   // Puts the terminal back as it was found, using only async-signal-safe
   // calls; does nothing when no backend has the terminal. For crash paths.

@@ -6,9 +6,12 @@
 // their cell); s writes a line to standard error while the screen is up;
 // b keeps busy for ten seconds without waiting, and shows "BUSY" only once
 // it has left its last wait.
+//
+// With the argument --filled the screen starts filled out to the terminal.
 #include <signal.h>
 
 #include <string>
+#include <string_view>
 
 #include "runtime/console.h"
 #include "runtime/context.h"
@@ -98,9 +101,10 @@ void demoMain() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   StartupRecord record;
   record.main = demoMain;
+  record.terminal.filled = argc > 1 && std::string_view(argv[1]) == "--filled";
   const int status = krxStart(record);
   TerminalBackend::reraisePendingSignal();
   return status;

@@ -1,0 +1,224 @@
+// Alt-Enter on the real program in a terminal of 160x50: the screen filled
+// out to the terminal, each of its cells a block of 2 by 2, the large text
+// read back against the glyphs' pictures scaled; and the key is the
+// runtime's own, never a key of the program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "harness/vterm_pty.h"
+#include "support/countdown_text.h"
+#include "support/filled_pictures.h"
+#include "support/glyph_pictures.h"
+
+namespace {
+
+using e2e::VtermPty;
+
+constexpr double kWait = 5.0;
+constexpr int kRows = 50, kCols = 160;
+// Centred, the 80x25 screen starts here in a terminal of 160x50.
+constexpr int kTop = 12, kLeft = 40;
+constexpr std::string_view kAltEnter = "\x1b\r";
+
+e2e::Launch potclockAt160x50() {
+  e2e::Launch launch;
+  launch.argv = {POTCLOCK_BIN};
+  launch.rows = kRows;
+  launch.cols = kCols;
+  return launch;
+}
+
+std::string cells(const VtermPty& term, int row, int col, int count) {
+  std::string out;
+  for (int c = col; c < col + count; ++c) out += term.cellText(row, c);
+  return out;
+}
+
+// Large text on screen rows `top` to `top` + 5, filled: 2 by 2 blocks from
+// the terminal's corner.
+bool showsFilledBig(const VtermPty& term, int top, std::string_view phrase) {
+  const std::vector<std::string> want = expected::filledRows(expected::bigRows(phrase), 2, 2);
+  for (int k = 0; k < 12; ++k) {
+    if (cells(term, 2 * top + k, 0, kCols) != want[static_cast<std::size_t>(k)]) return false;
+  }
+  return true;
+}
+
+// ...and centred, one cell each.
+bool showsCentredBig(const VtermPty& term, int top, std::string_view phrase) {
+  const auto want = expected::bigRows(phrase);
+  for (int r = 0; r < 6; ++r) {
+    if (cells(term, kTop + top + r, kLeft, 80) != want[static_cast<std::size_t>(r)]) return false;
+  }
+  return true;
+}
+
+// A row of the 80x25 screen as the filled terminal shows its text: every
+// character in the lower row of its block, at the block's first column.
+std::string filledText(const VtermPty& term, int row, int col, int count) {
+  std::string out;
+  for (int c = col; c < col + count; ++c) out += term.cellText(2 * row + 1, 2 * c);
+  return out;
+}
+
+::testing::AssertionResult waitFor(VtermPty& term, const std::function<bool()>& done,
+                                   const char* what) {
+  if (term.waitUntil(done, kWait)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << what << ":\n" << term.screenText();
+}
+
+// The manual questions answered at the centred screen: level, number per
+// level and mode. Fields show a number at their left while it is typed.
+void answerManual(VtermPty& term, const std::string& level, const std::string& perLevel,
+                  char mode) {
+  ASSERT_TRUE(term.waitForText("Enter starting level: ", kWait)) << term.screenText();
+  for (const auto& [row, value] : {std::pair{4, level}, std::pair{6, perLevel}}) {
+    term.sendKeys(value);
+    ASSERT_TRUE(waitFor(
+        term,
+        [&] {
+          const std::string field = cells(term, kTop + row, kLeft + 33, 3);
+          return field.find(value) != std::string::npos;
+        },
+        "the field never took the number"));
+    term.sendKeys("\r");
+    term.pump(0.1);
+  }
+  term.sendKeys(std::string(1, mode));
+}
+
+void quit(VtermPty& term) {
+  term.pump(0.3);
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(term.waitForText("Quit PotClock?", kWait)) << term.screenText();
+  term.sendKeys("y");
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(term.restored());
+}
+
+TEST(FillE2E, AltEnterFillsTheTerminalWithTheDialogueAndTheTimer) {
+  VtermPty term(potclockAt160x50());
+  const std::string question = " Select: C(omputed or m(anual (c/m):";
+  ASSERT_TRUE(term.waitForText(question, kWait)) << term.screenText();
+  EXPECT_EQ(cells(term, kTop + 8, kLeft, 36), question);
+
+  // The dialogue filled: its text spaced out over the whole terminal, the
+  // blue of its background reaching the corners.
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return filledText(term, 8, 0, 36) == question; }, "no filled dialogue"));
+  const std::string line = " The program can compute the required time between";
+  EXPECT_EQ(filledText(term, 4, 0, static_cast<int>(line.size())), line);
+  EXPECT_EQ(cells(term, 16, 0, 20), std::string(20, ' '));  // the upper rows of the blocks
+  EXPECT_EQ(term.background(0, 0), (VtermPty::Colour{false, 4}));
+  EXPECT_EQ(term.background(kRows - 1, kCols - 1), (VtermPty::Colour{false, 4}));
+
+  // Back to centred to answer; filled again with the timer running.
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return cells(term, kTop + 8, kLeft, 36) == question; }, "not centred again"));
+  term.sendKeys("m");
+  answerManual(term, "1", "20", 'M');
+  ASSERT_TRUE(term.waitForText("Press any key to start timer", kWait)) << term.screenText();
+  term.sendKeys(" ");
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 6, "   1 / 2"); }, "no blinds"));
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsFilledBig(term, 6, "   1 / 2"); }, "no filled blinds"));
+
+  // The countdown keeps going, filled, second by second.
+  std::vector<int> seen;
+  ASSERT_TRUE(waitFor(
+      term,
+      [&] {
+        for (int s = 20 * 60; s >= 20 * 60 - 8; --s) {
+          if (showsFilledBig(term, 15, expected::countdownText(s))) {
+            if (seen.empty() || seen.back() != s) seen.push_back(s);
+            return seen.size() >= 2;
+          }
+        }
+        return false;
+      },
+      "the filled countdown does not count"));
+  EXPECT_LT(seen[1], seen[0]);
+  EXPECT_EQ(filledText(term, 4, 1, 16), "S M A L L   B L ");
+
+  // Alt-Enter again: centred as before.
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 6, "   1 / 2"); }, "not centred again"));
+  EXPECT_EQ(term.background(0, 0), (VtermPty::Colour{}));
+  quit(term);
+}
+
+TEST(FillE2E, AltEnterIsNoHandInHandsMode) {
+  VtermPty term(potclockAt160x50());
+  ASSERT_TRUE(term.waitForText("Select: C(omputed", kWait)) << term.screenText();
+  term.sendKeys("m");
+  answerManual(term, "1", "3", 'H');
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 15, " HAND: 1/3"); }, "no hand count"));
+
+  // Pressed twice it goes and comes back, and counts nothing either way.
+  term.pump(0.6);
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsFilledBig(term, 15, " HAND: 1/3"); }, "not filled"));
+  term.pump(0.6);
+  EXPECT_TRUE(showsFilledBig(term, 15, " HAND: 1/3")) << term.screenText();
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 15, " HAND: 1/3"); }, "not centred"));
+  term.pump(0.6);
+  EXPECT_TRUE(showsCentredBig(term, 15, " HAND: 1/3")) << term.screenText();
+
+  // Any other key still counts a hand.
+  term.sendKeys("a");
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 15, " HAND: 2/3"); }, "the key counted no hand"));
+  quit(term);
+}
+
+// A program that asks the runtime to start filled is filled from its first
+// screen; a click lands on the screen cell whose block it falls in.
+TEST(FillE2E, StartsFilledWhenTheProgramAsksAndMapsClicksToCells) {
+  e2e::Launch launch;
+  launch.argv = {std::string(E2E_BIN_DIR) + "/console_demo", "--filled"};
+  launch.rows = kRows;
+  launch.cols = kCols;
+  VtermPty term(launch);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return filledText(term, 4, 0, 5) == "READY"; }, "not filled from the start"));
+  EXPECT_EQ(filledText(term, 0, 0, 12), "CONSOLE DEMO");
+  // Shade, full block, lower half, upper half, each 2 by 2; the small
+  // square, not a block element, once.
+  EXPECT_EQ(cells(term, 4, 0, 10), "▒▒██  ██  ");
+  EXPECT_EQ(cells(term, 5, 0, 10), "▒▒████  ■ ");
+
+  term.sendKeys("m");
+  ASSERT_TRUE(waitFor(
+      term, [&] { return filledText(term, 8, 0, 8) == "MOUSE ON"; }, "no mouse"));
+  term.sendKeys("\x1b[<0;62;42M\x1b[<0;62;42m");  // terminal cell (41, 61)
+  EXPECT_TRUE(waitFor(
+      term, [&] { return filledText(term, 8, 0, 11) == "CLICK 20 30"; }, "no click"));
+
+  // Alt-Enter: centred, one cell each.
+  term.sendKeys(kAltEnter);
+  EXPECT_TRUE(waitFor(
+      term, [&] { return cells(term, kTop + 4, kLeft, 5) == "READY"; }, "not centred"));
+  term.sendKeys("q");
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_TRUE(term.restored());
+}
+
+}  // namespace

@@ -1,0 +1,337 @@
+// The screen filled out to a large terminal: the painter's bytes are played
+// into a terminal emulator, and what it shows is compared with the blocks a
+// player should see: block characters scaled exactly, every other character
+// once in the middle row of its block, the cursor where its cell is drawn.
+#include <gtest/gtest.h>
+#include <vterm.h>
+
+#include <array>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/painter.h"
+#include "runtime/screen.h"
+#include "support/filled_pictures.h"
+#include "support/glyph_pictures.h"
+
+namespace {
+
+// A terminal emulator of a given size that shows what the painter wrote.
+class Emulator {
+ public:
+  Emulator(int rows, int cols) : vt_(vterm_new(rows, cols)) {
+    vterm_set_utf8(vt_, 1);
+    screen_ = vterm_obtain_screen(vt_);
+    state_ = vterm_obtain_state(vt_);
+    vterm_screen_reset(screen_, 1);
+  }
+  ~Emulator() { vterm_free(vt_); }
+  Emulator(const Emulator&) = delete;
+  Emulator& operator=(const Emulator&) = delete;
+
+  void play(const std::string& bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+  void resize(int rows, int cols) { vterm_set_size(vt_, rows, cols); }
+
+  std::string text(int row, int col) const {
+    const VTermScreenCell cell = at(row, col);
+    if (cell.chars[0] == 0) return " ";
+    std::string out;
+    krx::appendUtf8(out, cell.chars[0]);
+    return out;
+  }
+  // Palette index of the background; -1 for the default.
+  int background(int row, int col) const {
+    const VTermScreenCell cell = at(row, col);
+    return VTERM_COLOR_IS_INDEXED(&cell.bg) && !VTERM_COLOR_IS_DEFAULT_BG(&cell.bg)
+               ? cell.bg.indexed.idx
+               : -1;
+  }
+  std::pair<int, int> cursor() const {
+    VTermPos pos{};
+    vterm_state_get_cursorpos(state_, &pos);
+    return {pos.row, pos.col};
+  }
+  std::string rowText(int row, int col, int count) const {
+    std::string out;
+    for (int c = col; c < col + count; ++c) out += text(row, c);
+    return out;
+  }
+
+ private:
+  VTermScreenCell at(int row, int col) const {
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
+    return cell;
+  }
+
+  VTerm* vt_;
+  VTermScreen* screen_ = nullptr;
+  VTermState* state_ = nullptr;
+};
+
+krx::TermCaps xterm() {
+  return krx::TermCaps::load("xterm-256color").value_or(krx::TermCaps{});
+}
+
+// Where a terminal of a given size puts the filled screen, worked out by
+// hand: blocks of sx by sy cells, the 80*sx by 25*sy of them centred.
+struct Layout {
+  int rows, cols;
+  int sx, sy;
+  int top, left;
+  int textRow;  // the row of a block where a character stands
+};
+
+constexpr Layout kLayouts[] = {
+    {50, 160, 2, 2, 0, 0, 1},  {75, 240, 3, 3, 0, 0, 1}, {75, 80, 1, 3, 0, 0, 1},
+    {75, 160, 2, 3, 0, 0, 1},  {53, 171, 2, 2, 1, 5, 1}, {100, 320, 4, 4, 0, 0, 2},
+    {30, 100, 1, 1, 2, 10, 0}, {25, 80, 1, 1, 0, 0, 0},
+};
+
+std::string name(const Layout& l) {
+  return std::to_string(l.cols) + "x" + std::to_string(l.rows);
+}
+
+// What a stretch of output prints, its control sequences left out.
+std::string printed(const std::string& bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == 0x1b && i + 1 < bytes.size() && bytes[i + 1] == '[') {
+      i += 2;
+      while (i < bytes.size() && (bytes[i] < 0x40 || bytes[i] > 0x7E)) ++i;
+    } else if (b >= 0x20) {
+      out += bytes[i];
+    }
+  }
+  return out;
+}
+
+// Paints `screen` filled into an emulator of the layout's size.
+struct Filled {
+  explicit Filled(const Layout& l) : painter(xterm()), term(l.rows, l.cols) {
+    painter.resize(l.rows, l.cols);
+    painter.setFilled(true);
+  }
+  void show(const krx::Screen& screen) { term.play(painter.paint(screen)); }
+  krx::ScreenPainter painter;
+  Emulator term;
+};
+
+TEST(FilledScreen, LargeTextScalesExactlyAtEverySize) {
+  // The blinds and the countdown in the font's own pictures, white on blue.
+  const auto blinds = expected::bigRows("25/50");
+  const auto clock = expected::bigRows("   12:34");
+  krx::Screen screen;
+  screen.cursorVisible = false;
+  screen.fill(0, 0, 24, 79, krx::makeAttr(15, 1));
+  for (int r = 0; r < 6; ++r) {
+    screen.write(6 + r, 0, krx::utf8ToCp437(blinds[r]), krx::makeAttr(15, 1));
+    screen.write(15 + r, 0, krx::utf8ToCp437(clock[r]), krx::makeAttr(14, 1));
+  }
+  for (const Layout& l : kLayouts) {
+    SCOPED_TRACE(name(l));
+    Filled f(l);
+    f.show(screen);
+    EXPECT_EQ(f.painter.scaleX(), l.sx);
+    EXPECT_EQ(f.painter.scaleY(), l.sy);
+    for (const auto& [top, rows] : {std::pair{6, &blinds}, std::pair{15, &clock}}) {
+      const std::vector<std::string> want = expected::filledRows(*rows, l.sx, l.sy);
+      for (int k = 0; k < 6 * l.sy; ++k) {
+        const int tr = l.top + top * l.sy + k;
+        EXPECT_EQ(f.term.rowText(tr, l.left, 80 * l.sx), want[static_cast<std::size_t>(k)])
+            << "terminal row " << tr;
+        EXPECT_EQ(f.term.background(tr, l.left + 80 * l.sx - 1), 4);
+      }
+    }
+    // Nothing of the screen outside its blocks.
+    if (l.top > 0) {
+      EXPECT_EQ(f.term.background(l.top - 1, l.left), -1);
+    }
+    if (l.left > 0) {
+      EXPECT_EQ(f.term.background(l.top, l.left - 1), -1);
+    }
+  }
+}
+
+TEST(FilledScreen, TextStandsOnceInTheMiddleRowOfItsBlockAndTheCursorWithIt) {
+  krx::Screen screen;
+  screen.fill(0, 0, 24, 79, krx::makeAttr(7, 0));
+  screen.write(3, 10, "Ab", krx::makeAttr(14, 2));  // yellow on green
+  screen.write(24, 79, "z", krx::makeAttr(15, 4));  // the last cell
+  screen.cursorVisible = true;
+  screen.row = 3, screen.col = 11;
+  for (const Layout& l : kLayouts) {
+    SCOPED_TRACE(name(l));
+    Filled f(l);
+    f.show(screen);
+    for (int dy = 0; dy < l.sy; ++dy) {
+      for (int dx = 0; dx < 2 * l.sx; ++dx) {
+        const int tr = l.top + 3 * l.sy + dy;
+        const int tc = l.left + 10 * l.sx + dx;
+        std::string want = " ";
+        if (dy == l.textRow && dx == 0) want = "A";
+        if (dy == l.textRow && dx == l.sx) want = "b";
+        EXPECT_EQ(f.term.text(tr, tc), want) << "block cell (" << dy << ", " << dx << ")";
+        EXPECT_EQ(f.term.background(tr, tc), 2);
+      }
+    }
+    EXPECT_EQ(f.term.text(l.top + 24 * l.sy + l.textRow, l.left + 79 * l.sx), "z");
+    EXPECT_EQ(f.term.background(l.top + 25 * l.sy - 1, l.left + 80 * l.sx - 1), 1);
+    EXPECT_EQ(f.term.cursor(), std::make_pair(l.top + 3 * l.sy + l.textRow, l.left + 11 * l.sx));
+  }
+}
+
+TEST(FilledScreen, HalfBlocksShadesAndFramesKeepTheirShape) {
+  // Each block character next to its neighbours, and a double frame: at 3
+  // by 3 the frame's lines run on through the blocks, closed at every corner.
+  krx::Screen screen;
+  screen.cursorVisible = false;
+  screen.write(0, 0, "\xC9\xCD\xBB", 0x07);
+  screen.write(1, 0, "\xBA \xBA", 0x07);
+  screen.write(2, 0, "\xC8\xCD\xBC", 0x07);
+  screen.write(4, 0, "\xB0\xB2\xDD\xDE\xDF\xDC", 0x07);
+  const Layout l = kLayouts[1];  // 240x75
+  Filled f(l);
+  f.show(screen);
+  const std::vector<std::string> want = {
+      "         ",  //
+      "╔═════╗  ",  //
+      "║     ║  ",  //
+      "║     ║  ",  //
+      "║     ║  ",  //
+      "║     ║  ",  //
+      "║     ║  ",  //
+      "╚═════╝  ",  //
+      "         ",  //
+  };
+  for (int r = 0; r < 9; ++r) EXPECT_EQ(f.term.rowText(r, 0, 9), want[r]) << "row " << r;
+  const std::vector<std::string> blocks = {
+      "░░░▓▓▓█▌  ▐████",
+      "░░░▓▓▓█▌  ▐█▀▀▀",
+      "░░░▓▓▓█▌  ▐█   ",
+  };
+  for (int r = 0; r < 3; ++r) {
+    EXPECT_EQ(f.term.rowText(12 + r, 0, 15), blocks[r]) << "row " << 12 + r;
+  }
+  EXPECT_EQ(f.term.rowText(12, 15, 3), "   ");
+  EXPECT_EQ(f.term.rowText(13, 15, 3), "▄▄▄");
+  EXPECT_EQ(f.term.rowText(14, 15, 3), "███");
+}
+
+TEST(FilledScreen, AChangedCellRewritesOnlyTheTerminalCellsThatChange) {
+  const Layout l = kLayouts[1];  // 240x75
+  Filled f(l);
+  krx::Screen screen;
+  screen.cursorVisible = false;
+  screen.fill(0, 0, 24, 79, krx::makeAttr(15, 1));
+  screen.write(16, 40, "\xDB\xDB\xDC", krx::makeAttr(14, 1));
+  screen.write(22, 10, "A", krx::makeAttr(15, 1));
+  f.show(screen);
+  EXPECT_EQ(f.painter.paint(screen), "");
+
+  // A character in place of another: one terminal cell.
+  screen.write(22, 10, "B", krx::makeAttr(15, 1));
+  const std::string letter = f.painter.paint(screen);
+  f.term.play(letter);
+  EXPECT_EQ(printed(letter), "B");
+  EXPECT_EQ(f.term.text(22 * 3 + 1, 30), "B");
+
+  // A full block gone: its nine cells, three short runs with a cheap move
+  // between them (no character of the neighbouring blocks).
+  screen.write(16, 41, " ", krx::makeAttr(14, 1));
+  const std::string block = f.painter.paint(screen);
+  f.term.play(block);
+  EXPECT_EQ(printed(block), "         ");
+  EXPECT_LT(block.size(), 3u * (3 + 8));
+  for (int dy = 0; dy < 3; ++dy) {
+    EXPECT_EQ(f.term.rowText(48 + dy, 120, 9), dy == 0   ? "███      "
+                                               : dy == 1 ? "███   ▄▄▄"
+                                                         : "███   ███");
+  }
+}
+
+TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
+  krx::Screen screen;
+  screen.cursorVisible = false;
+  screen.fill(0, 0, 24, 79, krx::makeAttr(15, 1));
+  screen.write(10, 0, "\xDB", krx::makeAttr(14, 1));
+  krx::ScreenPainter painter(xterm());
+  Emulator term(50, 160);
+  painter.resize(50, 160);
+
+  // Centred: one cell each, at (12, 40).
+  term.play(painter.paint(screen));
+  EXPECT_EQ(term.text(22, 40), "█");
+  EXPECT_EQ(term.background(11, 40), -1);
+  EXPECT_EQ(term.background(12, 40), 4);
+
+  // Filled: the whole terminal, the block 2 by 2 at (20, 0).
+  painter.setFilled(true);
+  term.play(painter.paint(screen));
+  EXPECT_EQ(term.rowText(20, 0, 3), "██ ");
+  EXPECT_EQ(term.rowText(21, 0, 3), "██ ");
+  EXPECT_EQ(term.background(0, 0), 4);
+  EXPECT_EQ(painter.screenCellAt(21, 1), std::make_pair(10, 0));
+  EXPECT_EQ(painter.screenCellAt(49, 159), std::make_pair(24, 79));
+
+  // Larger: 3 by 3; a window too small for the screen: the notice, filled
+  // or not; 80x25 again: one cell each.
+  painter.resize(75, 240);
+  term.resize(75, 240);
+  term.play(painter.paint(screen));
+  EXPECT_EQ(term.rowText(32, 0, 4), "███ ");
+  painter.resize(20, 70);
+  term.resize(20, 70);
+  const std::string notice = painter.paint(screen);
+  EXPECT_NE(notice.find("Please enlarge this window"), std::string::npos);
+  EXPECT_FALSE(painter.screenCellAt(0, 0).has_value());
+  painter.resize(25, 80);
+  term.resize(25, 80);
+  term.play(painter.paint(screen));
+  EXPECT_EQ(term.rowText(10, 0, 2), "█ ");
+  EXPECT_EQ(painter.scaleX(), 1);
+
+  // And back to centred at the large size.
+  painter.resize(50, 160);
+  term.resize(50, 160);
+  painter.setFilled(false);
+  term.play(painter.paint(screen));
+  EXPECT_EQ(term.rowText(22, 40, 2), "█ ");
+  EXPECT_EQ(term.background(0, 0), -1);
+}
+
+// Painting change after change leaves the terminal as one fresh painting of
+// the same screen would: nothing stale is left behind by the partial updates.
+TEST(FilledScreen, UpdatesAddUpToAFreshPainting) {
+  for (const Layout& l : {kLayouts[0], kLayouts[3], kLayouts[4]}) {
+    SCOPED_TRACE(name(l));
+    Filled running(l);
+    krx::Screen screen;
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<int> row(0, 24), col(0, 79), attr(0, 255), pick(0, 9);
+    const std::string bytes = "\xDB\xDC\xDF\xB1 A7:\xCD\xBA";
+    for (int pass = 0; pass < 60; ++pass) {
+      for (int k = 0; k < 12; ++k) {
+        std::string run(static_cast<std::size_t>(pick(rng) + 1), ' ');
+        for (char& ch : run) ch = bytes[static_cast<std::size_t>(pick(rng))];
+        screen.write(row(rng), col(rng), run, static_cast<krx::Attr>(attr(rng)));
+      }
+      screen.cursorVisible = pass % 3 != 0;
+      screen.row = row(rng), screen.col = col(rng);
+      running.show(screen);
+    }
+    Filled fresh(l);
+    fresh.show(screen);
+    for (int r = 0; r < l.rows; ++r) {
+      for (int c = 0; c < l.cols; ++c) {
+        ASSERT_EQ(running.term.text(r, c), fresh.term.text(r, c)) << r << ", " << c;
+        ASSERT_EQ(running.term.background(r, c), fresh.term.background(r, c)) << r << ", " << c;
+      }
+    }
+    EXPECT_EQ(running.term.cursor(), fresh.term.cursor());
+  }
+}
+
+}  // namespace
