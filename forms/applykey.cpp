@@ -113,6 +113,7 @@ void GETAPPLYKEY(krx::Get& get, int key) {
   KRX_ROUTINE("GETAPPLYKEY");
   const Item bound = krx::SETKEY(key);
   if (bound.isBlock()) {
+    KRX_LINE();
     GETDOSETKEY(bound.block(), get);
     return;
   }
@@ -156,6 +157,7 @@ Item GETDOSETKEY(const krx::BlockRef& callable, krx::Get& get) {
   KRX_ROUTINE("GETDOSETKEY");
   return runBoundCallable(get, [&] {
     ReadStatusRef state = READSTATUS();
+    KRX_LINE();
     return callable ? callable->eval(
                           {Item(state->procName), Item(state->procLine), Item(state->readVar)})
                     : Item();

@@ -84,8 +84,8 @@ Item GATHER_entry(EntryArgs args) {
 
 Item READMODAL_entry(EntryArgs args) {
   Item list = arg(args, 0);
-  if (list.isArray()) return READMODAL(list.array(), arg(args, 1));
-  if (krx::EMPTY(list)) return READMODAL(nullptr, arg(args, 1));
+  if (list.isArray()) return READMODAL(list.array(), arg(args, 1), krx::CallSite::unknown());
+  if (krx::EMPTY(list)) return READMODAL(nullptr, arg(args, 1), krx::CallSite::unknown());
   auto error = krx::makeError(krx::EG_ARG, "argument error", "READMODAL",
                               std::vector<Item>(args.begin(), args.end()));
   return krx::raiseForResult(error, false);

@@ -79,6 +79,7 @@ void handleNextEvent(krx::Get& get) {
 
 void GETEVENTREADER(krx::Get& get) {
   KRX_ROUTINE("GETEVENTREADER");
+  KRX_LINE();
   if (!GETPREVALIDATE(get)) return;
   get.setFocus();
 
@@ -96,10 +97,13 @@ void GETEVENTREADER(krx::Get& get) {
       // A field with no editable position is confirmed at once. Once its VALID
       // has refused it, nothing would change before the next confirmation, so
       // wait for an event first: a click elsewhere or a cancel can then leave.
+      KRX_LINE();
       if (refused) handleNextEvent(get);
       if (get.exitState == EXIT_NONE && get.typeOut()) get.exitState = EXIT_ENTER;
     }
+    KRX_LINE();
     while (get.exitState == EXIT_NONE) handleNextEvent(get);
+    KRX_LINE();
     if (!GETPOSTVALIDATE(get)) {
       get.exitState = EXIT_NONE;
       refused = true;
@@ -112,6 +116,7 @@ void GETHANDLEEVENT(krx::Get& get, int event, const Item& mp1, const Item& mp2, 
   KRX_ROUTINE("GETHANDLEEVENT");
   const Item eventBound = krx::SETAPPEVENT(event);
   if (eventBound.isBlock()) {
+    KRX_LINE();
     const Item result = GETDOSETEVENT(eventBound.block(), mp1, mp2, obj, get);
     if (!result.isNum()) return;
     event = eventCode(result);
@@ -122,6 +127,7 @@ void GETHANDLEEVENT(krx::Get& get, int event, const Item& mp1, const Item& mp2, 
   // key: it must not run the binding of whatever key came last.
   if (event != krx::EV_NONE && event < krx::EV_BASE) {
     const Item keyBound = krx::SETKEY(krx::LASTKEY());
+    KRX_LINE();
     if (keyBound.isBlock()) GETDOSETKEY(keyBound.block(), get);
   }
 
@@ -133,6 +139,7 @@ void GETHANDLEEVENT(krx::Get& get, int event, const Item& mp1, const Item& mp2, 
   if (event == krx::EV_NONE || event == krx::EV_IGNORED) return;
   if (event == krx::EV_LBCLICK && obj.same(krx::SETAPPWINDOW())) {
     int row = 0, col = 0;
+    KRX_LINE();
     if (clickCell(mp1, row, col)) READSTATUS()->LbClick(row, col);
     return;
   }
@@ -140,6 +147,7 @@ void GETHANDLEEVENT(krx::Get& get, int event, const Item& mp1, const Item& mp2, 
     if (krx::SET(krx::SET_HANDLEEVENT).logOr(false)) {
       if (auto target = obj.as<krx::Object>()) {
         const Item args[] = {Item(event), mp1, mp2};
+        KRX_LINE();
         target->send("handleEvent", args);
       }
     }
@@ -164,6 +172,7 @@ Item GETDOSETEVENT(const krx::BlockRef& callable, const Item& mp1, const Item& m
                    krx::Get& get) {
   KRX_ROUTINE("GETDOSETEVENT");
   return runBoundCallable(get, [&] {
+    KRX_LINE();
     return callable ? callable->eval({mp1, mp2, obj, itemOf(get)}) : Item();
   });
 }

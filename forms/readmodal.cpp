@@ -39,7 +39,8 @@ void cursorBelowForm() {
 
 }  // namespace
 
-bool READMODAL(const krx::ArrayRef& getList, const Item& pos) {
+bool READMODAL(const krx::ArrayRef& getList, const Item& pos, const krx::CallSite& from) {
+  krx::markCallerLine(from);
   KRX_ROUTINE("READMODAL");
   if (!getList || getList->empty()) {
     cursorBelowForm();
@@ -50,18 +51,22 @@ bool READMODAL(const krx::ArrayRef& getList, const Item& pos) {
   state->getList = getList;
   state->procName = krx::PROCNAME(1);
   state->procLine = krx::PROCLINE(1);
+  KRX_LINE();
   state->settle(pos);
 
   while (state->thisPos != 0) {
+    KRX_LINE();
     state->postActiveGet();
     krx::GetRef get = state->activeGet;
     if (!get) {
       // Not a Get (or no element there): the read cannot go on.
+      KRX_LINE();
       krx::raiseForResult(
           krx::makeError(krx::EG_ARG, "argument error", "READMODAL",
                          {state->getList ? Item(state->getList) : Item(), Item(state->thisPos)}));
       break;
     }
+    KRX_LINE();
     if (get->reader.isBlock()) {
       get->reader.block()->eval({Item(get)});
     } else if (state->useAppEvent) {
@@ -69,6 +74,7 @@ bool READMODAL(const krx::ArrayRef& getList, const Item& pos) {
     } else {
       GETREADER(*get);
     }
+    KRX_LINE();
     state->settle();
   }
 
@@ -79,6 +85,7 @@ bool READMODAL(const krx::ArrayRef& getList, const Item& pos) {
 
 void GETREADER(krx::Get& get) {
   KRX_ROUTINE("GETREADER");
+  KRX_LINE();
   if (!GETPREVALIDATE(get)) return;
   get.setFocus();
   bool refused = false;
@@ -87,10 +94,13 @@ void GETREADER(krx::Get& get) {
       // A field with no editable position is confirmed at once. Once its VALID
       // has refused it, nothing would change before the next confirmation, so
       // wait for a key first: Escape can then leave the field.
+      KRX_LINE();
       if (refused) GETAPPLYKEY(get, krx::INKEY(0));
       if (get.exitState == EXIT_NONE && get.typeOut()) get.exitState = EXIT_ENTER;
     }
+    KRX_LINE();
     while (get.exitState == EXIT_NONE) GETAPPLYKEY(get, krx::INKEY(0));
+    KRX_LINE();
     if (!GETPOSTVALIDATE(get)) {
       get.exitState = EXIT_NONE;
       refused = true;
@@ -106,6 +116,7 @@ bool GETPREVALIDATE(krx::Get& get) {
   if (get.preBlock.isBlock()) {
     // A WHEN callable cannot mark the read as updated.
     const bool keptUpdated = state->updated;
+    KRX_LINE();
     result = get.preBlock.block()->eval({itemOf(get)}).log();
     get.display();
     DISPSCOREBOARD();
@@ -133,6 +144,7 @@ bool GETPOSTVALIDATE(krx::Get& get) {
 
   bool result = true;
   if (get.changed) {
+    KRX_LINE();
     get._assign();
     state->updated = true;
   }
@@ -143,6 +155,7 @@ bool GETPOSTVALIDATE(krx::Get& get) {
     // assignment above does.
     const bool keptUpdated = state->updated;
     krx::SETPOS(get.row, get.col + static_cast<int>(get.buffer().size()));
+    KRX_LINE();
     result = get.postBlock.block()->eval({itemOf(get)}).log();
     krx::SETPOS(get.row, get.col);
     DISPSCOREBOARD();

@@ -2,6 +2,7 @@
 // leaves the form, with WHEN and VALID gates on every field.
 #pragma once
 
+#include "runtime/error.h"
 #include "runtime/get.h"
 #include "runtime/item.h"
 
@@ -10,7 +11,9 @@ namespace potclock {
 // Reads the Gets of `getList` (Items holding Gets, in screen order), starting
 // at `pos` (from 1; normally nil for the first field). True when some field's
 // value was assigned to its variable. The cursor ends at (MAXROW() - 1, 0).
-bool READMODAL(const krx::ArrayRef& getList, const krx::Item& pos = {});
+// The caller's line, which key-bound callables receive, comes from `from`.
+bool READMODAL(const krx::ArrayRef& getList, const krx::Item& pos = {},
+               const krx::CallSite& from = krx::CallSite::here());
 
 // Reads one field from the keyboard, from its WHEN gate to its VALID gate.
 void GETREADER(krx::Get& get);

@@ -87,7 +87,7 @@ class ReadStatus : public krx::Object {
 
   bool isClassObject() const { return isClass_; }
 
-  std::string className() const override { return "READSTATUS"; }
+  std::string className() const override { return "ReadStatus"; }
   krx::Item getMember(std::string_view name) override;
   void setMember(std::string_view name, const krx::Item& value) override;
   krx::Item send(std::string_view method, std::span<const krx::Item> args) override;

@@ -869,13 +869,10 @@ Item callRoutine(const Node& n, const Env& env) {
       [&]() -> std::optional<Item> {
         const PublicRoutine* r = n.routine ? n.routine : RT().registry.find(n.name);
         if (!r || !r->fn) return std::nullopt;
-        if (n.routine) return r->fn(args);
-        // The program's routines read their declared parameters without
-        // counting them, so missing ones are passed as nil; built-ins count.
-        std::vector<Item> padded = args;
-        if (r->params > 0 && padded.size() < static_cast<std::size_t>(r->params))
-          padded.resize(static_cast<std::size_t>(r->params));
-        return r->fn(padded);
+        // Only the arguments written: a routine tells an argument left out
+        // from NIL passed (GetActive() from GetActive(NIL)), and reads the
+        // ones left out as NIL.
+        return r->fn(args);
       },
       [&] {
         std::vector<Item> operands = args;

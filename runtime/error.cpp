@@ -149,6 +149,11 @@ void ProcFrame::setLine(int line) {
   if (depth_ < frames.size()) frames[depth_].line = line;
 }
 
+void markCallerLine(const CallSite& from) {
+  auto& frames = RT().errors.frames;
+  if (from.line() != 0 && !frames.empty()) frames.back().line = from.line();
+}
+
 std::string PROCNAME(int level) {
   const auto& frames = RT().errors.frames;
   if (level < 0 || static_cast<std::size_t>(level) >= frames.size()) return "";

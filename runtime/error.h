@@ -8,6 +8,7 @@
 // Both travel as C++ exceptions, so every scope guard on the way runs.
 #pragma once
 
+#include <source_location>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,6 +154,27 @@ class ProcFrame {
 };
 #define KRX_ROUTINE(name) ::krx::ProcFrame krxFrame_(name, __LINE__)
 #define KRX_LINE() krxFrame_.setLine(__LINE__)
+
+// Where a call was made. A routine that takes one as a defaulted last
+// parameter records the line of its call in the caller's frame itself, so
+// that every caller shows the right line without a marker of its own.
+class CallSite {
+ public:
+  // The line of the call whose default argument this is.
+  static CallSite here(std::source_location at = std::source_location::current()) {
+    return CallSite(static_cast<int>(at.line()));
+  }
+  // A call from compiled text: the callable's frame keeps its own line.
+  static CallSite unknown() { return CallSite(0); }
+  int line() const { return line_; }
+
+ private:
+  explicit CallSite(int line) : line_(line) {}
+  int line_;
+};
+
+// Records the line of a call in the innermost frame, the one making it.
+void markCallerLine(const CallSite& from);
 
 // Level 0 is the routine that asks; "" and 0 beyond the outermost frame.
 std::string PROCNAME(int level = 0);

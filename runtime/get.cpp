@@ -826,7 +826,7 @@ void Get::toDecPos() {
 
 Item Get::getMember(std::string_view memberName) {
   const std::string n = lowerName(memberName);
-  if (n == "exitstate") return exitState;
+  if (n == "exitstate") return exitState.isNil() ? Item() : Item(static_cast<int>(exitState));
   if (n == "typeout") return typeOut_;
   if (n == "hasfocus") return hasFocus_;
   if (n == "changed") return changed;
@@ -857,7 +857,8 @@ Item Get::getMember(std::string_view memberName) {
 void Get::setMember(std::string_view memberName, const Item& value) {
   const std::string n = lowerName(memberName);
   if (n == "exitstate") {
-    exitState = static_cast<int>(value.num());
+    exitState =
+        value.isNil() ? ExitStateValue::nil() : ExitStateValue(static_cast<int>(value.num()));
   } else if (n == "pos") {
     pos = static_cast<int>(value.num());
   } else if (n == "row") {

@@ -13,6 +13,24 @@
 
 namespace krx {
 
+// How a field was left, 0 to 10. Text compiled at run time may also assign
+// NIL: that is kept as assigned, and the readers take it as 0.
+class ExitStateValue {
+ public:
+  constexpr ExitStateValue(int n = 0) : n_(n) {}
+  static constexpr ExitStateValue nil() {
+    ExitStateValue v;
+    v.nil_ = true;
+    return v;
+  }
+  constexpr operator int() const { return n_; }
+  constexpr bool isNil() const { return nil_; }
+
+ private:
+  int n_ = 0;
+  bool nil_ = false;
+};
+
 class Get : public Object {
  public:
   // GET():new(row, col, accessor, name, picture, colour, valid, when)
@@ -28,8 +46,8 @@ class Get : public Object {
   Item postBlock;  // VALID callable or nil
   Item reader;     // custom reader callable or nil
   Item cargo;
-  int exitState = 0;  // how the field was left, 0 to 10
-  int pos = 0;        // cursor position in the buffer, from 1 (0 without focus)
+  ExitStateValue exitState;  // how the field was left
+  int pos = 0;               // cursor position in the buffer, from 1 (0 without focus)
   // The buffer was edited since focus. Reset() leaves it alone, so that a
   // VALID routine running after the assignment still sees the edit; undo()
   // makes it tell whether the variable differs from the focus-time value.

@@ -147,18 +147,6 @@ TEST_F(SetupTest, StartingLevelOutsideTheRangeIsRefused) {
   EXPECT_EQ(h.cMode, "H");
 }
 
-class LateEvening : public SetupTest {
- protected:
-  LateEvening() : SetupTest(krx::LocalTime{2026, 12, 7, 22, 5, 0}) {}
-};
-
-TEST_F(LateEvening, DefaultFinishTimeHasALeadingBlank) {
-  type({kEnter, kEsc, ' '});
-  runSetup();
-  EXPECT_TRUE(everShown(" If the time is now 22:05, at what time"));
-  EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):   0:05"));
-}
-
 class Midnight : public SetupTest {
  protected:
   Midnight() : SetupTest(krx::LocalTime{2026, 12, 7, 23, 40, 0}) {}
@@ -172,6 +160,38 @@ TEST_F(Midnight, DefaultFinishTimeAfterMidnight) {
   EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):   1:40"));
   EXPECT_EQ(h.nMinutes, 120);  // only the first big blind, 2, qualifies
 }
+
+// The finish time offered is two hours on, across midnight at 22 and 23
+// hours, with a blank before a one-digit hour.
+struct FinishDefault {
+  int hour, minute;
+  const char* now;
+  const char* offered;
+};
+
+class DefaultFinishTime : public SetupTest, public ::testing::WithParamInterface<FinishDefault> {
+ protected:
+  DefaultFinishTime()
+      : SetupTest(krx::LocalTime{2026, 12, 7, GetParam().hour, GetParam().minute, 30}) {}
+};
+
+TEST_P(DefaultFinishTime, OfferedTwoHoursOn) {
+  type({kEnter, kEsc, ' '});
+  runSetup();
+  EXPECT_TRUE(everShown(std::string(" If the time is now ") + GetParam().now + ", at what time"));
+  EXPECT_TRUE(everShown(std::string("    would you like the game to finish (HH:MM):  ") +
+                        GetParam().offered));
+}
+
+INSTANTIATE_TEST_SUITE_P(Hours, DefaultFinishTime,
+                         ::testing::Values(FinishDefault{7, 40, "07:40", " 9:40"},
+                                           FinishDefault{20, 35, "20:35", "22:35"},
+                                           FinishDefault{21, 0, "21:00", "23:00"},
+                                           FinishDefault{21, 59, "21:59", "23:59"},
+                                           FinishDefault{22, 0, "22:00", " 0:00"},
+                                           FinishDefault{22, 47, "22:47", " 0:47"},
+                                           FinishDefault{23, 0, "23:00", " 1:00"},
+                                           FinishDefault{23, 59, "23:59", " 1:59"}));
 
 }  // namespace
 }  // namespace potclock
