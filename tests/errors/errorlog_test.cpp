@@ -271,7 +271,13 @@ TEST(ErrorLog, GivesUpAfterTheLastNumberedName) {
     fs::create_symlink("elsewhere", krx::PADL(std::to_string(n), 3, '0').insert(0, "KRXERROR."));
   EXPECT_THROW(ERRORLOG(sampleError(), 0), krx::QuitSignal);
   EXPECT_EQ(krx::ERRORLEVEL(), 1);
-  EXPECT_EQ(t.hl.errorText, "\n\rUnable to open error log file");
+  // The report is not lost with the file: it goes to standard error, before
+  // the closing word.
+  const std::string& err = t.hl.errorText;
+  EXPECT_TRUE(err.starts_with("\r\n" + kRule + "\r\nERROR LOG of ")) << err;
+  EXPECT_NE(err.find("\r\noError:description  : Argument error\r\n"), std::string::npos);
+  EXPECT_TRUE(
+      err.ends_with("\r\nCALLSTACK:\r\n" + kRule + "\r\n\n\rUnable to open error log file"));
   EXPECT_EQ(t.hl.tones.size(), 1u);
   EXPECT_FALSE(fs::exists("KRXERROR.1000"));
 }
