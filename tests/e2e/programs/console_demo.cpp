@@ -4,9 +4,11 @@
 // Keys: q ends normally; e ends with _QUIT and exit code 3; c crashes
 // (SIGSEGV); t plays two tones; m switches mouse reports on (clicks show
 // their cell); s writes a line to standard error while the screen is up;
-// b keeps busy for ten seconds without waiting.
+// b keeps busy for ten seconds without waiting; f fails with an exception
+// of the C++ library.
 #include <signal.h>
 
+#include <new>
 #include <string>
 
 #include "runtime/console.h"
@@ -76,6 +78,8 @@ void demoMain() {
         }
         break;
       }
+      case 'f':
+        throw std::bad_alloc();
       case 's':
         OUTERR("a message on standard error\n");
         DEVPOS(9, 0);
