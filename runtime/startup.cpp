@@ -1,5 +1,9 @@
 #include "runtime/startup.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <exception>
 #include <string>
 #include <utility>
@@ -96,6 +100,22 @@ bool runStep(void (*step)()) {
   }
 }
 
+// Started with 0, 1 or 2 closed, the next file or pipe we open would take
+// that number, and whatever is later written to standard error (the closing
+// words of the error log) would go into it. /dev/null keeps those numbers
+// taken; it must happen before anything else opens a file.
+void fillStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number: this one, as the lower ones are open by now.
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 // Makes the runtime, runs the program's steps and its exit procedures, and
 // returns the exit status; the backend is gone when it returns.
 int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
@@ -131,6 +151,7 @@ int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
 }  // namespace
 
 int krxStart(const StartupRecord& record, const BackendFactory& factory) {
+  fillStandardDescriptors();
   std::unique_ptr<Backend> backend = factory ? factory() : openTerminalBackend();
   if (!backend) return 1;
   int status = run(record, std::move(backend));
