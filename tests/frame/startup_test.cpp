@@ -3,6 +3,7 @@
 // did not foresee, and what the console window set-up makes of an error.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -139,6 +140,29 @@ TEST(ForeignFailure, WithNoHandlerOrNoRoutineEndsWithAMessage) {
     EXPECT_TRUE(seen.alerts.empty());
     EXPECT_NE(seen.errorText.find(c.message), std::string::npos) << seen.errorText;
   }
+}
+
+// After a real start-up the program runs in text mode with the console as
+// its window, so an error is put to the user as a question; without that
+// window every error would write a log and end the program.
+TEST(ConsoleWindow, AfterStartUpAnErrorIsAskedAboutNotLogged) {
+  TempCwd dir;
+  answers = {3};  // Cancel, Exit with LOG file, Ignore
+  static bool carriedOn;
+  carriedOn = false;
+  EXPECT_EQ(start([] {
+              KRX_ROUTINE("MAIN");
+              auto e = krx::makeError(krx::EG_ARG, "Argument error", "+");
+              e->canDefault = true;
+              krx::raise(e);
+              carriedOn = true;
+            }),
+            0);
+  ASSERT_EQ(seen.alerts.size(), 1u);
+  EXPECT_EQ(seen.alerts[0].options,
+            (std::vector<std::string>{"Cancel", "Exit with LOG file", "Ignore"}));
+  EXPECT_TRUE(carriedOn);
+  EXPECT_FALSE(std::filesystem::exists("KRXERROR.LOG"));
 }
 
 }  // namespace
