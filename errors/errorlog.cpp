@@ -1,9 +1,13 @@
 #include "errors/errorlog.h"
 
 #include <array>
+#include <initializer_list>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "runtime/appwindow.h"
 #include "runtime/compiler.h"
@@ -18,6 +22,8 @@ namespace {
 constexpr int kLastNumberedLog = 999;
 constexpr const char* kCannotOpen = "Unable to open error log file";
 constexpr const char* kWrittenTo = "Error log was written to the file ";
+constexpr const char* kNotWrittenTo = "Error log could not be written to the file ";
+constexpr const char* kWentToStandardError = "; the report was written to standard error";
 
 // The output settings of the console stream, as found on entry. They go back
 // in the order 23, 17, 19, 18, 21 once the log is written, and on any other
@@ -86,31 +92,49 @@ std::string decimal(double n) {
   return krx::LTRIM(krx::STR(n));
 }
 
-void writeArguments(const krx::Item& args) {
+// One line of the report as QOUT writes it: the values' display forms
+// separated by one blank.
+std::string line(std::initializer_list<krx::Item> values) {
+  std::string out;
+  bool first = true;
+  for (const krx::Item& v : values) {
+    if (!first) out += ' ';
+    out += krx::displayForm(v);
+    first = false;
+  }
+  return out;
+}
+
+void addArguments(std::vector<std::string>& lines, const krx::Item& args) {
   if (!args.isArray()) {
-    krx::QOUT({krx::SPACE(11) + "-> NIL"});
+    lines.push_back(krx::SPACE(11) + "-> NIL");
     return;
   }
   for (const krx::Item& arg : *args.array()) {
     const char type = arg.type();
-    krx::QOUT({krx::SPACE(10) + "-> VALTYPE:", std::string(1, type)});
+    std::string text = line({krx::SPACE(10) + "-> VALTYPE:", std::string(1, type)});
     if (type == 'O')
-      krx::QQOUT({" CLASS:", arg.object()->className()});
+      text += line({" CLASS:", arg.object()->className()});
     else
-      krx::QQOUT({" VALUE:", krx::VAR2CHAR(arg)});
+      text += line({" VALUE:", krx::VAR2CHAR(arg)});
+    lines.push_back(text);
   }
 }
 
-void writeReport(const krx::Error& e, int nStack) {
+// The report, line by line. It is made before it is written, so that a
+// report that does not reach the file whole can still go elsewhere.
+std::vector<std::string> reportLines(const krx::Error& e, int nStack) {
   const std::string rule = krx::REPLICATE("-", 78);
-  krx::QOUT({rule});
-  krx::QOUT({"ERROR LOG of \"" + krx::APPNAME(true) + "\" Date:", krx::DATE(), krx::TIME()});
-  krx::QOUT();
-  krx::QOUT({"Kestrix version     :", krx::VERSION() + "." + krx::VERSION(3)});
-  krx::QOUT({"Operating system    :", krx::OS()});
-  krx::QOUT({rule});
-  krx::QOUT({"oError:args         :"});
-  writeArguments(e.args);
+  std::vector<std::string> lines{
+      rule,
+      line({"ERROR LOG of \"" + krx::APPNAME(true) + "\" Date:", krx::DATE(), krx::TIME()}),
+      "",
+      line({"Kestrix version     :", krx::VERSION() + "." + krx::VERSION(3)}),
+      line({"Operating system    :", krx::OS()}),
+      rule,
+      "oError:args         :",
+  };
+  addArguments(lines, e.args);
 
   const std::array<std::pair<const char*, const krx::Item*>, 14> members{{
       {"oError:canDefault   :", &e.canDefault},
@@ -128,21 +152,61 @@ void writeReport(const krx::Error& e, int nStack) {
       {"oError:thread       :", &e.thread},
       {"oError:tries        :", &e.tries},
   }};
-  for (const auto& [label, value] : members) krx::QOUT({label, *value});
+  for (const auto& [label, value] : members) lines.push_back(line({label, *value}));
 
-  krx::QOUT({rule});
-  krx::QOUT({"CALLSTACK:"});
-  krx::QOUT({rule});
+  lines.insert(lines.end(), {rule, "CALLSTACK:", rule});
   for (int level = nStack + 1; !krx::PROCNAME(level).empty(); ++level)
-    krx::QOUT({"Called from",
-               krx::TRIM(krx::PROCNAME(level)) + "(" + decimal(krx::PROCLINE(level)) + ")"});
-  krx::QOUT();
+    lines.push_back(line({"Called from", krx::TRIM(krx::PROCNAME(level)) + "(" +
+                                             decimal(krx::PROCLINE(level)) + ")"}));
+  lines.push_back("");
+  return lines;
 }
+
+// The report as the file holds it: every line begins with CR LF.
+std::string reportText(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& l : lines) text += "\r\n" + l;
+  return text;
+}
+
+// While the report is written: a failed write of the log file itself is
+// noted and its output dropped, and never put to the user as a question (the
+// user is already leaving on an error, and an answer of "Exit with LOG file"
+// would only fail again). Every other error goes to the handler found here.
+class WriteFailureWatch {
+ public:
+  explicit WriteFailureWatch(const std::string& fileName)
+      : guard_(krx::Item(watcher(fileName, krx::ERRORBLOCK(), failed_))) {}
+  bool failed() const { return *failed_; }
+
+ private:
+  static krx::BlockRef watcher(std::string fileName, krx::Item previous,
+                               std::shared_ptr<bool> failed) {
+    return krx::makeBlock("{|e| LogWriteWatch(e)}", [=](std::span<const krx::Item> a) -> krx::Item {
+      auto e = a.empty() ? nullptr : a[0].as<krx::Error>();
+      if (e && e->genCode.numOr(0) == static_cast<double>(krx::EG_WRITE) &&
+          e->filename.strOr("") == fileName) {
+        *failed = true;
+        return false;
+      }
+      if (previous.isBlock()) return previous.block()->eval(a);
+      // No handler before us: the runtime's own way with an error nobody takes.
+      krx::ScopedErrorBlock none(previous);
+      if (e) krx::raise(e);
+      return false;
+    });
+  }
+
+  std::shared_ptr<bool> failed_ = std::make_shared<bool>(false);
+  krx::ScopedErrorBlock guard_;
+};
 
 }  // namespace
 
 void ERRORLOG(const krx::ErrorRef& oError, int nStack) {
   KRX_ROUTINE("ERRORLOG");
+  // Made first, while an error in it still reaches the handler found here.
+  const std::vector<std::string> report = reportLines(*oError, nStack);
   // Opening the file is expected to fail at times: such an error breaks out
   // to the loop below instead of reaching the default handler.
   std::optional<krx::ScopedErrorBlock> quiet;
@@ -169,6 +233,8 @@ void ERRORLOG(const krx::ErrorRef& oError, int nStack) {
           extension = krx::PADL(std::to_string(counter), 3, '0');
         });
     if (!open && counter > kLastNumberedLog) {
+      // The error that ends the program is not lost with the file.
+      krx::OUTERR(reportText(report));
       tellUser(kCannotOpen);
       krx::ERRORLEVEL(1);
       krx::_QUIT();
@@ -177,11 +243,22 @@ void ERRORLOG(const krx::ErrorRef& oError, int nStack) {
   // From here on an error reaches the default handler again.
   quiet.reset();
 
-  writeReport(*oError, nStack);
+  bool whole = false;
+  {
+    WriteFailureWatch watch(name);
+    for (const std::string& l : report) krx::QOUT({l});
+    whole = !watch.failed();
+  }
 
   krx::SET(krx::SET_ALTFILE, "");
   krx::SET(krx::SET_ALTERNATE, "OFF");
-  tellUser(kWrittenTo + name);
+  if (whole) {
+    tellUser(kWrittenTo + name);
+  } else {
+    // The terminal shows standard error once it is restored, after the end.
+    krx::OUTERR(reportText(report));
+    tellUser(kNotWrittenTo + name + kWentToStandardError);
+  }
   saved.restore();
 }
 

@@ -25,6 +25,9 @@ struct ErrorState {
   Item handler;  // nil until ERRORBLOCK installs one
   int errorLevel = 0;
   std::vector<FrameInfo> frames;
+  // The call stack as it stood where the exception now unwinding left its
+  // innermost routine; empty once that exception is caught.
+  std::vector<FrameInfo> unwound;
   int handlerDepth = 0;  // handlers running now (an erring handler nests)
 };
 

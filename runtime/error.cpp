@@ -1,6 +1,7 @@
 #include "runtime/error.h"
 
 #include <array>
+#include <exception>
 #include <utility>
 
 #include "runtime/context.h"
@@ -136,12 +137,30 @@ int ERRORLEVEL(int code) {
   return previous;
 }
 
-ProcFrame::ProcFrame(std::string name, int line) : depth_(RT().errors.frames.size()) {
-  RT().errors.frames.push_back({std::move(name), line});
+ProcFrame::ProcFrame(std::string name, int line)
+    : depth_(RT().errors.frames.size()), uncaught_(std::uncaught_exceptions()) {
+  ErrorState& errors = RT().errors;
+  // A routine that begins means the last exception was caught.
+  if (!errors.unwound.empty()) errors.unwound.clear();
+  errors.frames.push_back({std::move(name), line});
 }
 
 ProcFrame::~ProcFrame() {
-  if (hasRuntime()) RT().errors.frames.resize(depth_);
+  if (!hasRuntime()) return;
+  ErrorState& errors = RT().errors;
+  // The first routine that an exception leaves is where it arose: whoever
+  // catches it at the top can still say where that was.
+  if (std::uncaught_exceptions() > uncaught_ && errors.unwound.empty())
+    errors.unwound = errors.frames;
+  errors.frames.resize(depth_);
+}
+
+const std::vector<FrameInfo>& unwoundFrames() {
+  return RT().errors.unwound;
+}
+
+void forgetUnwoundFrames() {
+  if (hasRuntime()) RT().errors.unwound.clear();
 }
 
 void ProcFrame::setLine(int line) {

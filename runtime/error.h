@@ -96,6 +96,9 @@ struct QuitSignal {};
 [[noreturn]] void BREAK(Item value = {});
 [[noreturn]] void _QUIT();
 
+// Forgets where the exception just caught arose (see unwoundFrames).
+void forgetUnwoundFrames();
+
 // BEGIN SEQUENCE body RECOVER USING value recover END: runs `body`; a BREAK
 // out of it runs `recover` with the break value.
 template <class Body, class Recover>
@@ -103,6 +106,7 @@ void sequence(Body&& body, Recover&& recover) {
   try {
     body();
   } catch (BreakSignal& brk) {
+    forgetUnwoundFrames();
     recover(brk.value);
   }
 }
@@ -151,7 +155,14 @@ class ProcFrame {
 
  private:
   std::size_t depth_;
+  int uncaught_;  // exceptions in flight when the routine began
 };
+
+// The call stack as it stood where the exception being handled left its
+// innermost routine; empty when it left none, or once a routine has begun
+// since.
+const std::vector<FrameInfo>& unwoundFrames();
+
 #define KRX_ROUTINE(name) ::krx::ProcFrame krxFrame_(name, __LINE__)
 #define KRX_LINE() krxFrame_.setLine(__LINE__)
 

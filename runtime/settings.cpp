@@ -8,6 +8,7 @@
 
 #include "runtime/context.h"
 #include "runtime/error.h"
+#include "runtime/safefile.h"
 #include "runtime/strings.h"
 
 namespace krx {
@@ -116,7 +117,9 @@ Item setAlternateFile(const Item& value, bool additive) {
   if (AlternateFile* old = alternate(); old && old->file) std::fflush(old->file);
   for (;;) {
     errno = 0;
-    std::FILE* f = std::fopen(name.c_str(), additive ? "ab" : "wb");
+    // Anything but a regular file under that name (a planted link, a FIFO)
+    // counts as a file that cannot be opened.
+    std::FILE* f = openRegularForWriting(name, additive);
     if (f) {
       auto alt = std::make_unique<AlternateFile>();
       alt->file = f;

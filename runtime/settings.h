@@ -42,6 +42,8 @@ struct Settings {
 // the previous value. Logical settings also take "ON" and "OFF". Setting 19
 // opens (or, given "", closes) the alternate output file; a file that cannot
 // be opened raises a runtime error (EG_CREATE) and leaves the setting as it was.
+// Only a regular file is opened: a symbolic link, a FIFO, a device or a
+// directory under the name counts as a file that cannot be opened.
 Item SET(int n);
 Item SET(int n, const Item& value, bool additive = false);
 

@@ -171,6 +171,17 @@ TEST_F(ConsoleE2E, QuitKeepsExitCodeAndReplaysStandardError) {
       << term.screenText();
 }
 
+TEST_F(ConsoleE2E, AForeignFailureEndsRestoredWithCodeOneAndAMessage) {
+  VtermPty term(demo());
+  ASSERT_TRUE(term.waitForText("READY", 5));
+  term.sendKeys("f");
+  const int status = term.waitExit(5);
+  ASSERT_TRUE(WIFEXITED(status)) << status;  // not an abort
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_TRUE(term.restored());
+  EXPECT_NE(term.screenText().find("std::bad_alloc"), std::string::npos) << term.screenText();
+}
+
 TEST_F(ConsoleE2E, CentresInALargerTerminalAndAsksForRoomInASmallerOne) {
   VtermPty term(demo(31, 100));
   ASSERT_TRUE(term.waitForText("READY", 5));

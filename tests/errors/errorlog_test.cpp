@@ -2,6 +2,10 @@
 // told, and the output settings left as they were.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -150,6 +154,70 @@ TEST(ErrorLog, FallsBackToNumberedNamesWhenTheLogCannotBeOpened) {
   EXPECT_TRUE(t.hl.alerts.empty());
 }
 
+// What someone else may have put in the current directory under the log's
+// name. None of it is written to: the report goes to the next name.
+TEST(ErrorLog, NeverWritesThroughALinkOrIntoAnythingButARegularFile) {
+  enum Kind { LinkToFile, DanglingLink, Fifo, FifoWithReader, Directory };
+  for (Kind kind : {LinkToFile, DanglingLink, Fifo, FifoWithReader, Directory}) {
+    SCOPED_TRACE(kind);
+    TestRuntime t;
+    TempCwd dir;
+    withConsoleWindow();
+    int reader = -1;
+    switch (kind) {
+      case LinkToFile: {
+        std::ofstream("precious.txt") << "the user's own file";
+      }
+        fs::create_symlink("precious.txt", "KRXERROR.LOG");
+        break;
+      case DanglingLink:
+        fs::create_symlink("planted.txt", "KRXERROR.LOG");
+        break;
+      case Fifo:
+      case FifoWithReader:
+        ASSERT_EQ(::mkfifo("KRXERROR.LOG", 0600), 0);
+        if (kind == FifoWithReader) reader = ::open("KRXERROR.LOG", O_RDONLY | O_NONBLOCK);
+        break;
+      case Directory:
+        fs::create_directory("KRXERROR.LOG");
+        break;
+    }
+
+    ERRORLOG(sampleError(), 0);
+
+    EXPECT_NE(readFile("KRXERROR.001").find("CALLSTACK:"), std::string::npos);
+    EXPECT_NE(t.screenText().find("Error log was written to the file KRXERROR.001"),
+              std::string::npos);
+    EXPECT_TRUE(t.hl.alerts.empty());
+    if (kind == LinkToFile) {
+      EXPECT_EQ(readFile("precious.txt"), "the user's own file");
+    }
+    if (kind == DanglingLink) {
+      EXPECT_FALSE(fs::exists("planted.txt"));
+    }
+    if (reader >= 0) {
+      char byte;
+      EXPECT_EQ(::read(reader, &byte, 1), 0);  // nothing was ever written into the pipe
+      ::close(reader);
+    }
+  }
+}
+
+// The last name is still tried: a directory full of old logs does not lose
+// the report.
+TEST(ErrorLog, TheLastNumberedNameIsUsedWhenAllOthersAreTaken) {
+  TestRuntime t;
+  TempCwd dir;
+  withConsoleWindow();
+  // Links are quicker to make than directories, and are never written through.
+  fs::create_symlink("elsewhere", "KRXERROR.LOG");
+  for (int n = 1; n <= 998; ++n)
+    fs::create_symlink("elsewhere", krx::PADL(std::to_string(n), 3, '0').insert(0, "KRXERROR."));
+  ERRORLOG(sampleError(), 0);
+  EXPECT_NE(readFile("KRXERROR.999").find("CALLSTACK:"), std::string::npos);
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.999");
+}
+
 TEST(ErrorLog, WithoutAConsoleWindowTheReportGoesToTheFileOnly) {
   for (bool otherWindow : {false, true}) {
     TestRuntime t;
@@ -198,12 +266,18 @@ TEST(ErrorLog, SettingsAndHandlerAreAsTheyWere) {
 TEST(ErrorLog, GivesUpAfterTheLastNumberedName) {
   TestRuntime t;
   TempCwd dir;
-  fs::create_directory("KRXERROR.LOG");
+  fs::create_symlink("elsewhere", "KRXERROR.LOG");
   for (int n = 1; n <= 999; ++n)
-    fs::create_directory(krx::PADL(std::to_string(n), 3, '0').insert(0, "KRXERROR."));
+    fs::create_symlink("elsewhere", krx::PADL(std::to_string(n), 3, '0').insert(0, "KRXERROR."));
   EXPECT_THROW(ERRORLOG(sampleError(), 0), krx::QuitSignal);
   EXPECT_EQ(krx::ERRORLEVEL(), 1);
-  EXPECT_EQ(t.hl.errorText, "\n\rUnable to open error log file");
+  // The report is not lost with the file: it goes to standard error, before
+  // the closing word.
+  const std::string& err = t.hl.errorText;
+  EXPECT_TRUE(err.starts_with("\r\n" + kRule + "\r\nERROR LOG of ")) << err;
+  EXPECT_NE(err.find("\r\noError:description  : Argument error\r\n"), std::string::npos);
+  EXPECT_TRUE(
+      err.ends_with("\r\nCALLSTACK:\r\n" + kRule + "\r\n\n\rUnable to open error log file"));
   EXPECT_EQ(t.hl.tones.size(), 1u);
   EXPECT_FALSE(fs::exists("KRXERROR.1000"));
 }

@@ -12,6 +12,7 @@
 #include "runtime/compiler.h"
 #include "runtime/console.h"
 #include "runtime/strings.h"
+#include "support/file_size_limit.h"
 #include "support/test_runtime.h"
 #include "temp_dir.h"
 
@@ -145,6 +146,35 @@ TEST(StandardEH, ExitWithLogEndsTheProgramWithCodeOne) {
             std::string::npos);
   EXPECT_EQ(p.t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
   EXPECT_EQ(krx::PROCNAME(0), "");  // every frame of the way out is gone
+}
+
+// The disk fills while the log is written. Whatever the user would answer
+// to a question about that, the report of the error that ended the program
+// reaches standard error whole, and nobody is told that a log was written.
+TEST(StandardEH, ALogThatCannotBeWrittenWholeGoesToStandardError) {
+  for (int laterAnswer : {3 /* Ignore */, 2 /* Exit with LOG file */}) {
+    SCOPED_TRACE(laterAnswer);
+    Program p;
+    TempCwd dir;
+    p.t.hl.alertAnswers({2, laterAnswer, laterAnswer, laterAnswer, laterAnswer, laterAnswer});
+    {
+      FileSizeLimit disk(300);
+      EXPECT_THROW(failIn(error(krx::EG_ARG, true, true)), krx::QuitSignal);
+    }
+    EXPECT_EQ(krx::ERRORLEVEL(), 1);
+    EXPECT_EQ(p.t.hl.alerts.size(), 1u);  // the error itself, and nothing else
+
+    const std::string& err = p.t.hl.errorText;
+    EXPECT_NE(err.find("\r\noError:description  : Something failed\r\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("\r\nCalled from FAILING(" + std::to_string(failingLine) + ")\r\n"),
+              std::string::npos);
+    EXPECT_EQ(err.find("Error log was written"), std::string::npos);
+    const std::string closing =
+        "\n\rError log could not be written to the file KRXERROR.LOG;"
+        " the report was written to standard error";
+    EXPECT_TRUE(err.ends_with(closing)) << err;
+    EXPECT_NE(p.t.screenText().find("Error log could not be written"), std::string::npos);
+  }
 }
 
 TEST(StandardEH, WithoutAWindowTheLogIsWrittenWithoutAsking) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "runtime/error.h"
 #include "runtime/object.h"
 #include "support/error_recorder.h"
+#include "support/file_size_limit.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
@@ -148,14 +150,49 @@ TEST(AlternateFile, FailedOpenRaisesCreateErrorAndKeepsTheSetting) {
 }
 
 TEST(AlternateFile, WriteFailureIsReportedOnce) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   TestRuntime t;
+  TempDir dir;
   ErrorRecorder rec;
-  SET(SET_ALTFILE, "/dev/full");
+  const std::string name = dir.file("full.log");
+  FileSizeLimit disk(8);
+  SET(SET_ALTFILE, name);
   SET(SET_ALTERNATE, true);
-  writeAlternate("lost");
+  writeAlternate("fits");
+  writeAlternate("does not fit");
   writeAlternate("lost too");
   ASSERT_EQ(rec.errors.size(), 1u);
   EXPECT_EQ(rec.errors[0]->genCode.num(), EG_WRITE);
-  EXPECT_EQ(rec.errors[0]->filename.str(), "/dev/full");
+  EXPECT_EQ(rec.errors[0]->filename.str(), name);
+}
+
+// A name in a shared directory may be a trap: a link to another file of the
+// user's, a link to a file not yet there, a device. Each is refused as a file
+// that cannot be opened, and nothing is written or created through it.
+TEST(AlternateFile, OnlyARegularFileIsEverWritten) {
+  TestRuntime t;
+  TempDir dir;
+  const std::string precious = dir.file("precious.txt");
+  { std::ofstream(precious) << "keep me"; }
+  fs::create_symlink(precious, dir.file("link.log"));
+  fs::create_symlink(dir.file("planted.txt"), dir.file("dangling.log"));
+  for (const std::string& name : {dir.file("link.log"), dir.file("dangling.log"),
+                                  std::string("/dev/null"), dir.path.string()}) {
+    SCOPED_TRACE(name);
+    ErrorRecorder rec;
+    SET(SET_ALTFILE, name);
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0]->genCode.num(), EG_CREATE);
+    EXPECT_EQ(SET(SET_ALTFILE).str(), "");
+  }
+  EXPECT_EQ(contents(precious), "keep me");
+  EXPECT_FALSE(fs::exists(dir.file("planted.txt")));
+
+  // A new file gets the usual permissions: what the umask allows of rw for all.
+  const mode_t mask = ::umask(022);
+  SET(SET_ALTFILE, dir.file("new.log"));
+  SET(SET_ALTFILE, "");
+  ::umask(mask);
+  EXPECT_EQ(fs::status(dir.file("new.log")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
 }

@@ -5,11 +5,12 @@
 // (SIGSEGV); t plays two tones; m switches mouse reports on (clicks show
 // their cell); s writes a line to standard error while the screen is up;
 // b keeps busy for ten seconds without waiting, and shows "BUSY" only once
-// it has left its last wait.
+// it has left its last wait; f fails with an exception of the C++ library.
 //
 // With the argument --filled the screen starts filled out to the terminal.
 #include <signal.h>
 
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -82,6 +83,8 @@ void demoMain() {
         }
         break;
       }
+      case 'f':
+        throw std::bad_alloc();
       case 's':
         OUTERR("a message on standard error\n");
         DEVPOS(9, 0);
