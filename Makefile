@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev
 BENCH_PACKAGES := tty-clock
 
-.PHONY: all build run test bench deps bench-deps clean format
+.PHONY: all build run test bench deps bench-deps clean format fuzz
 
 all: build
 
@@ -30,6 +30,10 @@ test: build
 bench: bench-deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 	./$(BUILD)/bench/bench_countdown $(BUILD)/potclock
+
+# Each fuzz target for FUZZ_SECONDS (default 60) in its own clang build, build-fuzz.
+fuzz:
+	@tools/run-fuzz $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
