@@ -8,7 +8,7 @@ BENCH_PACKAGES := tty-clock
 TEST_PACKAGES := groff
 PREFIX     ?= /usr/local
 
-.PHONY: all build run test install bench deps bench-deps test-deps clean format
+.PHONY: all build run test install bench deps bench-deps test-deps clean format fuzz
 
 all: build
 
@@ -40,6 +40,10 @@ install: build
 bench: bench-deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 	./$(BUILD)/bench/bench_countdown $(BUILD)/potclock
+
+# Each fuzz target for FUZZ_SECONDS (default 60) in its own clang build, build-fuzz.
+fuzz:
+	@tools/run-fuzz $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
