@@ -211,6 +211,8 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& j
   for (; nLevel <= kLastLevel; ++nLevel) {
     SCROLL(3, 0);
     SETPOS(3, 0);
+    // A level the table does not have raises here: the error log's line.
+    krx::markCallerLine(krx::CallSite::here());
     showCaption(nLevel);
     double nStart = nNextStart.value_or(MYSECONDS(false));
     nNextStart.reset();

@@ -190,6 +190,24 @@ TEST(FillE2E, AltEnterIsNoHandInHandsMode) {
 
 // A program that asks the runtime to start filled is filled from its first
 // screen; a click lands on the screen cell whose block it falls in.
+TEST(FillE2E, TheFillOptionStartsTheDialogueFilled) {
+  e2e::Launch launch = potclockAt160x50();
+  launch.argv.push_back("--fill");
+  VtermPty term(launch);
+  const std::string question = " Select: C(omputed or m(anual (c/m):";
+  ASSERT_TRUE(waitFor(
+      term, [&] { return filledText(term, 8, 0, 36) == question; }, "not filled from the start"));
+  EXPECT_EQ(term.background(kRows - 1, kCols - 1), (VtermPty::Colour{false, 4}));
+  // Alt-Enter still switches back.
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return cells(term, kTop + 8, kLeft, 36) == question; }, "not centred"));
+  term.sendKeys("\x1b");
+  const int status = term.waitExit(kWait);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_TRUE(term.restored());
+}
+
 TEST(FillE2E, StartsFilledWhenTheProgramAsksAndMapsClicksToCells) {
   e2e::Launch launch;
   launch.argv = {std::string(E2E_BIN_DIR) + "/console_demo", "--filled"};
