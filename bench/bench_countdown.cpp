@@ -52,6 +52,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -185,6 +186,23 @@ struct CellLook {
 
 using Snapshot = std::vector<CellLook>;
 
+// A state directory for the measured runs, removed when the bench ends.
+const std::string& benchStateHome() {
+  struct Scratch {
+    std::string dir;
+    Scratch() {
+      std::string pattern = "/tmp/potclock-bench-XXXXXX";
+      if (::mkdtemp(pattern.data()) != nullptr) dir = pattern;
+    }
+    ~Scratch() {
+      std::error_code ignored;
+      if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
+    }
+  };
+  static const Scratch scratch;
+  return scratch.dir;
+}
+
 class PtyProgram {
  public:
   explicit PtyProgram(const std::vector<std::string>& argv, TermSize size = kScreenSize)
@@ -208,6 +226,9 @@ class PtyProgram {
     }
     env.emplace_back("TERM=xterm-256color");
     env.emplace_back("LANG=C.UTF-8");
+    // A measured run keeps its game like a real one, but never over the
+    // game kept for --resume.
+    env.emplace_back("XDG_STATE_HOME=" + benchStateHome());
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);

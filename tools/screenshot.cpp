@@ -6,6 +6,8 @@
 //   screenshot OUT.svg
 //   screenshot --filled COLSxROWS OUT.svg   the screen filled out to a
 //                                           terminal of that size (Alt-Enter)
+#include <stdlib.h>
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -71,7 +73,11 @@ std::string svgOf(const Grid& s, double scale) {
   std::ostringstream o;
   o << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << s.cols * kCellW * scale
     << "\" height=\"" << s.rows * kCellH * scale << "\"";
-  if (scale != 1) o << " viewBox=\"0 0 " << s.cols * kCellW << " " << s.rows * kCellH << "\"";
+  // Scaled down, rows meet between pixels: without crisp edges a viewer
+  // smooths each seam into a thin line across the picture.
+  if (scale != 1)
+    o << " viewBox=\"0 0 " << s.cols * kCellW << " " << s.rows * kCellH
+      << "\" shape-rendering=\"crispEdges\"";
   o << " font-family=\"monospace\" font-size=\"" << kCellH * 0.8 << "\">\n";
   auto rect = [&](int col, int row, int cells, int dy, int h, const char* fill, double opacity) {
     o << "<rect x=\"" << col * kCellW << "\" y=\"" << row * kCellH + dy << "\" width=\""
@@ -126,8 +132,6 @@ std::string svgOf(const Grid& s, double scale) {
   return o.str();
 }
 
-struct Taken {};
-
 int usage(const char* self) {
   std::fprintf(stderr, "usage: %s [--filled COLSxROWS] OUT.svg\n", self);
   return 2;
@@ -152,6 +156,9 @@ int main(int argc, char** argv) {
   // A filled picture is shown half as wide again as the plain one, its text
   // small beside the blocks, as on a large screen seen from a table.
   const double scale = sx == 1 ? 1.0 : 1.5 / sx;
+  // The picture's game is no one's to resume.
+  ::setenv("XDG_STATE_HOME", "/nonexistent/potclock-screenshot", 1);
+  bool taken = false;
   potclock::EntryHooks hooks;
   hooks.backend = [&]() -> std::unique_ptr<krx::Backend> {
     auto hl = std::make_unique<krx::HeadlessBackend>();
@@ -159,19 +166,21 @@ int main(int argc, char** argv) {
     // Manual mode: level 18, 20 minutes a level, by minutes; then any key.
     double t = 0;
     for (char c : std::string("m18\r20\rm ")) hl->keyAt(t += 0.5, static_cast<unsigned char>(c));
-    hl->onWait = [out, sx, sy, scale](krx::HeadlessBackend& h, const krx::Screen& s) {
+    hl->onWait = [&taken, out, sx, sy, scale](krx::HeadlessBackend& h, const krx::Screen& s) {
       // 7 minutes 26 seconds into the level: 12:34 left.
       if (h.now() >= 5 + 445) {
         std::ofstream(out) << svgOf(gridOf(s, sx, sy), scale);
-        throw Taken{};
+        taken = true;
+        // Ends the program the way a test script that has run out does.
+        throw krx::ScriptExhausted{};
       }
     };
     return hl;
   };
   try {
     potclock::processEntry(hooks);
-  } catch (const Taken&) {
-    return 0;
+  } catch (const krx::ScriptExhausted&) {
+    if (taken) return 0;
   }
   std::fprintf(stderr, "screenshot: the timer ended before the picture was taken\n");
   return 1;

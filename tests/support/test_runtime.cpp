@@ -1,10 +1,35 @@
 #include "support/test_runtime.h"
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "frame/publics.h"
 
 namespace {
+
+// MAIN keeps the running game under XDG_STATE_HOME: a test must never
+// overwrite the game of the person who runs the tests, so every test
+// process gets a state directory of its own, gone when it ends. Tests that
+// look at the file set their own.
+struct ScratchStateHome {
+  std::string dir;
+  ScratchStateHome() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "potclock-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) {
+      dir = pattern;
+      ::setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    }
+  }
+  ~ScratchStateHome() {
+    std::error_code ignored;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
+  }
+};
+const ScratchStateHome scratchStateHome;
 
 std::unique_ptr<krx::Backend> headlessAt(const krx::LocalTime* start) {
   auto backend = std::make_unique<krx::HeadlessBackend>();
