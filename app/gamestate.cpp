@@ -210,11 +210,13 @@ std::string saveGameState(const std::filesystem::path& file, const GameState& st
   if (dirFd.get() < 0) return systemReason(errno);
 
   const std::string name = file.filename().string();
-  const std::string temporary = name + ".new";
+  // Named after this process: a second clock started by mistake must not
+  // rename this one's half-written file over the game, nor remove it.
+  const std::string temporary = name + "." + std::to_string(::getpid()) + ".new";
   constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   int fd = ::openat(dirFd.get(), temporary.c_str(), kCreate, 0600);
   if (fd < 0 && errno == EEXIST) {
-    // Left by a write that was cut short.
+    // Left by a write of an earlier process with this number, cut short.
     ::unlinkat(dirFd.get(), temporary.c_str(), 0);
     fd = ::openat(dirFd.get(), temporary.c_str(), kCreate, 0600);
   }

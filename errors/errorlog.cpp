@@ -92,19 +92,6 @@ std::string decimal(double n) {
   return krx::LTRIM(krx::STR(n));
 }
 
-// One line of the report as QOUT writes it: the values' display forms
-// separated by one blank.
-std::string line(std::initializer_list<krx::Item> values) {
-  std::string out;
-  bool first = true;
-  for (const krx::Item& v : values) {
-    if (!first) out += ' ';
-    out += krx::displayForm(v);
-    first = false;
-  }
-  return out;
-}
-
 void addArguments(std::vector<std::string>& lines, const krx::Item& args) {
   if (!args.isArray()) {
     lines.push_back(krx::SPACE(11) + "-> NIL");
@@ -112,11 +99,12 @@ void addArguments(std::vector<std::string>& lines, const krx::Item& args) {
   }
   for (const krx::Item& arg : *args.array()) {
     const char type = arg.type();
-    std::string text = line({krx::SPACE(10) + "-> VALTYPE:", std::string(1, type)});
+    std::string text =
+        krx::joinDisplayForms({krx::SPACE(10) + "-> VALTYPE:", std::string(1, type)});
     if (type == 'O')
-      text += line({" CLASS:", arg.object()->className()});
+      text += krx::joinDisplayForms({" CLASS:", arg.object()->className()});
     else
-      text += line({" VALUE:", krx::VAR2CHAR(arg)});
+      text += krx::joinDisplayForms({" VALUE:", krx::VAR2CHAR(arg)});
     lines.push_back(text);
   }
 }
@@ -127,10 +115,11 @@ std::vector<std::string> reportLines(const krx::Error& e, int nStack) {
   const std::string rule = krx::REPLICATE("-", 78);
   std::vector<std::string> lines{
       rule,
-      line({"ERROR LOG of \"" + krx::APPNAME(true) + "\" Date:", krx::DATE(), krx::TIME()}),
+      krx::joinDisplayForms(
+          {"ERROR LOG of \"" + krx::APPNAME(true) + "\" Date:", krx::DATE(), krx::TIME()}),
       "",
-      line({"Kestrix version     :", krx::VERSION() + "." + krx::VERSION(3)}),
-      line({"Operating system    :", krx::OS()}),
+      krx::joinDisplayForms({"Kestrix version     :", krx::VERSION() + "." + krx::VERSION(3)}),
+      krx::joinDisplayForms({"Operating system    :", krx::OS()}),
       rule,
       "oError:args         :",
   };
@@ -152,12 +141,14 @@ std::vector<std::string> reportLines(const krx::Error& e, int nStack) {
       {"oError:thread       :", &e.thread},
       {"oError:tries        :", &e.tries},
   }};
-  for (const auto& [label, value] : members) lines.push_back(line({label, *value}));
+  for (const auto& [label, value] : members)
+    lines.push_back(krx::joinDisplayForms({label, *value}));
 
   lines.insert(lines.end(), {rule, "CALLSTACK:", rule});
   for (int level = nStack + 1; !krx::PROCNAME(level).empty(); ++level)
-    lines.push_back(line({"Called from", krx::TRIM(krx::PROCNAME(level)) + "(" +
-                                             decimal(krx::PROCLINE(level)) + ")"}));
+    lines.push_back(
+        krx::joinDisplayForms({"Called from", krx::TRIM(krx::PROCNAME(level)) + "(" +
+                                                  decimal(krx::PROCLINE(level)) + ")"}));
   lines.push_back("");
   return lines;
 }

@@ -266,6 +266,8 @@ void consoleStream(std::string_view bytes) {
   writeAlternate(bytes);
 }
 
+}  // namespace
+
 std::string joinDisplayForms(std::initializer_list<Item> values) {
   std::string out;
   bool first = true;
@@ -276,8 +278,6 @@ std::string joinDisplayForms(std::initializer_list<Item> values) {
   }
   return out;
 }
-
-}  // namespace
 
 void QOUT(std::initializer_list<Item> values) {
   consoleStream("\r\n" + joinDisplayForms(values));

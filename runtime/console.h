@@ -82,6 +82,8 @@ int SETCURSOR();
 int SETCURSOR(int shape);  // 0 hides, 1 shows; returns the previous shape
 // Console stream: the screen while setting 17 is on, and the alternate file
 // while setting 18 is on and setting 19 names one.
+// The values' display forms separated by one blank: a line as QOUT writes it.
+std::string joinDisplayForms(std::initializer_list<Item> values);
 void QOUT(std::initializer_list<Item> values = {});
 void QQOUT(std::initializer_list<Item> values);
 void OUTERR(std::string_view text);
@@ -99,7 +101,7 @@ bool SETMOUSE(bool on);  // returns the previous setting
 double SECONDS();    // seconds since midnight, with fractions
 std::string TIME();  // "hh:mm:ss"
 Date DATE();
-std::string DTOC(Date d);  // in the date format of setting 4
+std::string DTOC(Date d);                      // in the date format of setting 4
 void TONE(double frequency, double duration);  // duration in 1/18.2 s ticks
 
 // --- Dialogs --------------------------------------------------------------

@@ -92,16 +92,21 @@ void ScreenPainter::setFilled(bool on) {
 }
 
 void ScreenPainter::layout() {
-  sx_ = fits_ && filled_ ? cols_ / Screen::kCols : 1;
-  sy_ = fits_ && filled_ ? rows_ / Screen::kRows : 1;
+  // A terminal can claim any size up to 65535 square (`stty rows`); beyond
+  // a wall-sized screen the rest is margin, so a frame stays small.
+  const int sx = fits_ && filled_ ? std::min(cols_ / Screen::kCols, kMaxScale) : 1;
+  const int sy = fits_ && filled_ ? std::min(rows_ / Screen::kRows, kMaxScale) : 1;
+  const auto size =
+      static_cast<std::size_t>(Screen::kRows * sy) * static_cast<std::size_t>(Screen::kCols * sx);
+  want_.assign(size, Cell{});
+  front_.assign(size, Cell{});
+  known_.assign(size, 0);
+  sx_ = sx;
+  sy_ = sy;
   gridRows_ = Screen::kRows * sy_;
   gridCols_ = Screen::kCols * sx_;
   top_ = fits_ ? (rows_ - gridRows_) / 2 : 0;
   left_ = fits_ ? (cols_ - gridCols_) / 2 : 0;
-  const auto size = static_cast<std::size_t>(gridRows_) * static_cast<std::size_t>(gridCols_);
-  want_.assign(size, Cell{});
-  front_.assign(size, Cell{});
-  known_.assign(size, 0);
   wantValid_ = false;
 }
 

@@ -24,6 +24,9 @@ namespace krx {
 
 class ScreenPainter {
  public:
+  // The most terminal cells a screen cell takes, across or down, filled.
+  static constexpr int kMaxScale = 16;
+
   explicit ScreenPainter(TermCaps caps);
 
   // The terminal's size; the next paint draws everything.

@@ -13,7 +13,7 @@ std::FILE* openRegularForWriting(const std::string& name, bool append) {
   // O_TRUNC yet: the file is emptied only once it is known to be a regular
   // one.
   const int flags =
-      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0);
+      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0);
   const int fd = ::open(name.c_str(), flags, 0666);
   if (fd < 0) return nullptr;
   auto fail = [fd](int code) -> std::FILE* {

@@ -139,9 +139,14 @@ int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
       procedure();
     } catch (QuitSignal&) {
     } catch (BreakSignal&) {
+    } catch (const ScriptExhausted&) {
+      throw;
     } catch (const std::exception& failure) {
       // Too late to ask anybody; the remaining procedures still run.
       reportUnhandled(failure.what());
+      rt.errors.errorLevel = 1;
+    } catch (...) {
+      reportUnhandled("unknown exception");
       rt.errors.errorLevel = 1;
     }
   }

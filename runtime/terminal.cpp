@@ -162,6 +162,8 @@ std::string TerminalBackend::leaveString() const {
 }
 
 void TerminalBackend::enterModes() {
+  // Ours from the first change on: a signal arriving part-way undoes it.
+  shared.active = 1;
   termios raw = shared.saved;
   // Keys one by one as typed, nothing echoed.
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL);
@@ -183,7 +185,6 @@ void TerminalBackend::enterModes() {
   pendingOut_ += caps_.smcup + caps_.smkx + wake_.enter;
   if (mouse_ && caps_.mouse) pendingOut_ += kMouseOn;
   modesEntered_ = true;
-  shared.active = 1;
 }
 
 void TerminalBackend::leaveModes() {

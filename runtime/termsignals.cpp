@@ -146,6 +146,9 @@ bool writeBefore(int fd, const char* data, std::size_t length, double deadline) 
 
 void restoreTerminal(double waitSeconds) {
   const int fd = shared.outFd;
+  // On a description shared with the shell (no description of our own could
+  // be had), the flags may already be back to blocking when a signal comes.
+  if (fd >= 0 && shared.outFlags >= 0) ::fcntl(fd, F_SETFL, shared.outFlags | O_NONBLOCK);
   if (fd >= 0 && !writeBefore(fd, shared.reset, shared.resetLength, monotonicNow() + waitSeconds)) {
     // The terminal is not reading. What it has not taken was drawing on a
     // screen that is being left; without it there is room for the reset,
@@ -169,17 +172,29 @@ void writeAllSafe(int fd, const char* data, std::size_t length) {
 }
 
 void replayStderr(double waitSeconds) {
-  if (shared.stderrSaved < 0) return;
+  // A signal that ends the program while a replay waits on the terminal
+  // gives the shell its blocking standard error back.
+  if (shared.stderrFlags >= 0) {
+    ::fcntl(STDERR_FILENO, F_SETFL, shared.stderrFlags);
+    shared.stderrFlags = -1;
+  }
+  // Taken before anything is undone, so that a handler coming in between
+  // finds nothing left to do rather than descriptors already closed.
+  const int saved = shared.stderrSaved;
   const int capture = shared.stderrCapture;
-  ::dup2(shared.stderrSaved, STDERR_FILENO);
-  ::close(shared.stderrSaved);
+  if (saved < 0) return;
   shared.stderrSaved = -1;
   shared.stderrCapture = -1;
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
   if (capture < 0) return;
   // Standard error is the terminal, which may not be reading: its
   // description (shared with the shell) is non-blocking just for this.
   const int flags = ::fcntl(STDERR_FILENO, F_GETFL);
-  if (flags >= 0) ::fcntl(STDERR_FILENO, F_SETFL, flags | O_NONBLOCK);
+  if (flags >= 0) {
+    shared.stderrFlags = flags;
+    ::fcntl(STDERR_FILENO, F_SETFL, flags | O_NONBLOCK);
+  }
   const double deadline = monotonicNow() + waitSeconds;
   char buffer[4096];
   ::lseek(capture, 0, SEEK_SET);
@@ -189,7 +204,10 @@ void replayStderr(double waitSeconds) {
     if (n <= 0) break;
     if (!writeBefore(STDERR_FILENO, buffer, static_cast<std::size_t>(n), deadline)) break;
   }
-  if (flags >= 0) ::fcntl(STDERR_FILENO, F_SETFL, flags);
+  if (flags >= 0) {
+    ::fcntl(STDERR_FILENO, F_SETFL, flags);
+    shared.stderrFlags = -1;
+  }
   ::close(capture);
 }
 

@@ -50,6 +50,7 @@ struct SignalShared {
   std::size_t resetLength = 0;
   int stderrSaved = -1;    // the real standard error while it is captured
   int stderrCapture = -1;  // the memory file standing in for it
+  int stderrFlags = -1;    // its flags while a replay has made it non-blocking
   int wakeRead = -1;
   int wakeWrite = -1;
   volatile sig_atomic_t quit = 0;

@@ -110,10 +110,15 @@ TEST(GameStateFile, IsKeptInAPrivateDirectoryAndReplacedWhole) {
   ASSERT_TRUE(std::holds_alternative<GameState>(back));
   EXPECT_EQ(std::get<GameState>(back), paused(6, 10, 300));
 
-  // A new file left over from a write that was cut short is no obstacle.
-  writeText(file.parent_path() / "game.new", "half");
+  // A new file left over from a write of this process that was cut short is
+  // no obstacle; another process's file being written is left alone.
+  const std::string mine = "game." + std::to_string(::getpid()) + ".new";
+  writeText(file.parent_path() / mine, "half");
+  writeText(file.parent_path() / "game.1.new", "another clock's");
   EXPECT_EQ(saveGameState(file, hands(7, 10, 2)), "");
   EXPECT_EQ(std::get<GameState>(loadGameState(file)), hands(7, 10, 2));
+  EXPECT_FALSE(fs::exists(file.parent_path() / mine));
+  EXPECT_TRUE(fs::exists(file.parent_path() / "game.1.new"));
 
   removeGameState(file);
   EXPECT_FALSE(fs::exists(file));

@@ -110,10 +110,13 @@ TEST(LevelBounds, TheTimerRefusesALevelItsTableDoesNotHave) {
     resetClockForTest();
     KRX_ROUTINE("MAIN");
     const int startLine = __LINE__ - 1;
+    krx::markCallerLine(krx::CallSite::here());  // as the dialogue's last read leaves it
+    const int readLine = __LINE__ - 1;
     EXPECT_THROW(runTimer(level, 10, "M"), krx::BreakSignal);
     EXPECT_EQ(recorder.lastCode(), krx::EG_BOUND);
     EXPECT_GT(mainLine, 0);
     EXPECT_NE(mainLine, startLine);
+    EXPECT_NE(mainLine, readLine);
   }
   // Above the last level there is nothing to run: no error, no chime.
   TestRuntime t;

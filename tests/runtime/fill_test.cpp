@@ -300,6 +300,17 @@ TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
   term.play(painter.paint(screen));
   EXPECT_EQ(term.rowText(22, 40, 2), "█ ");
   EXPECT_EQ(term.background(0, 0), -1);
+
+  // A terminal that claims the largest size there is (`stty rows 65535`):
+  // the blocks stop growing at 16 by 16 and the rest is margin, so a frame
+  // stays a few megabytes rather than gigabytes.
+  painter.setFilled(true);
+  painter.resize(65535, 65535);
+  EXPECT_EQ(painter.scaleX(), 16);
+  EXPECT_EQ(painter.scaleY(), 16);
+  EXPECT_EQ(painter.top(), (65535 - 25 * 16) / 2);
+  EXPECT_EQ(painter.screenCellAt(painter.top() + 10 * 16, painter.left()), std::make_pair(10, 0));
+  EXPECT_LT(painter.paint(screen).size(), 8u << 20);
 }
 
 // Painting change after change leaves the terminal as one fresh painting of
