@@ -24,6 +24,7 @@ using e2e::cells;
 using e2e::keyInHandWait;
 using e2e::kWait;
 using e2e::quitWithYes;
+using e2e::settle;
 using e2e::VtermPty;
 
 constexpr int kRows = 50, kCols = 160;
@@ -80,6 +81,7 @@ TEST(FillE2E, AltEnterFillsTheTerminalWithTheDialogueAndTheTimer) {
   term.sendKeys(kAltEnter);
   ASSERT_TRUE(waitFor(
       term, [&] { return filledText(term, 8, 0, 36) == question; }, "no filled dialogue"));
+  settle(term);  // the question may come before the rows below it
   const std::string line = " The program can compute the required time between";
   EXPECT_EQ(filledText(term, 4, 0, static_cast<int>(line.size())), line);
   EXPECT_EQ(cells(term, 16, 0, 20), std::string(20, ' '));  // the upper rows of the blocks
@@ -158,6 +160,7 @@ TEST(FillE2E, TheFillOptionStartsTheDialogueFilled) {
   const std::string question = " Select: C(omputed or m(anual (c/m):";
   ASSERT_TRUE(waitFor(
       term, [&] { return filledText(term, 8, 0, 36) == question; }, "not filled from the start"));
+  settle(term);
   EXPECT_EQ(term.background(kRows - 1, kCols - 1), (VtermPty::Colour{false, 4}));
   // Alt-Enter still switches back.
   term.sendKeys(kAltEnter);
