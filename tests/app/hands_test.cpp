@@ -3,7 +3,6 @@
 // caption and the tones.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,21 +11,18 @@
 #include "app/timer.h"
 #include "runtime/console.h"
 #include "support/test_runtime.h"
+#include "support/timer_screen.h"
 
 namespace potclock {
 namespace {
 
-using Tones = std::vector<std::pair<double, double>>;  // Hz, duration in tone units
-const Tones kChime{{1000, 2}, {2000, 3}, {1600, 4}};
+using timerscreen::concat;
+using timerscreen::kChime;
+using timerscreen::Tones;
+
 const Tones kPlus{{2000, 3}};
 const Tones kMinus{{1000, 2}};
 const Tones kLow{{600, 1}};
-
-Tones concat(std::initializer_list<Tones> parts) {
-  Tones out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 struct Row {
   const char* name;
@@ -95,9 +91,7 @@ TEST_P(HandsTest, LevelsAndTonesAfterTheKeys) {
   EXPECT_THROW(runTimer(row.nLevel, row.nHands, "H"), krx::QuitSignal);
 
   EXPECT_EQ(levels, row.levels);
-  Tones tones;
-  for (const auto& tone : t.hl.tones) tones.emplace_back(tone.hz, std::round(tone.seconds * 18.2));
-  EXPECT_EQ(tones, row.tones);
+  EXPECT_EQ(timerscreen::tonesHeard(t.hl), row.tones);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HandsTest, ::testing::ValuesIn(kRows),

@@ -15,11 +15,11 @@
 #include "app/gamestate.h"
 #include "app/resume.h"
 #include "app/timer.h"
-#include "bigtext/bigletters.h"
 #include "errors/temp_dir.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
 #include "support/test_runtime.h"
+#include "support/timer_screen.h"
 
 namespace potclock {
 namespace {
@@ -38,26 +38,8 @@ GameState read(const fs::path& file) {
   return std::get<GameState>(loaded);
 }
 
-// The six rows of large text at `top`.
-std::string band(const krx::Screen& s, int top) {
-  std::string out;
-  for (int r = top; r < top + 6; ++r) out += s.rowBytes(r) + '\n';
-  return out;
-}
-
-std::string bandOf(std::string_view phrase) {
-  if (!krx::hasRuntime()) {
-    TestRuntime t;
-    return bandOf(phrase);
-  }
-  std::string out;
-  for (int r = 1; r <= 6; ++r) {
-    std::string line = BIGLETTERS(phrase, r);
-    line.resize(80, ' ');
-    out += line + '\n';
-  }
-  return out;
-}
+using timerscreen::band;
+using timerscreen::bandOf;
 
 // Row 4 without its trailing blanks.
 std::string caption(TestRuntime& t) {

@@ -12,6 +12,7 @@
 #include "support/countdown_text.h"
 #include "support/glyph_pictures.h"
 #include "support/test_runtime.h"
+#include "support/timer_screen.h"
 
 namespace potclock {
 namespace {
@@ -19,20 +20,11 @@ namespace {
 constexpr krx::Attr kSetup = krx::makeAttr(10, 1);   // G+/B
 constexpr krx::Attr kPrompt = krx::makeAttr(14, 2);  // GR+/G
 
-// The six rows of large text at `top` as the screen shows them.
-std::string band(const krx::Screen& s, int top) {
-  std::string out;
-  for (int r = top; r < top + 6; ++r) out += krx::cp437ToUtf8(s.rowBytes(r)) + '\n';
-  return out;
-}
-
-// The six screen rows that show the phrase in large characters, composed from
-// the glyphs' pictures.
-std::string bandOf(std::string_view phrase) {
-  std::string out;
-  for (const std::string& line : expected::bigRows(phrase)) out += line + '\n';
-  return out;
-}
+using timerscreen::band;
+using timerscreen::bandOf;
+using timerscreen::concat;
+using timerscreen::kChime;
+using timerscreen::Tones;
 
 // Runs the timer on the headless backend and records, at every wait, the
 // remaining time shown in large characters (as seconds; -1 when the band
@@ -56,11 +48,7 @@ class TimerRun {
     runTimer(nLevel, nMinutes, cMode);
   }
 
-  std::vector<std::pair<double, double>> tones() const {
-    std::vector<std::pair<double, double>> out;
-    for (const auto& t : t_.hl.tones) out.emplace_back(t.hz, std::round(t.seconds * 18.2));
-    return out;
-  }
+  Tones tones() const { return timerscreen::tonesHeard(t_.hl); }
 
   std::vector<int> shown;
   std::vector<double> at;
@@ -77,15 +65,6 @@ std::string textAt(TestRuntime& t, int row, int col, std::size_t len) {
 }
 #define EXPECT_TEXT_AT(t, row, col, text) \
   EXPECT_EQ(textAt(t, row, col, std::string_view(text).size()), text)
-
-using Tones = std::vector<std::pair<double, double>>;
-const Tones kChime{{1000, 2}, {2000, 3}, {1600, 4}};
-
-Tones concat(std::initializer_list<Tones> parts) {
-  Tones out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 TEST(Timer, TimeLeftAndHandTexts) {
   TestRuntime t;

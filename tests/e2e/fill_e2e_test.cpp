@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "harness/potclock_screen.h"
 #include "harness/vterm_pty.h"
 #include "support/countdown_text.h"
 #include "support/filled_pictures.h"
@@ -18,12 +19,18 @@
 
 namespace {
 
+using e2e::answerManual;
+using e2e::cells;
+using e2e::keyInHandWait;
+using e2e::kWait;
+using e2e::quitWithYes;
+using e2e::settle;
 using e2e::VtermPty;
 
-constexpr double kWait = 5.0;
 constexpr int kRows = 50, kCols = 160;
 // Centred, the 80x25 screen starts here in a terminal of 160x50.
 constexpr int kTop = 12, kLeft = 40;
+constexpr e2e::Origin kCentred{kTop, kLeft};
 constexpr std::string_view kAltEnter = "\x1b\r";
 
 e2e::Launch potclockAt160x50() {
@@ -32,12 +39,6 @@ e2e::Launch potclockAt160x50() {
   launch.rows = kRows;
   launch.cols = kCols;
   return launch;
-}
-
-std::string cells(const VtermPty& term, int row, int col, int count) {
-  std::string out;
-  for (int c = col; c < col + count; ++c) out += term.cellText(row, c);
-  return out;
 }
 
 // Large text on screen rows `top` to `top` + 5, filled: 2 by 2 blocks from
@@ -52,11 +53,7 @@ bool showsFilledBig(const VtermPty& term, int top, std::string_view phrase) {
 
 // ...and centred, one cell each.
 bool showsCentredBig(const VtermPty& term, int top, std::string_view phrase) {
-  const auto want = expected::bigRows(phrase);
-  for (int r = 0; r < 6; ++r) {
-    if (cells(term, kTop + top + r, kLeft, 80) != want[static_cast<std::size_t>(r)]) return false;
-  }
-  return true;
+  return e2e::showsBig(term, top, expected::bigRows(phrase), kCentred);
 }
 
 // A row of the 80x25 screen as the filled terminal shows its text: every
@@ -73,37 +70,6 @@ std::string filledText(const VtermPty& term, int row, int col, int count) {
   return ::testing::AssertionFailure() << what << ":\n" << term.screenText();
 }
 
-// The manual questions answered at the centred screen: level, number per
-// level and mode. Fields show a number at their left while it is typed.
-void answerManual(VtermPty& term, const std::string& level, const std::string& perLevel,
-                  char mode) {
-  ASSERT_TRUE(term.waitForText("Enter starting level: ", kWait)) << term.screenText();
-  for (const auto& [row, value] : {std::pair{4, level}, std::pair{6, perLevel}}) {
-    term.sendKeys(value);
-    ASSERT_TRUE(waitFor(
-        term,
-        [&] {
-          const std::string field = cells(term, kTop + row, kLeft + 33, 3);
-          return field.find(value) != std::string::npos;
-        },
-        "the field never took the number"));
-    term.sendKeys("\r");
-    term.pump(0.1);
-  }
-  term.sendKeys(std::string(1, mode));
-}
-
-void quit(VtermPty& term) {
-  term.pump(0.3);
-  term.sendKeys("\x1b");
-  ASSERT_TRUE(term.waitForText("Quit PotClock?", kWait)) << term.screenText();
-  term.sendKeys("y");
-  const int status = term.waitExit(kWait);
-  ASSERT_TRUE(WIFEXITED(status)) << status;
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_TRUE(term.restored());
-}
-
 TEST(FillE2E, AltEnterFillsTheTerminalWithTheDialogueAndTheTimer) {
   VtermPty term(potclockAt160x50());
   const std::string question = " Select: C(omputed or m(anual (c/m):";
@@ -115,6 +81,7 @@ TEST(FillE2E, AltEnterFillsTheTerminalWithTheDialogueAndTheTimer) {
   term.sendKeys(kAltEnter);
   ASSERT_TRUE(waitFor(
       term, [&] { return filledText(term, 8, 0, 36) == question; }, "no filled dialogue"));
+  settle(term);  // the question may come before the rows below it
   const std::string line = " The program can compute the required time between";
   EXPECT_EQ(filledText(term, 4, 0, static_cast<int>(line.size())), line);
   EXPECT_EQ(cells(term, 16, 0, 20), std::string(20, ' '));  // the upper rows of the blocks
@@ -125,8 +92,7 @@ TEST(FillE2E, AltEnterFillsTheTerminalWithTheDialogueAndTheTimer) {
   term.sendKeys(kAltEnter);
   ASSERT_TRUE(waitFor(
       term, [&] { return cells(term, kTop + 8, kLeft, 36) == question; }, "not centred again"));
-  term.sendKeys("m");
-  answerManual(term, "1", "20", 'M');
+  answerManual(term, "1", "20", 'M', kCentred);
   ASSERT_TRUE(term.waitForText("Press any key to start timer", kWait)) << term.screenText();
   term.sendKeys(" ");
   ASSERT_TRUE(waitFor(
@@ -157,20 +123,17 @@ TEST(FillE2E, AltEnterFillsTheTerminalWithTheDialogueAndTheTimer) {
   ASSERT_TRUE(waitFor(
       term, [&] { return showsCentredBig(term, 6, "   1 / 2"); }, "not centred again"));
   EXPECT_EQ(term.background(0, 0), (VtermPty::Colour{}));
-  quit(term);
+  quitWithYes(term, kCentred);
 }
 
 TEST(FillE2E, AltEnterIsNoHandInHandsMode) {
   VtermPty term(potclockAt160x50());
-  ASSERT_TRUE(term.waitForText("Select: C(omputed", kWait)) << term.screenText();
-  term.sendKeys("m");
-  answerManual(term, "1", "3", 'H');
+  answerManual(term, "1", "3", 'H', kCentred);
   ASSERT_TRUE(waitFor(
       term, [&] { return showsCentredBig(term, 15, " HAND: 1/3"); }, "no hand count"));
 
   // Pressed twice it goes and comes back, and counts nothing either way.
-  term.pump(0.6);
-  term.sendKeys(kAltEnter);
+  keyInHandWait(term, kAltEnter, kCentred);
   ASSERT_TRUE(waitFor(
       term, [&] { return showsFilledBig(term, 15, " HAND: 1/3"); }, "not filled"));
   term.pump(0.6);
@@ -182,10 +145,10 @@ TEST(FillE2E, AltEnterIsNoHandInHandsMode) {
   EXPECT_TRUE(showsCentredBig(term, 15, " HAND: 1/3")) << term.screenText();
 
   // Any other key still counts a hand.
-  term.sendKeys("a");
+  keyInHandWait(term, "a", kCentred);
   ASSERT_TRUE(waitFor(
       term, [&] { return showsCentredBig(term, 15, " HAND: 2/3"); }, "the key counted no hand"));
-  quit(term);
+  quitWithYes(term, kCentred);
 }
 
 // A program that asks the runtime to start filled is filled from its first
@@ -197,6 +160,7 @@ TEST(FillE2E, TheFillOptionStartsTheDialogueFilled) {
   const std::string question = " Select: C(omputed or m(anual (c/m):";
   ASSERT_TRUE(waitFor(
       term, [&] { return filledText(term, 8, 0, 36) == question; }, "not filled from the start"));
+  settle(term);
   EXPECT_EQ(term.background(kRows - 1, kCols - 1), (VtermPty::Colour{false, 4}));
   // Alt-Enter still switches back.
   term.sendKeys(kAltEnter);

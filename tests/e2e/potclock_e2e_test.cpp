@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "harness/potclock_screen.h"
 #include "harness/vterm_pty.h"
 #include "runtime/screen.h"
 #include "support/countdown_text.h"
@@ -24,11 +25,21 @@
 
 namespace {
 
+using e2e::answerManual;
+using e2e::cells;
+using e2e::CountdownReader;
+using e2e::fieldText;
+using e2e::haveSoundDevice;
+using e2e::keyInHandWait;
+using e2e::kWait;
 using e2e::Launch;
+using e2e::Origin;
+using e2e::screenRow;
+using e2e::settle;
+using e2e::shows;
+using e2e::showsTimeOfDay;
 using e2e::VtermPty;
-
-// Generous: the sanitizer build on a busy machine is slow to start.
-constexpr double kWait = 5.0;
+using e2e::waitBig;
 
 const std::string kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
 const std::string kNextLevel = "N E X T   L E V E L   =  ";
@@ -50,31 +61,6 @@ VtermPty::Colour palette(int index) {
   return VtermPty::Colour{false, index};
 }
 
-// `count` cells of a row from `col`, as UTF-8.
-std::string cells(const VtermPty& term, int row, int col, int count) {
-  std::string out;
-  for (int c = col; c < col + count; ++c) out += term.cellText(row, c);
-  return out;
-}
-
-// Reads output until the program waits with all of it shown, so that a
-// screen seen in part (its top rows drawn, the rest still in the pipe) is
-// seen whole.
-void settle(VtermPty& term) {
-  term.settle(kWait);
-}
-
-// The program's screen sits at (top, left) of the terminal: the origin in a
-// terminal of 80x25, centred in a larger one.
-struct Origin {
-  int top = 0;
-  int left = 0;
-};
-
-std::string screenRow(const VtermPty& term, int row, Origin at = {}) {
-  return cells(term, at.top + row, at.left, krx::Screen::kCols);
-}
-
 // `text` (plain ASCII) stands at (row, col) of the program's screen.
 ::testing::AssertionResult hasAt(const VtermPty& term, int row, int col, std::string_view text,
                                  Origin at = {}) {
@@ -85,79 +71,6 @@ std::string screenRow(const VtermPty& term, int row, Origin at = {}) {
          << "\"; the row is \"" << screenRow(term, row, at) << "\"";
 }
 
-// What an edit field shows, without the blanks around it: a number being
-// typed stands at the left of its field, one taken at the right.
-std::string fieldText(const VtermPty& term, int row, int col, int width) {
-  const std::string text = cells(term, row, col, width);
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool showsBig(const VtermPty& term, int top, const std::array<std::string, 6>& want) {
-  for (int r = 0; r < 6; ++r) {
-    if (screenRow(term, top + r) != want[r]) return false;
-  }
-  return true;
-}
-
-::testing::AssertionResult waitBig(VtermPty& term, int top, std::string_view phrase,
-                                   double timeout = kWait) {
-  const auto want = expected::bigRows(phrase);
-  if (term.waitUntil([&] { return showsBig(term, top, want); }, timeout)) {
-    settle(term);
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure()
-         << "rows " << top << "-" << top + 5 << " do not read \"" << phrase << "\":\n"
-         << term.screenText();
-}
-
-::testing::AssertionResult shows(VtermPty& term, std::string_view text, double timeout = kWait) {
-  if (term.waitForText(text, timeout)) {
-    settle(term);
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << "no \"" << text << "\" on the screen:\n"
-                                       << term.screenText();
-}
-
-// Reads the large countdown at rows 15 to 20 as a number of seconds between
-// `low` and `high`; nothing when it shows none of them.
-class CountdownReader {
- public:
-  CountdownReader(int low, int high) : low_(low) {
-    for (int s = low; s <= high; ++s)
-      texts_.push_back(expected::bigRows(expected::countdownText(s)));
-  }
-  // From the rows at and below `fromRow` alone when the rows above it are
-  // covered (by the band of the pause).
-  std::optional<int> read(const VtermPty& term, int fromRow = 15) const {
-    for (std::size_t i = 0; i < texts_.size(); ++i) {
-      bool same = true;
-      for (int r = fromRow; r < 21 && same; ++r) same = screenRow(term, r) == texts_[i][r - 15];
-      if (same) return low_ + static_cast<int>(i);
-    }
-    return std::nullopt;
-  }
-  // Waits until the countdown shows a value other than `from`.
-  std::optional<int> waitChange(VtermPty& term, std::optional<int> from,
-                                double timeout = kWait) const {
-    std::optional<int> now;
-    term.waitUntil(
-        [&] {
-          now = read(term);
-          return now.has_value() && now != from;
-        },
-        timeout);
-    return now != from ? now : std::nullopt;
-  }
-
- private:
-  int low_;
-  std::vector<std::array<std::string, 6>> texts_;
-};
-
 // Whole seconds since `since`, rounded up: a countdown read after it may be
 // down by that much, and by one more for its rounding, however slowly the
 // test has been reading.
@@ -166,29 +79,8 @@ int secondsSince(std::chrono::steady_clock::time_point since) {
   return static_cast<int>(std::ceil(passed.count()));
 }
 
-bool showsTimeOfDay(const VtermPty& term) {
-  static const std::regex kTime("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]");
-  return std::regex_match(cells(term, 22, 71, 8), kTime);
-}
-
 std::unique_ptr<VtermPty> launchInterruptible(const Launch& launch) {
   return std::make_unique<VtermPty>(launch);
-}
-
-bool haveSoundDevice() {
-  return std::filesystem::exists("/dev/snd");
-}
-
-// Sends a key to the wait for a hand. Before that wait the program drops
-// the keys typed ahead, so the key must not go before the wait has begun.
-// Inside it, and only there, the time of day is written once a second: a
-// time that differs from the one shown when this was called proves it.
-void keyInHandWait(VtermPty& term, std::string_view key) {
-  const std::string shownBefore = cells(term, 22, 71, 8);
-  ASSERT_TRUE(term.waitUntil(
-      [&] { return showsTimeOfDay(term) && cells(term, 22, 71, 8) != shownBefore; }, kWait))
-      << term.screenText();
-  term.sendKeys(key);
 }
 
 // The program has ended with `code` and handed the terminal back as it found
@@ -201,26 +93,6 @@ void expectEndedRestored(VtermPty& term, int code) {
                                << " pen " << term.penIsDefault();
   EXPECT_EQ(term.screenText().find("L E V E L"), std::string::npos) << term.screenText();
   EXPECT_EQ(term.screenText().find("Select:"), std::string::npos) << term.screenText();
-}
-
-// "m" at the mode question, then the three manual answers. Numeric fields
-// take a new number and Enter; the mode letter completes the read.
-void answerManual(VtermPty& term, const std::string& level, const std::string& perLevel,
-                  char mode) {
-  ASSERT_TRUE(shows(term, "Select: C(omputed or m(anual (c/m): "));
-  term.sendKeys("m");
-  ASSERT_TRUE(shows(term, "Enter starting level: "));
-  // The read takes keys in the order typed and drops none, so each goes as
-  // soon as the one before has shown.
-  term.sendKeys(level);
-  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 4, 33, 3) == level; }, kWait))
-      << term.screenText();
-  term.sendKeys("\r");
-  term.sendKeys(perLevel);
-  ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 6, 33, 3) == perLevel; }, kWait))
-      << term.screenText();
-  term.sendKeys("\r");
-  term.sendKeys(std::string(1, mode));
 }
 
 TEST(PotclockE2E, StartScreenCentredInAnyTerminalAndEscapeEnds) {
