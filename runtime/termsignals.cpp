@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "runtime/sound.h"
 #include "runtime/terminal.h"
 
 namespace krx {
@@ -119,12 +120,6 @@ std::string programName() {
 
 namespace termsignals {
 
-double monotonicNow() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
 bool writeBefore(int fd, const char* data, std::size_t length, double deadline) {
   while (length > 0) {
     const ssize_t n = ::write(fd, data, length);
@@ -135,7 +130,7 @@ bool writeBefore(int fd, const char* data, std::size_t length, double deadline) 
     }
     if (n < 0 && errno == EINTR) continue;
     if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
-    const double left = deadline - monotonicNow();
+    const double left = deadline - bootClock();
     if (left <= 0) return false;
     pollfd out{fd, POLLOUT, 0};
     const int ms = static_cast<int>(left * 1000.0) + 1;
@@ -149,7 +144,7 @@ void restoreTerminal(double waitSeconds) {
   // On a description shared with the shell (no description of our own could
   // be had), the flags may already be back to blocking when a signal comes.
   if (fd >= 0 && shared.outFlags >= 0) ::fcntl(fd, F_SETFL, shared.outFlags | O_NONBLOCK);
-  if (fd >= 0 && !writeBefore(fd, shared.reset, shared.resetLength, monotonicNow() + waitSeconds)) {
+  if (fd >= 0 && !writeBefore(fd, shared.reset, shared.resetLength, bootClock() + waitSeconds)) {
     // The terminal is not reading. What it has not taken was drawing on a
     // screen that is being left; without it there is room for the reset,
     // which the terminal finds when it reads again.
@@ -195,7 +190,7 @@ void replayStderr(double waitSeconds) {
     shared.stderrFlags = flags;
     ::fcntl(STDERR_FILENO, F_SETFL, flags | O_NONBLOCK);
   }
-  const double deadline = monotonicNow() + waitSeconds;
+  const double deadline = bootClock() + waitSeconds;
   char buffer[4096];
   ::lseek(capture, 0, SEEK_SET);
   for (;;) {

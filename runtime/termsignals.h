@@ -84,10 +84,9 @@ void restoreTerminal(double waitSeconds);
 void startStderrCapture();
 void replayStderr(double waitSeconds);
 
-// Seconds on a clock that does not jump. Async-signal-safe.
-double monotonicNow();
 // Writes `length` bytes to `fd` (non-blocking), waiting for room until
-// `deadline` (monotonicNow() seconds); true when all of them went.
+// `deadline` (bootClock() seconds, which is async-signal-safe); true when
+// all of them went.
 // Async-signal-safe.
 bool writeBefore(int fd, const char* data, std::size_t length, double deadline);
 void writeAllSafe(int fd, const char* data, std::size_t length);
