@@ -2,7 +2,7 @@
 # libraries are present, so a fresh Debian machine needs nothing but `make`.
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
-PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev
+PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev libtomlplusplus-dev
 BENCH_PACKAGES := tty-clock
 # The manual page's test renders it.
 TEST_PACKAGES := groff
@@ -39,6 +39,7 @@ install: build
 
 bench: bench-deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
+	./$(BUILD)/bench/bench_check $(BUILD)/potclock
 	./$(BUILD)/bench/bench_countdown $(BUILD)/potclock
 
 # Each fuzz target for FUZZ_SECONDS (default 60) in its own clang build, build-fuzz.

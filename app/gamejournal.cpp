@@ -23,6 +23,12 @@ GameJournal::GameJournal(std::filesystem::path file, int nMinutes, bool hands)
   game_.hands = hands;
 }
 
+void GameJournal::structureEntry(int length, bool hands) {
+  game_.structure = true;
+  game_.nMinutes = length;
+  game_.hands = hands;
+}
+
 void GameJournal::running(int nLevel, double secondsLeft) {
   GameState s = game_;
   s.nLevel = nLevel;
@@ -60,9 +66,13 @@ void GameJournal::keep(const GameState& state) {
   writtenAt_ = krx::RT().backend->monotonic();
   const std::string why = file_.empty() ? "neither XDG_STATE_HOME nor HOME names a directory"
                                         : saveGameState(file_, state);
+  if (!why.empty()) reportFailure(why);
+}
+
+void GameJournal::reportFailure(const std::string& why) {
   // Told once, and on standard error, which the terminal holds back until
   // it is restored: the clock on the screen goes on regardless.
-  if (why.empty() || failed_) return;
+  if (failed_) return;
   failed_ = true;
   const std::string where = file_.empty() ? "" : " in " + file_.string();
   krx::OUTERR("potclock: cannot keep the game" + where + ": " + why + "\n");

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "app/gamestate.h"
 
@@ -18,6 +19,10 @@ class GameJournal {
   // which is reported like a failed write).
   GameJournal(std::filesystem::path file, int nMinutes, bool hands);
 
+  // A structure game, as each of its entries starts: its length and whether
+  // it counts hands.
+  void structureEntry(int length, bool hands);
+
   // Minutes mode, at each pass of the countdown: level nLevel has
   // `secondsLeft` to run.
   void running(int nLevel, double secondsLeft);
@@ -28,6 +33,8 @@ class GameJournal {
   // The game is over (its last level ran out, or "Yes" to the quit
   // question): the file goes and nothing is written after.
   void finished();
+  // A file of the game could not be written: told once, however many fail.
+  void reportFailure(const std::string& why);
 
  private:
   void keep(const GameState& state);

@@ -1,6 +1,7 @@
 #include "app/gamestate.h"
 
 #include "app/levels.h"
+#include "app/tournament.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,6 +28,7 @@ namespace {
 //   ends-at 1796745600.250      minutes, running: wall clock, epoch seconds
 //   paused-left 754             minutes, paused: seconds left
 //   hands-counted 3             hands
+//   structure 1                 a game of an organiser's own structure
 constexpr std::string_view kMagic = "potclock-state";
 constexpr std::size_t kMaxFileSize = 4096;
 constexpr int kMaxPerLevel = 99999;
@@ -112,6 +114,7 @@ std::string formatGameState(const GameState& s) {
   out += "level " + std::to_string(s.nLevel) + "\n";
   out += "per-level " + std::to_string(s.nMinutes) + "\n";
   out += std::string("mode ") + (s.hands ? "H" : "M") + "\n";
+  if (s.structure) out += "structure 1\n";
   if (s.hands) {
     out += "hands-counted " + std::to_string(s.handsCounted) + "\n";
   } else if (s.paused) {
@@ -135,6 +138,7 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
   std::optional<long> pausedLeft;
   std::optional<double> endsAt;
   std::optional<std::string_view> mode;
+  bool structure = false;
   for (std::size_t i = 1; i < lines->size(); ++i) {
     const auto [key, value] = (*lines)[i];
     if (key == "level") {
@@ -151,6 +155,9 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
     } else if (key == "paused-left") {
       pausedLeft = number<long>(value);
       if (!pausedLeft) return StateFault::damaged;
+    } else if (key == "structure") {
+      if (value != "1") return StateFault::damaged;
+      structure = true;
     } else if (key == "hands-counted") {
       handsCounted = number<int>(value);
       if (!handsCounted) return StateFault::damaged;
@@ -158,14 +165,17 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
       return StateFault::damaged;
     }
   }
-  if (!level || !perLevel || !mode || *level < 1 || *level > kLastLevel || *perLevel < 1 ||
-      *perLevel > kMaxPerLevel) {
+  const int lastLevel = structure ? kMaxEntries : kLastLevel;
+  const int maxPerLevel = structure ? kMaxLength : kMaxPerLevel;
+  if (!level || !perLevel || !mode || *level < 1 || *level > lastLevel || *perLevel < 1 ||
+      *perLevel > maxPerLevel) {
     return StateFault::damaged;
   }
 
   GameState s;
   s.nLevel = *level;
   s.nMinutes = *perLevel;
+  s.structure = structure;
   if (*mode == "H") {
     if (!handsCounted || endsAt || pausedLeft || *handsCounted < 0 || *handsCounted >= *perLevel)
       return StateFault::damaged;
@@ -201,7 +211,17 @@ std::filesystem::path gameStatePath() {
   return base / "potclock" / "game";
 }
 
+std::filesystem::path structureCopyPath(const std::filesystem::path& file) {
+  std::filesystem::path copy = file;
+  copy += ".structure";
+  return copy;
+}
+
 std::string saveGameState(const std::filesystem::path& file, const GameState& state) {
+  return saveStateText(file, formatGameState(state));
+}
+
+std::string saveStateText(const std::filesystem::path& file, std::string_view text) {
   const std::filesystem::path dir = file.parent_path();
   if (!makeDirectories(dir)) return systemReason(errno);
   // The directory itself is opened without following a link, and the file
@@ -222,7 +242,6 @@ std::string saveGameState(const std::filesystem::path& file, const GameState& st
   }
   if (fd < 0) return systemReason(errno);
   Fd out(fd);
-  const std::string text = formatGameState(state);
   if (!writeAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.close() ||
       ::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) != 0) {
     const int error = errno;
@@ -235,6 +254,17 @@ std::string saveGameState(const std::filesystem::path& file, const GameState& st
 }
 
 std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file) {
+  const auto loaded = loadStateText(file, kMaxFileSize);
+  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) return *failure;
+  const auto parsed = parseGameState(std::get<std::string>(loaded));
+  if (const auto* state = std::get_if<GameState>(&parsed)) return *state;
+  return LoadFailure{
+      std::get<StateFault>(parsed) == StateFault::newer ? LoadFailure::newer : LoadFailure::damaged,
+      {}};
+}
+
+std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
+                                                     std::size_t limit) {
   Fd in(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
   if (in.get() < 0) {
     if (errno == ENOENT) return LoadFailure{LoadFailure::missing, {}};
@@ -253,13 +283,9 @@ std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& 
     if (n < 0) return LoadFailure{LoadFailure::unreadable, systemReason(errno)};
     if (n == 0) break;
     text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > kMaxFileSize) return LoadFailure{LoadFailure::damaged, {}};
+    if (text.size() > limit) return LoadFailure{LoadFailure::damaged, {}};
   }
-  const auto parsed = parseGameState(text);
-  if (const auto* state = std::get_if<GameState>(&parsed)) return *state;
-  return LoadFailure{
-      std::get<StateFault>(parsed) == StateFault::newer ? LoadFailure::newer : LoadFailure::damaged,
-      {}};
+  return text;
 }
 
 std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure) {
@@ -279,6 +305,7 @@ std::string loadFailureMessage(const std::filesystem::path& file, const LoadFail
 
 void removeGameState(const std::filesystem::path& file) {
   ::unlink(file.c_str());
+  ::unlink(structureCopyPath(file).c_str());
 }
 
 }  // namespace potclock

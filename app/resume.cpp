@@ -6,6 +6,7 @@
 
 #include "app/gamejournal.h"
 #include "app/levels.h"
+#include "app/structurefile.h"
 #include "runtime/console.h"
 #include "runtime/context.h"
 #include "runtime/error.h"
@@ -17,7 +18,82 @@ namespace {
 constexpr const char* kGameOver =
     "potclock: the game is over: its last level ran out while the clock was closed";
 
+// The screen as the dialogue leaves it for the timer.
+void startScreen() {
+  krx::SETCOLOR(kSetupColors);
+  krx::SCROLL();
+  krx::SETPOS(0, 0);
+  krx::SETMOUSE(false);
+}
+
+// A structure's copy is the size of the largest structure file it may be.
+constexpr std::size_t kMaxStructureCopy = 1 << 20;
+
+// The structure a structure game was started with, or nothing when its copy
+// is missing or damaged.
+std::optional<Tournament> savedStructure(const std::filesystem::path& file) {
+  const auto copy = structureCopyPath(file);
+  const auto text = loadStateText(copy, kMaxStructureCopy);
+  if (!std::holds_alternative<std::string>(text)) return std::nullopt;
+  auto read = parseStructure(std::get<std::string>(text), copy.string());
+  if (auto* t = std::get_if<Tournament>(&read)) return std::move(*t);
+  return std::nullopt;
+}
+
+// Where a saved structure game stands now, or nothing when its state or its
+// structure cannot be used.
+std::optional<TournamentResume> structureGame(const std::filesystem::path& file,
+                                              const GameState& state, double now,
+                                              std::optional<Tournament>& t) {
+  t = savedStructure(file);
+  if (!t) return std::nullopt;
+  return tournamentResumePoint(state, *t, now);
+}
+
 }  // namespace
+
+std::optional<TournamentResume> tournamentResumePoint(const GameState& state, const Tournament& t,
+                                                      double now) {
+  if (state.nLevel < 1 || static_cast<std::size_t>(state.nLevel) > t.entries.size())
+    return std::nullopt;
+  std::size_t index = static_cast<std::size_t>(state.nLevel) - 1;
+  auto countsHands = [&](std::size_t i) { return t.hands && !t.entries[i].isBreak; };
+  const Entry& e = t.entries[index];
+  if (state.nMinutes != e.length || state.hands != countsHands(index)) return std::nullopt;
+  TournamentResume point;
+  point.entry = index;
+  if (state.hands) {
+    point.within.handsCounted = state.handsCounted;
+    return point;
+  }
+  if (state.paused) {
+    point.within.paused = true;
+    point.within.secondsLeft = static_cast<double>(state.secondsLeft);
+    return point;
+  }
+  double length = 60.0 * e.length;
+  const double left = state.endsAt - now;
+  if (left > 0) {
+    point.within.secondsLeft = std::min(left, length);
+    return point;
+  }
+  // Entries end back to back: the next one started -left seconds ago.
+  double over = -left;
+  const std::size_t last = t.entries.size() - 1;
+  for (;;) {
+    if (index < last) ++index;
+    if (countsHands(index)) break;  // waits for its first hand
+    length = 60.0 * t.entries[index].length;
+    if (index == last) over = std::fmod(over, length);
+    if (over < length) {
+      point.within.secondsLeft = length - over;
+      break;
+    }
+    over -= length;
+  }
+  point.entry = index;
+  return point;
+}
 
 std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
   ResumePoint point;
@@ -55,7 +131,14 @@ std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) 
     std::fprintf(stderr, "%s\n", loadFailureMessage(file, *failure).c_str());
     return 1;
   }
-  if (!resumePoint(std::get<GameState>(loaded), now)) {
+  const GameState& state = std::get<GameState>(loaded);
+  if (state.structure) {
+    std::optional<Tournament> t;
+    if (structureGame(file, state, now, t)) return std::nullopt;
+    std::fprintf(stderr, "%s\n", loadFailureMessage(file, {LoadFailure::damaged, {}}).c_str());
+    return 1;
+  }
+  if (!resumePoint(state, now)) {
     std::fprintf(stderr, "%s\n", kGameOver);
     removeGameState(file);
     return 0;
@@ -71,17 +154,26 @@ void resumeGame(const std::filesystem::path& file) {
     return;
   }
   const GameState& state = std::get<GameState>(loaded);
+  if (state.structure) {
+    std::optional<Tournament> t;
+    const auto at = structureGame(file, state, krx::RT().backend->epochSeconds(), t);
+    if (!at) {
+      krx::OUTERR(loadFailureMessage(file, {LoadFailure::damaged, {}}) + "\n");
+      krx::ERRORLEVEL(1);
+      return;
+    }
+    startScreen();
+    GameJournal journal(file, state.nMinutes, state.hands);
+    runTournament(*t, journal, &*at);
+    return;
+  }
   const auto point = resumePoint(state, krx::RT().backend->epochSeconds());
   if (!point) {
     krx::OUTERR(std::string(kGameOver) + "\n");
     removeGameState(file);
     return;
   }
-  // The screen as the dialogue leaves it for the timer.
-  krx::SETCOLOR(kSetupColors);
-  krx::SCROLL();
-  krx::SETPOS(0, 0);
-  krx::SETMOUSE(false);
+  startScreen();
   GameJournal journal(file, state.nMinutes, state.hands);
   runTimer(point->nLevel, state.nMinutes, state.hands ? "H" : "M", journal, &point->within);
 }

@@ -7,6 +7,7 @@
 
 #include "app/gamestate.h"
 #include "app/timer.h"
+#include "app/tournamenttimer.h"
 
 namespace potclock {
 
@@ -20,6 +21,13 @@ struct ResumePoint {
 // passed; a paused game and a hands game stand where they were saved.
 // Nothing when its last level has run out.
 std::optional<ResumePoint> resumePoint(const GameState& state, double now);
+
+// The same for a game of an organiser's own structure: entries that ran out
+// meanwhile are passed by their own lengths, up to a level that counts hands
+// (which waits for its first hand) or the last entry, which starts again
+// and again. Nothing when the state does not fit the structure.
+std::optional<TournamentResume> tournamentResumePoint(const GameState& state, const Tournament& t,
+                                                      double now);
 
 // Before the terminal is taken: says why the game in `file` cannot or need
 // not be resumed, on standard error, and gives the exit status for that

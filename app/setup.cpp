@@ -94,18 +94,6 @@ void askManual(Dialogue& d) {
   d.read();
 }
 
-void startPrompt() {
-  SCROLL(10, 0);
-  SETPOS(10, 0);
-  SETCOLOR(kPromptColors);
-  say(12, 20, "Press any key to start timer ");
-  INKEY(0);
-  SETCOLOR(kSetupColors);
-  // The timer must not take the key that started it for one of its own.
-  _KEYBOARD("x");
-  INKEY(0);
-}
-
 // A whole number within [low, high], or `otherwise`. A value the range check
 // refused stays in its variable when the read is then left with Escape, so
 // the timer must not take the variable as it stands.
@@ -127,6 +115,18 @@ Handover computedHandover(const Answers& a) {
 }
 
 }  // namespace
+
+void startPrompt() {
+  SCROLL(10, 0);
+  SETPOS(10, 0);
+  SETCOLOR(kPromptColors);
+  say(12, 20, "Press any key to start timer ");
+  INKEY(0);
+  SETCOLOR(kSetupColors);
+  // The timer must not take the key that started it for one of its own.
+  _KEYBOARD("x");
+  INKEY(0);
+}
 
 Handover runSetup() {
   Dialogue d;

@@ -18,4 +18,8 @@ struct Handover {
 // program (_QUIT).
 Handover runSetup();
 
+// "Press any key to start timer" below row 10, in the prompt colours, and
+// the wait for that key, which the timer then never takes for one of its own.
+void startPrompt();
+
 }  // namespace potclock

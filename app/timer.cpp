@@ -8,6 +8,7 @@
 #include "app/gamejournal.h"
 #include "app/levels.h"
 #include "app/say.h"
+#include "app/timertexts.h"
 #include "bigtext/bigletters.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -24,19 +25,6 @@ constexpr int kSpace = 32;
 const int kPlus = ASC("+");
 const int kMinus = ASC("-");
 constexpr int kMarker = 1;  // put into the buffer by the timer itself
-
-constexpr std::string_view kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
-constexpr std::string_view kTimeHeading =
-    "T I M E    R E M A I N I N G   F O R   T H I S    L E V E L";
-constexpr std::string_view kHandHeading =
-    "             P R E S S   A   K E Y   F O R   N E X T   H A N D             ";
-constexpr std::string_view kNextLevel = "N E X T   L E V E L   =  ";
-constexpr std::string_view kMinutesHints =
-    "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
-constexpr std::string_view kHandsHint = "Press Escape to quit";
-constexpr std::string_view kNoTime = "        ";
-// How far past its end a level may have run for the next to start at that end.
-constexpr double kCarryOver = 2.0;
 
 // Puts a key into the buffer and reads it straight back, so that LASTKEY()
 // holds it instead of a key already dealt with.
@@ -60,7 +48,7 @@ void showNextLevel(int nLevel) {
 // "Quit PotClock?": "Yes" ends the program; "No" returns.
 void askQuit(GameJournal& journal) {
   say(22, 71, kNoTime);
-  if (ALERT("Quit PotClock?", {"No", "Yes"}) == 2) {
+  if (ALERT(kQuitQuestion, {"No", "Yes"}) == 2) {
     journal.finished();
     _QUIT();
   }
@@ -126,13 +114,7 @@ void drawMinutesScreen(int nLevel) {
 // Space: freezes the level with nRemain seconds left until any key.
 void pause(int nLevel, int nMinutes, long nRemain, double& nStart, GameJournal& journal) {
   journal.paused(nLevel, nRemain);
-  SCROLL(23, 43, 23, 79);
-  SETPOS(23, 43);
-  SETCOLOR(kPromptColors);
-  SAYBIG(10, "  PAUSED");
-  say(23, 56, "Press any key to resume");
-  SETCOLOR(kSetupColors);
-  while (INKEY(1) == 0) showTimeOfDay();
+  waitPaused();
   markKey("x", 0);
 
   SCROLL(3, 0);
@@ -178,6 +160,16 @@ void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped, GameJ
 }
 
 }  // namespace
+
+void waitPaused() {
+  SCROLL(23, 43, 23, 79);
+  SETPOS(23, 43);
+  SETCOLOR(kPromptColors);
+  SAYBIG(10, "  PAUSED");
+  say(23, 56, "Press any key to resume");
+  SETCOLOR(kSetupColors);
+  while (INKEY(1) == 0) showTimeOfDay();
+}
 
 std::string timeLeftText(long nRemain) {
   std::string prefix = nRemain >= 600 ? "   " : "    ";

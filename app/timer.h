@@ -29,6 +29,10 @@ struct TimerResume {
 void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& journal,
               const TimerResume* from = nullptr);
 
+// The pause: the band "PAUSED" across the large text and the resume hint,
+// the time of day kept going, until any key (which does nothing else).
+void waitPaused();
+
 // The remaining time as the large display shows it (three or four blanks,
 // minutes, ":", two-digit seconds).
 std::string timeLeftText(long nRemain);

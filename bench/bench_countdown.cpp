@@ -789,6 +789,29 @@ Figures measurePotclock(const std::string& binary, double settle, double seconds
   return f;
 }
 
+// potclock counting down a break of an organiser's own structure: the large
+// BREAK and its note stand still, the countdown and the time of day move.
+Figures measurePotclockBreak(const std::string& binary, double settle, double seconds) {
+  Figures f;
+  const std::string file = benchStateHome() + "/break.toml";
+  std::ofstream(file) << "name = \"Bench\"\nminutes = 20\n[[level]]\nbreak = 30\n"
+                         "note = \"Colour up the 25s\"\n[[level]]\nblinds = [100, 200]\n";
+  PtyProgram p({binary, "--structure", file});
+  if (!p.waitForText("Press any key to start timer", 5)) {
+    f.failure = "the start prompt never showed";
+    return f;
+  }
+  p.pumpFor(0.1);
+  p.send("g");
+  if (!p.waitForText("B R E A K", 5)) {
+    f.failure = "the break never started";
+    return f;
+  }
+  measureWindow(p, settle, seconds, f);
+  finish(p, f);
+  return f;
+}
+
 // potclock in a terminal of `size`, filled out to it with Alt-Enter once its
 // timer runs.
 Figures measurePotclockFilled(const std::string& binary, TermSize size, double settle,
@@ -1133,6 +1156,16 @@ int main(int argc, char** argv) {
     theirs.firstScreenMs = medianFirstScreen(theirs.firstScreenMs, starts, {peer, "-s", "-c"},
                                              peerFirstScreen, theirs.firstScreens);
   }
+  Figures onBreak;
+  if (!latenessOnly) {
+    std::printf("countdown of a break (--structure), 80x25\n");
+    std::fflush(stdout);
+    onBreak = measurePotclockBreak(binary, settle, seconds);
+    if (!onBreak.ok) {
+      std::fprintf(stderr, "potclock on a break: %s\n", onBreak.failure.c_str());
+      return 2;
+    }
+  }
   std::vector<FilledRun> filled;
   for (const TermSize size : latenessOnly ? std::vector<TermSize>{} : filledSizes) {
     std::printf("countdown filled out to %dx%d (Alt-Enter), beside tty-clock at that size\n",
@@ -1167,7 +1200,15 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Row> rows;
-  if (!latenessOnly) countdownRows(ours, theirs, rows);
+  if (!latenessOnly) {
+    countdownRows(ours, theirs, rows);
+    const double bps = onBreak.bytesPerSecond();
+    const double floor = onBreak.floorPerSecond();
+    rows.push_back({"break screen: bytes/s vs floor", fmt("%.1f", bps), fmt("%.1f", floor),
+                    ratio(bps, floor),
+                    fmt("<= floor x %.2f", kFloorSlack) + fmt(" = %.1f", floor * kFloorSlack),
+                    bps <= floor * kFloorSlack});
+  }
   for (const FilledRun& run : filled) filledRows(run, rows);
   if (!late.late.empty()) {
     const double worst = *std::max_element(late.late.begin(), late.late.end());

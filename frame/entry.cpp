@@ -1,12 +1,20 @@
 #include "frame/entry.h"
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include "app/gamestate.h"
 #include "app/main.h"
 #include "app/resume.h"
+#include "app/structurefile.h"
+#include "app/tournamenttimer.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
+#include "runtime/error.h"
 
 namespace potclock {
 
@@ -32,6 +40,20 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     const double now = duration<double>(system_clock::now().time_since_epoch()).count();
     if (const auto status = resumeRefusal(gameStatePath(), now)) return *status;
   }
+  std::function<void()> main = options.resume ? RESUME : MAIN;
+  if (!options.structureFile.empty()) {
+    // A file that cannot be used is refused with all its problems before
+    // the terminal is taken, and nothing is written.
+    auto read = readStructureFile(options.structureFile);
+    if (const auto* problems = std::get_if<std::vector<std::string>>(&read)) {
+      for (const std::string& problem : *problems) std::fprintf(stderr, "%s\n", problem.c_str());
+      return 1;
+    }
+    main = [t = std::get<Tournament>(std::move(read))] {
+      KRX_ROUTINE("MAIN");
+      playTournament(t, gameStatePath());
+    };
+  }
   krx::__This_executable_needs_version_1_82_0();
   void* hook = krx::initHook();
 
@@ -45,7 +67,7 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   record.appsys = APPSYS;
   record.appexit = APPEXIT;
   record.dbesys = DBESYS;
-  record.main = options.resume ? RESUME : MAIN;
+  record.main = std::move(main);
   record.terminal.filled = options.fill;
   record.initHook = hook;
   return krx::krxStart(record, hooks.backend);

@@ -2,8 +2,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <optional>
 #include <string_view>
+#include <variant>
 
+#include "app/levels.h"
+#include "app/structurefile.h"
 #include "runtime/startup.h"
 
 #ifndef POTCLOCK_VERSION
@@ -15,7 +20,8 @@ namespace potclock {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: potclock [--fill] [--resume]\n"
+    "Usage: potclock [--fill] [--resume | --structure FILE]\n"
+    "       potclock --check FILE | --print-structure A|B|C\n"
     "       potclock --help | --version\n";
 
 constexpr std::string_view kHelp =
@@ -31,6 +37,13 @@ constexpr std::string_view kHelp =
     "  --fill      start with the picture filling the terminal\n"
     "  --resume    go on with the last game, where its clock would be now,\n"
     "              without the dialogue\n"
+    "  --structure FILE\n"
+    "              run the tournament that FILE describes, without the dialogue\n"
+    "  --check FILE\n"
+    "              print FILE's schedule: each level's blinds, ante and length,\n"
+    "              and the time it would start if the game started now\n"
+    "  --print-structure A|B|C\n"
+    "              print a built-in structure as a file to start one's own from\n"
     "  --help      show this help\n"
     "  --version   show the program's and the runtime's versions\n"
     "\n"
@@ -40,6 +53,12 @@ constexpr std::string_view kHelp =
     "  Escape      quit, after a question\n"
     "  Alt-Enter   switch between the 80x25 picture and one filling the terminal\n"
     "  any key     in hands mode: the next hand\n"
+    "\n"
+    "Structure files (TOML):\n"
+    "  name = \"...\" and minutes = N (or hands = N) at the top; then one\n"
+    "  [[level]] per level with blinds = [small, big], ante = N and minutes = N\n"
+    "  (or hands = N) of its own, or per break with break = MINUTES and\n"
+    "  note = \"...\". Problems are shown as FILE:LINE:COLUMN: what is wrong.\n"
     "\n"
     "Files:\n"
     "  $XDG_STATE_HOME/potclock/game (~/.local/state/potclock/game when\n"
@@ -51,7 +70,8 @@ constexpr std::string_view kHelp =
     "\n"
     "Exit status:\n"
     "  0    the game ended or was quit\n"
-    "  1    an error ended the program, or there was no game to resume\n"
+    "  1    an error ended the program, there was no game to resume, or a\n"
+    "       structure file could not be used\n"
     "  2    the command line was not understood\n"
     "  231  the runtime is too old (999 as the program returns it)\n";
 
@@ -72,15 +92,56 @@ CommandLine refuse(const std::string& why) {
   return command;
 }
 
+// The built-in structure as a file, headed by its name in the level list.
+CommandLine printStructure(char letter) {
+  CommandLine command;
+  command.exitStatus = 0;
+  for (const Structure& s : kStructures) {
+    if (s.letter != letter) continue;
+    std::string heading(s.heading.substr(0, s.heading.find("...")));
+    command.out =
+        formatStructure(builtInTournament(letter),
+                        "potclock's built-in structure " + heading +
+                            ", 20 minutes a level.\n"
+                            "Change it as you like and run it with: potclock --structure FILE");
+  }
+  return command;
+}
+
+CommandLine check(const std::string& file) {
+  CommandLine command;
+  auto read = readStructureFile(file);
+  if (const auto* t = std::get_if<Tournament>(&read)) {
+    command.exitStatus = 0;
+    command.out = scheduleTable(*t, std::time(nullptr));
+  } else {
+    command.exitStatus = 1;
+    for (const std::string& problem : std::get<std::vector<std::string>>(read))
+      command.err += problem + "\n";
+  }
+  return command;
+}
+
 }  // namespace
 
 CommandLine readCommandLine(std::span<const char* const> args) {
   CommandLine command;
   bool help = false, version = false, optionsEnd = false;
-  for (const char* arg : args) {
-    const std::string_view a = arg;
+  std::optional<std::string> checkFile, printLetter;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
     if (optionsEnd || a.empty() || a[0] != '-')
       return refuse("unexpected argument '" + std::string(a) + "'");
+    // "--structure FILE" or "--structure=FILE".
+    const std::string_view name = a.substr(0, a.find('='));
+    std::optional<std::string> value;
+    const auto takeValue = [&]() -> bool {
+      if (name.size() < a.size())
+        value = std::string(a.substr(name.size() + 1));
+      else if (i + 1 < args.size())
+        value = args[++i];
+      return value.has_value();
+    };
     if (a == "--") {
       optionsEnd = true;
     } else if (a == "--fill") {
@@ -91,6 +152,16 @@ CommandLine readCommandLine(std::span<const char* const> args) {
       help = true;
     } else if (a == "--version") {
       version = true;
+    } else if (name == "--structure" || name == "--check") {
+      if (!takeValue() || value->empty())
+        return refuse("option '" + std::string(name) + "' needs a file name");
+      if (name == "--check")
+        checkFile = *value;
+      else
+        command.options.structureFile = *value;
+    } else if (name == "--print-structure") {
+      if (!takeValue()) return refuse("option '--print-structure' needs A, B or C");
+      printLetter = *value;
     } else {
       return refuse("unknown option '" + std::string(a) + "'");
     }
@@ -98,10 +169,23 @@ CommandLine readCommandLine(std::span<const char* const> args) {
   if (help) {
     command.exitStatus = 0;
     command.out = std::string(kUsage) + std::string(kHelp);
-  } else if (version) {
+    return command;
+  }
+  if (version) {
     command.exitStatus = 0;
     command.out = versionText();
+    return command;
   }
+  if (command.options.resume && !command.options.structureFile.empty())
+    return refuse("--resume goes on with the last game, so it takes no --structure");
+  if (checkFile && printLetter) return refuse("--check and --print-structure do not go together");
+  if (printLetter) {
+    const std::string& l = *printLetter;
+    if (l.size() != 1 || std::string_view("AaBbCc").find(l[0]) == std::string_view::npos)
+      return refuse("no built-in structure '" + l + "'; expected A, B or C");
+    return printStructure(static_cast<char>(l[0] & ~0x20));
+  }
+  if (checkFile) return check(*checkFile);
   return command;
 }
 

@@ -14,6 +14,9 @@ struct Options {
   bool fill = false;
   // The saved game goes on instead of a new one being set up.
   bool resume = false;
+  // The game this structure file describes runs instead of one set up in
+  // the dialogue; empty: the dialogue.
+  std::string structureFile;
 };
 
 struct CommandLine {
@@ -25,7 +28,8 @@ struct CommandLine {
   std::string err;
 };
 
-// `args` without the program name.
+// `args` without the program name. `--check` reads its file here, so that a
+// structure is checked without a terminal.
 CommandLine readCommandLine(std::span<const char* const> args);
 
 // Writes the answer's texts and gives its exit status.

@@ -79,7 +79,7 @@ void endOnForeignFailure(const std::string& description) {
 // Runs one step of the program; _QUIT and a break that no recovery region
 // caught both end it. A break with nowhere to go is an error exit, and so is
 // a failure from outside the runtime.
-bool runStep(void (*step)()) {
+bool runStep(const std::function<void()>& step) {
   if (!step) return true;
   try {
     step();

@@ -46,7 +46,8 @@ struct StartupRecord {
   void (*appsys)() = nullptr;
   void (*appexit)() = nullptr;
   void (*dbesys)() = nullptr;
-  void (*main)() = nullptr;
+  // A program's main routine may carry what its command line chose.
+  std::function<void()> main;
   void* initHook = nullptr;
   // How the terminal backend starts (krxStart passes it on).
   TerminalOptions terminal;

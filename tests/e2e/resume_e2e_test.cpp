@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "harness/plain_run.h"
 #include "harness/potclock_screen.h"
 #include "harness/vterm_pty.h"
 
@@ -35,7 +36,10 @@ using e2e::keyInHandWait;
 using e2e::kWait;
 using e2e::Launch;
 using e2e::quitWithYes;
+using e2e::Ran;
+using e2e::runPlain;
 using e2e::shows;
+using e2e::StateHome;
 using e2e::VtermPty;
 using e2e::waitBig;
 using e2e::wallNow;
@@ -43,43 +47,8 @@ const std::string kLevel = "B L I N D   (Level: ";
 const std::string kTimeHeading = "T I M E    R E M A I N I N G";
 const std::string kPaused = "Press any key to resume";
 
-// A state directory of its own: XDG_STATE_HOME for the program.
-class StateHome {
- public:
-  StateHome() {
-    std::string pattern = (fs::temp_directory_path() / "potclock-state-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir_ = pattern;
-  }
-  ~StateHome() {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  StateHome(const StateHome&) = delete;
-  StateHome& operator=(const StateHome&) = delete;
-
-  const fs::path& dir() const { return dir_; }
-  fs::path file() const { return dir_ / "potclock" / "game"; }
-  std::string env() const { return "XDG_STATE_HOME=" + dir_.string(); }
-  std::string text() const {
-    std::ifstream in(file(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void write(const std::string& text) const {
-    fs::create_directories(file().parent_path());
-    std::ofstream(file(), std::ios::binary) << text;
-  }
-
- private:
-  fs::path dir_;
-};
-
 Launch potclock(const StateHome& home, std::vector<std::string> args = {}) {
-  Launch launch;
-  launch.argv = {POTCLOCK_BIN};
-  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
-  launch.env = {home.env()};
-  return launch;
+  return e2e::potclockIn(home, std::move(args));
 }
 
 // A game of two-minute levels from level 42 ("1-Club"), counting down.
@@ -106,57 +75,6 @@ void killHard(VtermPty& term) {
 }
 
 // --- Without a terminal --------------------------------------------------------
-
-struct Ran {
-  int status = -1;  // exit status, or -1 when not exited normally
-  std::string out, err;
-};
-
-// Runs the program with no terminal at all: standard input from /dev/null,
-// standard output and error into pipes.
-Ran runPlain(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
-  args.insert(args.begin(), POTCLOCK_BIN);
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_RDONLY);
-    ::dup2(null, 0);
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    ::setsid();  // no controlling terminal either
-    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execve(argv[0], argv.data(), environ);
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  Ran ran;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* into[2] = {&ran.out, &ran.err};
-  int open = 2;
-  while (open > 0 && ::poll(fds, 2, 10000) > 0) {
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        into[i]->append(buffer, static_cast<std::size_t>(n));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return ran;
-}
 
 TEST(CommandLineE2E, HelpVersionAndUsageNeedNoTerminal) {
   const Ran help = runPlain({"--help"});

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ TEST(CommandLine, OptionsThatRunTheProgram) {
   struct Case {
     std::vector<const char*> args;
     bool fill, resume;
+    std::string structureFile = "";
   };
   const Case cases[] = {
       {{}, false, false},
@@ -23,12 +25,15 @@ TEST(CommandLine, OptionsThatRunTheProgram) {
       {{"--resume"}, false, true},
       {{"--resume", "--fill"}, true, true},
       {{"--fill", "--"}, true, false},
+      {{"--structure", "my.toml"}, false, false, "my.toml"},
+      {{"--structure=-odd name", "--fill"}, true, false, "-odd name"},
   };
   for (const Case& c : cases) {
     const CommandLine command = read(c.args);
     EXPECT_FALSE(command.exitStatus.has_value()) << command.err;
     EXPECT_EQ(command.options.fill, c.fill);
     EXPECT_EQ(command.options.resume, c.resume);
+    EXPECT_EQ(command.options.structureFile, c.structureFile);
     EXPECT_EQ(command.out + command.err, "");
   }
 }
@@ -41,9 +46,15 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput) {
     const CommandLine help = read(args);
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.err, "");
-    EXPECT_EQ(help.out.rfind("Usage: potclock [--fill] [--resume]\n", 0), 0u) << help.out;
-    for (const char* part : {"--fill", "--resume", "--version", "Space", "Escape", "Alt-Enter",
-                             "XDG_STATE_HOME", "KRXERROR.LOG", "Exit status"}) {
+    EXPECT_EQ(help.out.rfind("Usage: potclock [--fill] [--resume | --structure FILE]\n"
+                             "       potclock --check FILE | --print-structure A|B|C\n",
+                             0),
+              0u)
+        << help.out;
+    for (const char* part :
+         {"--fill", "--resume", "--version", "--structure FILE\n", "--check FILE\n",
+          "--print-structure A|B|C\n", "[[level]]", "Space", "Escape", "Alt-Enter",
+          "XDG_STATE_HOME", "KRXERROR.LOG", "Exit status"}) {
       EXPECT_NE(help.out.find(part), std::string::npos) << part;
     }
   }
@@ -67,6 +78,15 @@ TEST(CommandLine, AnythingElseIsRefusedWithTheUsage) {
       {{"game"}, "potclock: unexpected argument 'game'\n"},
       {{"--", "--fill"}, "potclock: unexpected argument '--fill'\n"},
       {{""}, "potclock: unexpected argument ''\n"},
+      {{"--structure"}, "potclock: option '--structure' needs a file name\n"},
+      {{"--check="}, "potclock: option '--check' needs a file name\n"},
+      {{"--print-structure"}, "potclock: option '--print-structure' needs A, B or C\n"},
+      {{"--print-structure", "D"}, "potclock: no built-in structure 'D'; expected A, B or C\n"},
+      {{"--print-structure=AB"}, "potclock: no built-in structure 'AB'; expected A, B or C\n"},
+      {{"--structure", "f", "--resume"},
+       "potclock: --resume goes on with the last game, so it takes no --structure\n"},
+      {{"--check", "f", "--print-structure", "A"},
+       "potclock: --check and --print-structure do not go together\n"},
   };
   for (const Case& c : cases) {
     const CommandLine command = read(c.args);
@@ -75,6 +95,33 @@ TEST(CommandLine, AnythingElseIsRefusedWithTheUsage) {
     EXPECT_EQ(command.err.rfind(c.first, 0), 0u) << command.err;
     EXPECT_NE(command.err.find("Usage: potclock"), std::string::npos);
   }
+}
+
+TEST(CommandLine, StructuresAreCheckedAndPrintedWithoutATerminal) {
+  for (const char* letter : {"B", "b"}) {
+    const CommandLine print = read({"--print-structure", letter});
+    EXPECT_EQ(print.exitStatus, 0);
+    EXPECT_EQ(print.err, "");
+    EXPECT_EQ(print.out.rfind("# potclock's built-in structure B - Fast blinds, 20 minutes a "
+                              "level.\n",
+                              0),
+              0u)
+        << print.out;
+    EXPECT_NE(print.out.find("\nminutes = 20\n\n[[level]]\nblinds = [1, 2]\n\n[[level]]\n"
+                             "blinds = [2, 4]\n"),
+              std::string::npos)
+        << print.out;
+  }
+  const std::string example =
+      (std::filesystem::path(__FILE__).parent_path() / "../../examples/deepstack.toml").string();
+  const CommandLine good = read({"--check", example.c_str()});
+  EXPECT_EQ(good.exitStatus, 0);
+  EXPECT_EQ(good.err, "");
+  EXPECT_EQ(good.out.rfind("Friday deep stack\n\nLevel  Blinds", 0), 0u) << good.out;
+  const CommandLine bad = read({"--check=/nonexistent/f.toml"});
+  EXPECT_EQ(bad.exitStatus, 1);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err, "/nonexistent/f.toml: cannot read: No such file or directory\n");
 }
 
 }  // namespace

@@ -1,0 +1,244 @@
+#include "app/tournamenttimer.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "app/clock.h"
+#include "app/gamejournal.h"
+#include "app/gamestate.h"
+#include "app/say.h"
+#include "app/setup.h"
+#include "app/structurefile.h"
+#include "app/timertexts.h"
+#include "bigtext/bigletters.h"
+#include "runtime/console.h"
+#include "runtime/error.h"
+#include "runtime/strings.h"
+
+namespace potclock {
+
+using namespace krx;
+
+namespace {
+
+constexpr int kEscape = 27;
+constexpr int kSpace = 32;
+constexpr int kPlus = '+';
+constexpr int kMinus = '-';
+// The key of code 1 never counts a hand: the built-in timer keeps it for
+// itself, and a structure game reads keys alike.
+constexpr int kNotAHand = 1;
+
+constexpr std::string_view kBreakLabel = "  BREAK";
+constexpr std::string_view kBreakHeading =
+    "T I M E    R E M A I N I N G   I N   T H I S    B R E A K";
+constexpr std::string_view kLastEntry = "-----";
+
+// How an entry ended.
+enum class Outcome { ranOut, forward, back };
+
+class TournamentTimer {
+ public:
+  TournamentTimer(const Tournament& t, GameJournal& journal) : t_(t), journal_(journal) {}
+
+  void run(const TournamentResume* from) {
+    SETCURSOR(0);
+    MYSECONDS(true);
+    std::size_t index = from ? from->entry : 0;
+    std::optional<TimerResume> within;
+    if (from) within = from->within;
+    std::optional<double> nextStart;  // where the entry that ran out ended
+    if (within && !within->paused && !countsHands(index))
+      nextStart = MYSECONDS(false) + within->secondsLeft - lengthSeconds(index);
+    for (;;) {
+      const Entry& e = t_.entries[index];
+      journal_.structureEntry(e.length, countsHands(index));
+      drawEntry(index);
+      double start = nextStart.value_or(MYSECONDS(false));
+      nextStart.reset();
+      Outcome outcome;
+      if (countsHands(index)) {
+        outcome = runHands(index, within ? within->handsCounted + 1 : 1);
+      } else {
+        outcome = runCountdown(index, start, within && within->paused);
+        // The next entry starts where this one ended by the clock, so the
+        // schedule does not drift; a skip, or an entry held well past its
+        // end by an open question, starts the next afresh.
+        const double end = start + lengthSeconds(index);
+        if (outcome == Outcome::ranOut && MYSECONDS(false) - end < kCarryOver) nextStart = end;
+      }
+      within.reset();
+      index = next(index, outcome);
+    }
+  }
+
+ private:
+  bool countsHands(std::size_t index) const { return t_.hands && !t_.entries[index].isBreak; }
+  double lengthSeconds(std::size_t index) const { return 60.0 * t_.entries[index].length; }
+  std::size_t last() const { return t_.entries.size() - 1; }
+
+  // The sounds of the built-in timer: the chime when an entry runs out, the
+  // skip tones, and the low tone where there is nowhere further to go, in
+  // which case the entry starts again.
+  std::size_t next(std::size_t index, Outcome outcome) const {
+    switch (outcome) {
+      case Outcome::ranOut:
+        TONE(1000, 2);
+        TONE(2000, 3);
+        TONE(1600, 4);
+        if (index < last()) return index + 1;
+        break;
+      case Outcome::forward:
+        TONE(2000, 3);
+        if (index < last()) return index + 1;
+        break;
+      case Outcome::back:
+        TONE(1000, 2);
+        if (index > 0) return index - 1;
+        break;
+    }
+    TONE(600, 1);
+    return index;
+  }
+
+  std::string nextText(std::size_t index) const {
+    if (index >= last()) return std::string(kLastEntry);
+    const Entry& e = t_.entries[index + 1];
+    if (e.isBreak)
+      return "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
+    std::string text = ALLTRIM(blindsLabel(e.small, e.big));
+    if (e.ante > 0) text += "  Ante: " + chipsText(e.ante);
+    return text;
+  }
+
+  void drawEntry(std::size_t index) const {
+    const Entry& e = t_.entries[index];
+    SCROLL(3, 0);
+    SETPOS(3, 0);
+    if (!t_.name.empty()) say(1, static_cast<int>((80 - t_.name.size()) / 2), t_.name);
+    if (e.isBreak) {
+      say(4, 1, e.note);
+      SAYBIG(6, kBreakLabel);
+    } else {
+      const int number = levelNumber(t_, index);
+      std::string caption = std::string(kCaption) + STR(number, number < 100 ? 2 : 3, 0) + ")";
+      if (e.ante > 0) caption += "   Ante: " + chipsText(e.ante);
+      say(4, 1, caption);
+      SAYBIG(6, blindsLabel(e.small, e.big));
+    }
+    say(22, 1, std::string(kNextLevel) + nextText(index));
+    if (countsHands(index)) {
+      SETCOLOR(kPromptColors);
+      say(13, 1, kHandHeading);
+      SETCOLOR(kSetupColors);
+      say(23, 59, kHandsHint);
+    } else {
+      say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
+      say(23, 1, kMinutesHints);
+    }
+  }
+
+  void showTimeOfDay() const { say(22, 71, TIME()); }
+
+  // "Quit PotClock?": "Yes" ends the program; "No" goes on.
+  void askQuit() const {
+    say(22, 71, kNoTime);
+    if (ALERT(kQuitQuestion, {"No", "Yes"}) == 2) {
+      journal_.finished();
+      _QUIT();
+    }
+  }
+
+  // Freezes the entry with `remain` seconds left until any key, which does
+  // nothing else; returns the clock reading at which the entry would have
+  // had to start for `remain` to be left now.
+  double pause(std::size_t index, long remain) const {
+    journal_.paused(static_cast<int>(index) + 1, remain);
+    waitPaused();
+    drawEntry(index);
+    return MYSECONDS(false) + static_cast<double>(remain) - lengthSeconds(index);
+  }
+
+  Outcome runCountdown(std::size_t index, double& start, bool pauseAtOnce) const {
+    for (;;) {
+      const double end = start + lengthSeconds(index);
+      const double left = end - MYSECONDS(false);
+      if (left <= 0) return Outcome::ranOut;
+      const long remain = static_cast<long>(ROUND(left, 0));
+      SAYBIG(15, timeLeftText(remain));
+      int key = 0;
+      if (std::exchange(pauseAtOnce, false)) {
+        key = kSpace;
+      } else {
+        journal_.running(static_cast<int>(index) + 1, left);
+        // A second, or what is left when that is less, so the entry ends on
+        // time rather than up to a second late.
+        key = INKEY(std::clamp(left, 0.01, 1.0));
+      }
+      showTimeOfDay();
+      if (key == kSpace) start = pause(index, remain);
+      if (key == kEscape) askQuit();
+      if (key == kPlus) return Outcome::forward;
+      if (key == kMinus) return Outcome::back;
+    }
+  }
+
+  Outcome runHands(std::size_t index, int firstHand) const {
+    const int hands = t_.entries[index].length;
+    for (int hand = firstHand; hand <= hands; ++hand) {
+      journal_.hand(static_cast<int>(index) + 1, hand - 1);
+      SAYBIG(15, tournamentHandText(hand, hands));
+      // A key pressed twice by mistake counts one hand, as with the
+      // built-in levels.
+      INKEY(0.1);
+      INKEY(0.1);
+      int key = 0;
+      while (key == 0 || key == kNotAHand || key == kEscape) {
+        showTimeOfDay();
+        key = INKEY(1);
+        if (key == kEscape) askQuit();
+      }
+      if (key == kPlus) return Outcome::forward;
+      if (key == kMinus) return Outcome::back;
+    }
+    return Outcome::ranOut;
+  }
+
+  const Tournament& t_;
+  GameJournal& journal_;
+};
+
+}  // namespace
+
+std::string tournamentHandText(int nHand, int hands) {
+  if (hands < 100) return handCountText(nHand, hands);
+  return "  " + STR(nHand, 3, 0) + "/" + STR(hands, 3, 0);
+}
+
+void runTournament(const Tournament& t, GameJournal& journal, const TournamentResume* from) {
+  if (t.entries.empty()) return;
+  TournamentTimer(t, journal).run(from);
+}
+
+void playTournament(const Tournament& t, const std::filesystem::path& file) {
+  SETCOLOR(kSetupColors);
+  SCROLL();
+  SETPOS(0, 0);
+  SETMOUSE(false);
+  // The structure is kept before the game, so a resumed game never meets a
+  // state file without it; a failure is told like a failed state write.
+  GameJournal journal(file, t.entries.front().length, false);
+  if (!file.empty()) {
+    const std::string why = saveStateText(structureCopyPath(file),
+                                          formatStructure(t, "the structure of a running game"));
+    if (!why.empty()) journal.reportFailure(why);
+  }
+  if (!t.hands || t.entries.front().isBreak) {
+    if (!t.name.empty()) say(4, static_cast<int>((80 - t.name.size()) / 2), t.name);
+    startPrompt();
+  }
+  runTournament(t, journal);
+}
+
+}  // namespace potclock

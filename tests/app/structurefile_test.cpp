@@ -1,0 +1,286 @@
+#include "app/structurefile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace potclock {
+namespace {
+
+using Result = std::variant<Tournament, std::vector<std::string>>;
+
+std::string problemsOf(const Result& r) {
+  std::string all;
+  if (const auto* problems = std::get_if<std::vector<std::string>>(&r))
+    for (const std::string& p : *problems) all += p + "\n";
+  return all;
+}
+
+std::string problemsOf(const std::string& text) {
+  return problemsOf(parseStructure(text, "f.toml"));
+}
+
+Tournament parsed(const std::string& text) {
+  const Result r = parseStructure(text, "f.toml");
+  EXPECT_EQ(problemsOf(r), "") << text;
+  return r.index() == 0 ? std::get<Tournament>(r) : Tournament{};
+}
+
+Entry level(long small, long big, long ante, int length) {
+  return {false, small, big, ante, length, ""};
+}
+
+Entry pause(int minutes, std::string note) {
+  return {true, 0, 0, 0, minutes, std::move(note)};
+}
+
+TEST(StructureFile, ReadsLevelsBreaksAntesAndLengths) {
+  EXPECT_EQ(parsed("name = \"Friday deep stack\"\nminutes = 20\n"
+                   "[[level]]\nblinds = [25, 50]\n"
+                   "[[level]]\nblinds = [100, 200]\nante = 25\nminutes = 30\n"
+                   "[[level]]\nbreak = 15\nnote = \"Colour up the 25s\"\n"),
+            (Tournament{
+                "Friday deep stack",
+                false,
+                {level(25, 50, 0, 20), level(100, 200, 25, 30), pause(15, "Colour up the 25s")}}));
+  EXPECT_EQ(parsed("hands = 12\n[[level]]\nblinds = [1, 2]\n[[level]]\nbreak = 5\n"
+                   "[[level]]\nblinds = [2, 4]\nhands = 8\n"),
+            (Tournament{"", true, {level(1, 2, 0, 12), pause(5, ""), level(2, 4, 0, 8)}}));
+  // Without a length at the top, each level gives its own.
+  EXPECT_EQ(parsed("[[level]]\nblinds = [1, 2]\nminutes = 7\n"),
+            (Tournament{"", false, {level(1, 2, 0, 7)}}));
+}
+
+TEST(StructureFile, EachProblemWithItsLineAndColumn) {
+  struct Case {
+    std::string text, problems;
+  };
+  const Case cases[] = {
+      {"minutes = 20\nminute = 5\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:2:1: unknown key 'minute'; expected name, minutes, hands or [[level]]\n"},
+      {"minutes = 20\n[[level]]\nblind = [1, 2]\n",
+       "f.toml:2:1: a level without blinds; expected blinds = [small, big] or break = MINUTES\n"
+       "f.toml:3:1: unknown key 'blind' in a level; expected blinds, ante or minutes\n"},
+      {"minutes = 20\n[[level]]\nbreak = 5\nnotes = \"x\"\nblinds = [1, 2]\n",
+       "f.toml:4:1: unknown key 'notes' in a break; expected break or note\n"
+       "f.toml:5:1: a break has no blinds; expected only break = MINUTES and note\n"},
+      {"minutes = 20\n[[level]]\nblinds = [1, 2]\nhands = 5\nnote = \"x\"\n",
+       "f.toml:4:1: this structure counts minutes, not hands; expected minutes = N (or hands "
+       "= N at the top to count hands)\n"
+       "f.toml:5:1: a level has no note; expected a note only in a break\n"},
+      {"hands = 9\n[[level]]\nblinds = [1, 2]\nminutes = 5\n",
+       "f.toml:4:1: this structure counts hands, not minutes; expected hands = N\n"},
+      {"minutes = 20\nhands = 9\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:2:9: both minutes and hands at the top; expected one of them\n"},
+      {"name = 5\nminutes = 20.0\n[[level]]\nblinds = [1, 2]\nante = true\n",
+       "f.toml:1:8: name is 5; expected text in quotes\n"
+       "f.toml:2:11: minutes is a decimal number; expected a whole number from 1 to 999\n"
+       "f.toml:5:8: ante is true; expected a whole number from 0 to 999,999,999\n"},
+      {"minutes = 20\n[[level]]\nblinds = 100\n[[level]]\nblinds = [1, 2, 3]\n"
+       "[[level]]\nblinds = [\"1\", 2]\n",
+       "f.toml:3:10: blinds is 100; expected [small, big], two whole numbers\n"
+       "f.toml:5:10: blinds has 3 values; expected [small, big], two whole numbers\n"
+       "f.toml:7:11: small blind is text; expected a whole number from 1 to 999,999,999\n"},
+      {"[[level]]\nblinds = [1, 2]\n",
+       "f.toml:1:1: a level without a length; expected minutes = N in it or at the top\n"},
+      {"name = \"x\"\nminutes = 5\n", "f.toml:1:1: no levels; expected at least one [[level]]\n"},
+      {"", "f.toml:1:1: no levels; expected at least one [[level]]\n"},
+      {"minutes = 5\n[level]\nblinds = [1, 2]\n",
+       "f.toml:2:1: level is a table; expected [[level]] entries (two brackets)\n"},
+      {"minutes = 20\n[[level]]\nblinds = [1, 2\n",
+       "f.toml:3:16: not valid TOML: error while parsing array: encountered end-of-file\n"},
+      // In the order of the file, not of the keys' names.
+      {"[[level]]\nminutes = 0\nblinds = [2, 1]\n",
+       "f.toml:2:11: minutes is 0; expected a whole number from 1 to 999\n"
+       "f.toml:3:10: small blind 2 is more than big blind 1; expected small at most big\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(problemsOf(c.text), c.problems) << c.text;
+}
+
+TEST(StructureFile, TwentyProblemsAtMostAndHowManyMore) {
+  std::string text = "minutes = 20\n";
+  for (int i = 0; i < 25; ++i) text += "[[level]]\nblinds = [0, 1]\n";
+  const std::string problems = problemsOf(text);
+  EXPECT_EQ(problems.find("f.toml:3:11: small blind is 0;"), 0u) << problems;
+  EXPECT_NE(problems.find("\nf.toml:41:11: small blind is 0;"), std::string::npos);
+  EXPECT_EQ(problems.find("f.toml:43:11"), std::string::npos);
+  EXPECT_EQ(problems.substr(problems.rfind("41:11")),
+            "41:11: small blind is 0; expected a whole number from 1 to 999,999,999\n"
+            "f.toml: 5 more problems not shown\n");
+}
+
+TEST(StructureFile, EveryLimitAtAndPastItsEdge) {
+  const std::string x40(40, 'x');
+  struct Case {
+    std::string top, entry, problem;  // no problem: the file is good
+  };
+  const Case cases[] = {
+      {"minutes = 20", "blinds = [1, 1]", ""},
+      {"minutes = 20", "blinds = [0, 1]",
+       "f.toml:3:11: small blind is 0; expected a whole number from 1 to 999,999,999"},
+      {"minutes = 20", "blinds = [999999999, 999999999]", ""},
+      {"minutes = 20", "blinds = [1, 1000000000]",
+       "f.toml:3:14: big blind is 1000000000; expected a whole number from 1 to 999,999,999"},
+      {"minutes = 20", "blinds = [3, 2]",
+       "f.toml:3:10: small blind 3 is more than big blind 2; expected small at most big"},
+      {"minutes = 20", "blinds = [1, 2]\nante = 0", ""},
+      {"minutes = 20", "blinds = [1, 2]\nante = 999999999", ""},
+      {"minutes = 20", "blinds = [1, 2]\nante = -1",
+       "f.toml:4:8: ante is -1; expected a whole number from 0 to 999,999,999"},
+      {"minutes = 20", "blinds = [1, 2]\nante = 1000000000",
+       "f.toml:4:8: ante is 1000000000; expected a whole number from 0 to 999,999,999"},
+      {"minutes = 1", "blinds = [1, 2]\nminutes = 999", ""},
+      {"minutes = 0", "blinds = [1, 2]",
+       "f.toml:1:11: minutes is 0; expected a whole number from 1 to 999"},
+      {"minutes = 20", "blinds = [1, 2]\nminutes = 1000",
+       "f.toml:4:11: minutes is 1000; expected a whole number from 1 to 999"},
+      {"hands = 999", "blinds = [1, 2]\nhands = 1", ""},
+      {"hands = 1000", "blinds = [1, 2]",
+       "f.toml:1:9: hands is 1000; expected a whole number from 1 to 999"},
+      {"minutes = 20", "break = 1", ""},
+      {"minutes = 20", "break = 999", ""},
+      {"minutes = 20", "break = 0",
+       "f.toml:3:9: break is 0; expected a whole number from 1 to 999"},
+      {"minutes = 20", "break = 1000",
+       "f.toml:3:9: break is 1000; expected a whole number from 1 to 999"},
+      {"name = \"" + x40 + "\"\nminutes = 1", "break = 5\nnote = \"" + x40 + "\"", ""},
+      // Characters, not bytes, count; the screen's code page has these.
+      {"name = \"Caf\u00e9 \u00bd" + x40.substr(6) + "\"\nminutes = 1", "break = 5", ""},
+      {"name = \"" + x40 + "y\"\nminutes = 1", "break = 5",
+       "f.toml:1:8: name is 41 characters long; expected at most 40"},
+      {"minutes = 1", "break = 5\nnote = \"" + x40 + "y\"",
+       "f.toml:4:8: note is 41 characters long; expected at most 40"},
+      {"minutes = 1", "break = 5\nnote = \"a\\u0007\"",
+       "f.toml:4:8: note has a character that cannot be shown (U+0007); expected printable "
+       "text"},
+      {"name = \"5 \u20ac buy-in\"\nminutes = 1", "break = 5",
+       "f.toml:1:8: name has a character that cannot be shown (U+20AC); expected printable "
+       "text"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = c.top + "\n[[level]]\n" + c.entry + "\n";
+    EXPECT_EQ(problemsOf(text), c.problem.empty() ? "" : c.problem + "\n") << text;
+  }
+}
+
+TEST(StructureFile, FiveHundredEntriesAtMost) {
+  std::string text = "minutes = 20\n";
+  for (int i = 0; i < kMaxEntries; ++i) text += "[[level]]\nblinds = [1, 2]\n";
+  EXPECT_EQ(std::get<Tournament>(parseStructure(text, "f.toml")).entries.size(), 500u);
+  text += "[[level]]\nbreak = 5\n";
+  EXPECT_EQ(problemsOf(text), "f.toml:1002:1: 501 entries; expected at most 500\n");
+}
+
+TEST(StructureFile, WrittenOutAndReadBackUnchanged) {
+  std::vector<Tournament> tournaments;
+  for (char letter : {'A', 'B', 'C'}) tournaments.push_back(builtInTournament(letter));
+  tournaments.push_back(
+      {"Say \"when\" \\ now",
+       true,
+       {level(1, 2, 0, 10), pause(15, "Tea \"break\""), level(5, 10, 5, 12), level(5, 10, 5, 10)}});
+  tournaments.push_back({"", false, {pause(3, "")}});
+  for (const Tournament& t : tournaments) {
+    const std::string text = formatStructure(t, "One line\nand another");
+    EXPECT_EQ(text.rfind("# One line\n# and another\n", 0), 0u) << text;
+    EXPECT_EQ(parseStructure(text, "f.toml"), Result(t)) << text;
+  }
+  EXPECT_EQ(formatStructure(tournaments[3], "c"),
+            "# c\n\nname = \"Say \\\"when\\\" \\\\ now\"\nhands = 10\n\n"
+            "[[level]]\nblinds = [1, 2]\n\n[[level]]\nbreak = 15\nnote = \"Tea \\\"break\\\"\"\n\n"
+            "[[level]]\nblinds = [5, 10]\nante = 5\nhands = 12\n\n[[level]]\nblinds = [5, "
+            "10]\nante = 5\n");
+}
+
+TEST(StructureFile, TheShippedExampleIsGood) {
+  const auto example =
+      std::filesystem::path(__FILE__).parent_path() / "../../examples/deepstack.toml";
+  const Result r = readStructureFile(example);
+  ASSERT_EQ(problemsOf(r), "");
+  EXPECT_EQ(std::get<Tournament>(r).entries.size(), 14u);
+}
+
+class StructureFileOnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/structurefile-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(StructureFileOnDisk, WhatCannotBeReadIsOneProblem) {
+  const auto big = dir_ / "big.toml";
+  {
+    std::ofstream out(big);
+    out << "minutes = 20\n[[level]]\nblinds = [1, 2]\n"
+        << std::string(kMaxStructureFileSize, '#') << "\n";
+  }
+  const auto fifo = dir_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    std::filesystem::path file;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {dir_ / "none.toml", "none.toml: cannot read: No such file or directory\n"},
+      {dir_, ": cannot read: it is a directory\n"},
+      {fifo, "fifo: cannot read: not a regular file\n"},
+      {big, "big.toml: cannot read: larger than 1 MiB\n"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(problemsOf(readStructureFile(c.file)),
+              c.file.string() + c.problem.substr(c.problem.find(':')))
+        << c.file;
+  std::filesystem::resize_file(big, kMaxStructureFileSize);
+  EXPECT_EQ(problemsOf(readStructureFile(big)), "");
+}
+
+class ScheduleTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC0", 1);
+    tzset();
+  }
+  void TearDown() override {
+    unsetenv("TZ");
+    tzset();
+  }
+  static constexpr std::time_t k2215 = 1'700'000'000 - 1'700'000'000 % 86400 + 22 * 3600 + 900;
+};
+
+TEST_F(ScheduleTable, StartTimesAndTotalOfAMinutesStructure) {
+  const Tournament t{"Friday deep stack",
+                     false,
+                     {level(25, 50, 0, 20), level(1000, 2000, 12500, 30),
+                      pause(15, "Colour up the 25s, caf\u00e9 and tea too"), level(1, 2, 0, 90)}};
+  EXPECT_EQ(scheduleTable(t, k2215),
+            "Friday deep stack\n\n"
+            "Level  Blinds                         Ante  Length        Start\n"
+            "    1  25/50                                20 min        22:15\n"
+            "    2  1,000/2,000                  12,500  30 min        22:35\n"
+            "       Colour up the 25s, caf\u00e9 and tea too  15 min break  23:05\n"
+            "    3  1/2                                  90 min        23:20\n"
+            "\nTotal: 2 h 35 min in 3 levels and 1 break, ending at 00:50 +1 day\n");
+}
+
+TEST_F(ScheduleTable, AHandsStructureKnowsOnlyTheFirstStarts) {
+  const Tournament t{"", true, {pause(10, ""), level(1, 2, 0, 1), level(2, 4, 0, 30)}};
+  EXPECT_EQ(scheduleTable(t, k2215),
+            "Structure without a name\n\n"
+            "Level  Blinds  Ante  Length        Start\n"
+            "                     10 min break  22:15\n"
+            "    1  1/2           1 hand        22:25\n"
+            "    2  2/4           30 hands      -\n"
+            "\nTotal: 31 hands in 2 levels, and 10 min in 1 break\n"
+            "A start shown as - depends on how fast the hands are played.\n");
+}
+
+}  // namespace
+}  // namespace potclock
