@@ -63,7 +63,7 @@ std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) 
   return std::nullopt;
 }
 
-void resumeGame(const std::filesystem::path& file) {
+void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing) {
   const auto loaded = loadGameState(file);
   if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
     krx::OUTERR(loadFailureMessage(file, *failure) + "\n");
@@ -82,13 +82,14 @@ void resumeGame(const std::filesystem::path& file) {
   krx::SCROLL();
   krx::SETPOS(0, 0);
   krx::SETMOUSE(false);
-  GameJournal journal(file, state.nMinutes, state.hands);
+  GameJournal journal(stateLocationOf(file), writing);
+  journal.begin(state.nMinutes, state.hands);
   runTimer(point->nLevel, state.nMinutes, state.hands ? "H" : "M", journal, &point->within);
 }
 
 void RESUME() {
   KRX_ROUTINE("RESUME");
-  resumeGame(gameStatePath());
+  resumeGame(gameStatePath(), GameJournal::Writing::inBackground);
 }
 
 }  // namespace potclock

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace potclock {
 
@@ -16,6 +17,7 @@ struct Handover {
 // of that mode, computes the schedule or takes the answers, and in minutes
 // mode waits at the start prompt. Escape at the first question ends the
 // program (_QUIT).
-Handover runSetup();
+// `notice`, when there is one, stays on the bottom row of its screens.
+Handover runSetup(std::string_view notice = {});
 
 }  // namespace potclock
