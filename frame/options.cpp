@@ -1,7 +1,9 @@
 #include "frame/options.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "runtime/startup.h"
@@ -31,7 +33,7 @@ constexpr std::string_view kHelp =
     "  --fill      start with the picture filling the terminal\n"
     "  --resume    go on with the last game, where its clock would be now,\n"
     "              without the dialogue\n"
-    "  --help      show this help\n"
+    "  -h, --help  show this help\n"
     "  --version   show the program's and the runtime's versions\n"
     "\n"
     "Keys of the timer:\n"
@@ -109,7 +111,10 @@ int answerCommandLine(const CommandLine& command) {
   std::fwrite(command.out.data(), 1, command.out.size(), stdout);
   std::fwrite(command.err.data(), 1, command.err.size(), stderr);
   // A full disk or a closed pipe behind standard output is a failure too.
-  if (std::fflush(stdout) != 0 && command.exitStatus == 0) return 1;
+  if (std::fflush(stdout) != 0 && command.exitStatus == 0) {
+    std::fprintf(stderr, "potclock: write error: %s\n", std::strerror(errno));
+    return 1;
+  }
   return command.exitStatus.value_or(0);
 }
 

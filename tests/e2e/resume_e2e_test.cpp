@@ -162,12 +162,37 @@ Ran runPlain(std::vector<std::string> args, const std::vector<std::string>& env 
   return ran;
 }
 
+// As the standard tools do: the reason on standard error, and status 1.
+TEST(CommandLineE2E, AnAnswerThatCannotBeWrittenSaysSo) {
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int full = ::open("/dev/full", O_WRONLY);
+    ::dup2(full, STDOUT_FILENO);
+    ::dup2(err[1], STDERR_FILENO);
+    ::execl(POTCLOCK_BIN, POTCLOCK_BIN, "--help", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  ::close(err[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(text, "potclock: write error: No space left on device\n");
+}
+
 TEST(CommandLineE2E, HelpVersionAndUsageNeedNoTerminal) {
   const Ran help = runPlain({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.out.rfind("Usage: potclock", 0), 0u) << help.out;
   EXPECT_NE(help.out.find("--resume"), std::string::npos);
+  EXPECT_NE(help.out.find("-h, --help"), std::string::npos) << help.out;
 
   const Ran version = runPlain({"--version"});
   EXPECT_EQ(version.status, 0);
