@@ -1,8 +1,17 @@
 #include "app/gamejournal.h"
 
-#include <cmath>
-#include <string>
+#include <pthread.h>
+#include <signal.h>
 
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/say.h"
+#include "app/timer.h"
 #include "runtime/console.h"
 #include "runtime/context.h"
 
@@ -15,12 +24,117 @@ constexpr double kRewriteEvery = 60.0;
 // A level end that moves by more than this is a restarted level, not the
 // jitter between a pass's clock readings.
 constexpr double kEndTolerance = 1.0;
+// How long the end of the program waits for a write under way: well within
+// the second in which SIGTERM must end it.
+constexpr auto kLastWriteWait = std::chrono::milliseconds(300);
+constexpr int kNoticeRow = 24;
 }  // namespace
 
-GameJournal::GameJournal(std::filesystem::path file, int nMinutes, bool hands)
-    : active_(true), file_(std::move(file)) {
+struct GameJournal::Writer {
+  explicit Writer(StateDir opened) : dir(std::move(opened)) {}
+
+  StateDir dir;
+  CommitGate gate;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable idle;
+  std::optional<std::string> pending;    // the newest text not yet begun
+  std::optional<std::string> structure;  // a structure game's copy, written first
+  bool busy = false;
+  bool stop = false;
+  std::string failure;  // the first write that failed, until collected
+  std::thread thread;
+
+  void run() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      wake.wait(lock, [&] { return pending || structure || stop; });
+      if (!pending && !structure) break;
+      // The structure before the game that names it, so a resumed game
+      // never finds its state without its structure.
+      const bool isStructure = structure.has_value();
+      std::optional<std::string>& next = isStructure ? structure : pending;
+      const std::string text = std::move(*next);
+      next.reset();
+      busy = true;
+      lock.unlock();
+      std::string why = isStructure ? dir.write(kStructureCopyName, text, &gate)
+                                    : dir.write(kGameFileName, text, &gate);
+      lock.lock();
+      busy = false;
+      if (!why.empty() && failure.empty()) failure = std::move(why);
+      idle.notify_all();
+    }
+    idle.notify_all();
+  }
+};
+
+GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing) : active_(true) {
+  if (!where) {
+    report("neither XDG_STATE_HOME nor HOME names a directory");
+    return;
+  }
+  file_ = where->directory() / kGameFileName;
+  auto opened = StateDir::open(*where, true);
+  if (auto* failure = std::get_if<StateDir::Failure>(&opened)) {
+    report(failure->reason);
+    return;
+  }
+  StateDir& dir = std::get<StateDir>(opened);
+  dir.removeStaleTemporaries();
+  if (std::string why = probeGameState(dir); !why.empty()) {
+    report(why);
+    return;
+  }
+  writer_ = std::make_shared<Writer>(std::move(dir));
+  if (writing == Writing::inBackground) {
+    // Signals are the clock's to take: the writer must not be the thread
+    // that a SIGTERM or a SIGWINCH interrupts.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    writer_->thread = std::thread([writer = writer_] { writer->run(); });
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  }
+}
+
+GameJournal::GameJournal(const std::filesystem::path& file, int nMinutes, bool hands)
+    : GameJournal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
+                  Writing::inForeground) {
+  begin(nMinutes, hands);
+}
+
+GameJournal::~GameJournal() {
+  if (!writer_ || !writer_->thread.joinable()) return;
+  Writer& w = *writer_;
+  std::unique_lock lock(w.mutex);
+  w.stop = true;
+  w.wake.notify_all();
+  const bool done =
+      w.idle.wait_for(lock, kLastWriteWait, [&] { return !w.pending && !w.structure && !w.busy; });
+  lock.unlock();
+  // A write held by the disk goes on without us; it holds its own share of
+  // what it needs, and the end of the process ends it, its file unrenamed.
+  if (done)
+    w.thread.join();
+  else
+    w.thread.detach();
+}
+
+void GameJournal::begin(int nMinutes, bool hands) {
   game_.nMinutes = nMinutes;
   game_.hands = hands;
+}
+
+void GameJournal::keepStructure(std::string text) {
+  if (!active_ || !writer_) return;
+  if (writer_->thread.joinable()) {
+    std::lock_guard lock(writer_->mutex);
+    writer_->structure = std::move(text);
+    writer_->wake.notify_one();
+    return;
+  }
+  if (std::string why = writer_->dir.write(kStructureCopyName, text); !why.empty()) report(why);
 }
 
 void GameJournal::structureEntry(int length, bool hands) {
@@ -30,6 +144,8 @@ void GameJournal::structureEntry(int length, bool hands) {
 }
 
 void GameJournal::running(int nLevel, double secondsLeft) {
+  collectFailure();
+  showNotice();
   GameState s = game_;
   s.nLevel = nLevel;
   s.endsAt = krx::RT().backend->epochSeconds() + secondsLeft;
@@ -40,6 +156,8 @@ void GameJournal::running(int nLevel, double secondsLeft) {
 }
 
 void GameJournal::paused(int nLevel, long secondsLeft) {
+  collectFailure();
+  showNotice();
   GameState s = game_;
   s.nLevel = nLevel;
   s.paused = true;
@@ -48,6 +166,8 @@ void GameJournal::paused(int nLevel, long secondsLeft) {
 }
 
 void GameJournal::hand(int nLevel, int handsCounted) {
+  collectFailure();
+  showNotice();
   GameState s = game_;
   s.nLevel = nLevel;
   s.handsCounted = handsCounted;
@@ -57,25 +177,68 @@ void GameJournal::hand(int nLevel, int handsCounted) {
 void GameJournal::finished() {
   if (!active_) return;
   active_ = false;
-  if (!file_.empty()) removeGameState(file_);
+  if (!writer_) return;
+  {
+    // A write still under way must not put the game back after it is gone.
+    std::lock_guard gate(writer_->gate.mutex);
+    writer_->gate.open = false;
+  }
+  {
+    std::lock_guard lock(writer_->mutex);
+    writer_->pending.reset();
+  }
+  removeGameState(writer_->dir);
 }
 
 void GameJournal::keep(const GameState& state) {
-  if (!active_) return;
+  if (!active_ || !writer_) return;
   written_ = state;
   writtenAt_ = krx::RT().backend->monotonic();
-  const std::string why = file_.empty() ? "neither XDG_STATE_HOME nor HOME names a directory"
-                                        : saveGameState(file_, state);
-  if (!why.empty()) reportFailure(why);
+  if (writer_->thread.joinable()) {
+    std::lock_guard lock(writer_->mutex);
+    writer_->pending = formatGameState(state);
+    writer_->wake.notify_one();
+    return;
+  }
+  if (std::string why = saveGameState(writer_->dir, state, &writer_->gate); !why.empty())
+    report(why);
 }
 
-void GameJournal::reportFailure(const std::string& why) {
-  // Told once, and on standard error, which the terminal holds back until
-  // it is restored: the clock on the screen goes on regardless.
+void GameJournal::collectFailure() {
+  if (!writer_ || failed_) return;
+  std::string why;
+  {
+    std::lock_guard lock(writer_->mutex);
+    why = std::move(writer_->failure);
+  }
+  if (!why.empty()) report(why);
+}
+
+void GameJournal::report(const std::string& why) {
   if (failed_) return;
   failed_ = true;
+  notice_ = "The game is not being kept (no --resume): " + why;
+  // Standard error is held back until the terminal is restored: said again
+  // there, when the program ends.
   const std::string where = file_.empty() ? "" : " in " + file_.string();
   krx::OUTERR("potclock: cannot keep the game" + where + ": " + why + "\n");
+  showNotice();
+}
+
+void GameJournal::showNotice() const {
+  showKeepingNotice(notice_);
+}
+
+void showKeepingNotice(std::string_view notice) {
+  if (notice.empty()) return;
+  const int row = krx::ROW();
+  const int col = krx::COL();
+  const std::string colors = krx::SETCOLOR(kPromptColors);
+  std::string line(notice.substr(0, 80));
+  line.resize(80, ' ');
+  say(kNoticeRow, 0, line);
+  krx::SETCOLOR(colors);
+  krx::SETPOS(row, col);
 }
 
 }  // namespace potclock

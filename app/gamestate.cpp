@@ -31,7 +31,6 @@ namespace {
 //   structure 1                 a game of an organiser's own structure
 constexpr std::string_view kMagic = "potclock-state";
 constexpr std::size_t kMaxFileSize = 4096;
-constexpr int kMaxPerLevel = 99999;
 
 template <typename T>
 std::optional<T> number(std::string_view text) {
@@ -63,49 +62,18 @@ std::optional<std::vector<std::pair<std::string_view, std::string_view>>> fields
   return out;
 }
 
-std::string systemReason(int error) {
-  return std::strerror(error);
+// A file too long for what it holds was not written by this program.
+LoadFailure loadFailureOf(const ReadFailure& failure) {
+  switch (failure.kind) {
+    case ReadFailure::missing:
+      return {LoadFailure::missing, {}};
+    case ReadFailure::unreadable:
+      return {LoadFailure::unreadable, failure.reason};
+    case ReadFailure::tooLong:
+      break;
+  }
+  return {LoadFailure::damaged, {}};
 }
-
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Makes the directory and any missing parent, each private to the user.
-bool makeDirectories(const std::filesystem::path& dir) {
-  std::filesystem::path built;
-  for (const auto& part : dir) {
-    built /= part;
-    if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now, so that a failing close is seen.
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -165,12 +133,14 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
       return StateFault::damaged;
     }
   }
+  // A structure's entries and their lengths have the structure file's limits.
   const int lastLevel = structure ? kMaxEntries : kLastLevel;
-  const int maxPerLevel = structure ? kMaxLength : kMaxPerLevel;
-  if (!level || !perLevel || !mode || *level < 1 || *level > lastLevel || *perLevel < 1 ||
-      *perLevel > maxPerLevel) {
+  if (!level || !perLevel || !mode || *level < 1 || *level > lastLevel || *perLevel < 1)
     return StateFault::damaged;
-  }
+  if (*perLevel > (structure      ? kMaxLength
+                   : *mode == "H" ? kMostHandsPerLevel
+                                  : kMostMinutesPerLevel))
+    return StateFault::damaged;
 
   GameState s;
   s.nLevel = *level;
@@ -198,17 +168,35 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
 }
 
 std::filesystem::path gameStatePath() {
-  // A relative XDG_STATE_HOME is to be ignored, as if it were not set.
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::filesystem::path base;
-  if (state != nullptr && state[0] == '/') {
-    base = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') return {};
-    base = std::filesystem::path(home) / ".local" / "state";
-  }
-  return base / "potclock" / "game";
+  const auto where = stateLocation();
+  return where ? where->directory() / kGameFileName : std::filesystem::path();
+}
+
+std::string saveGameState(const StateDir& dir, const GameState& state, CommitGate* gate) {
+  return dir.write(kGameFileName, formatGameState(state), gate);
+}
+
+std::string probeGameState(const StateDir& dir) {
+  GameState longest;
+  longest.nLevel = kLastLevel;
+  longest.nMinutes = kMostMinutesPerLevel;
+  longest.endsAt = 9999999999.999;
+  return dir.probe(kGameFileName, formatGameState(longest).size());
+}
+
+std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir) {
+  const auto text = dir.read(kGameFileName, kMaxFileSize);
+  if (const auto* failure = std::get_if<ReadFailure>(&text)) return loadFailureOf(*failure);
+  const auto parsed = parseGameState(std::get<std::string>(text));
+  if (const auto* state = std::get_if<GameState>(&parsed)) return *state;
+  return LoadFailure{
+      std::get<StateFault>(parsed) == StateFault::newer ? LoadFailure::newer : LoadFailure::damaged,
+      {}};
+}
+
+void removeGameState(const StateDir& dir) {
+  dir.remove(kGameFileName);
+  dir.remove(kStructureCopyName);
 }
 
 std::filesystem::path structureCopyPath(const std::filesystem::path& file) {
@@ -217,75 +205,36 @@ std::filesystem::path structureCopyPath(const std::filesystem::path& file) {
   return copy;
 }
 
-std::string saveGameState(const std::filesystem::path& file, const GameState& state) {
-  return saveStateText(file, formatGameState(state));
+std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
+                                                     std::size_t limit) {
+  auto dir = StateDir::open(stateLocationOf(file), false);
+  if (auto* failure = std::get_if<StateDir::Failure>(&dir)) {
+    if (failure->missing) return LoadFailure{LoadFailure::missing, {}};
+    return LoadFailure{LoadFailure::unreadable, failure->reason};
+  }
+  auto text = std::get<StateDir>(dir).read(file.filename().string(), limit);
+  if (auto* read = std::get_if<std::string>(&text)) return std::move(*read);
+  return loadFailureOf(std::get<ReadFailure>(text));
 }
 
-std::string saveStateText(const std::filesystem::path& file, std::string_view text) {
+StateLocation stateLocationOf(const std::filesystem::path& file) {
   const std::filesystem::path dir = file.parent_path();
-  if (!makeDirectories(dir)) return systemReason(errno);
-  // The directory itself is opened without following a link, and the file
-  // is made and renamed relative to it.
-  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (dirFd.get() < 0) return systemReason(errno);
+  return {dir.parent_path(), dir.filename()};
+}
 
-  const std::string name = file.filename().string();
-  // Named after this process: a second clock started by mistake must not
-  // rename this one's half-written file over the game, nor remove it.
-  const std::string temporary = name + "." + std::to_string(::getpid()) + ".new";
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  int fd = ::openat(dirFd.get(), temporary.c_str(), kCreate, 0600);
-  if (fd < 0 && errno == EEXIST) {
-    // Left by a write of an earlier process with this number, cut short.
-    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    fd = ::openat(dirFd.get(), temporary.c_str(), kCreate, 0600);
-  }
-  if (fd < 0) return systemReason(errno);
-  Fd out(fd);
-  if (!writeAll(out.get(), text) || ::fsync(out.get()) != 0 || !out.close() ||
-      ::renameat(dirFd.get(), temporary.c_str(), dirFd.get(), name.c_str()) != 0) {
-    const int error = errno;
-    ::unlinkat(dirFd.get(), temporary.c_str(), 0);
-    return systemReason(error);
-  }
-  // The rename itself must survive a power cut.
-  ::fsync(dirFd.get());
-  return {};
+std::string saveGameState(const std::filesystem::path& file, const GameState& state) {
+  auto dir = StateDir::open(stateLocationOf(file), true);
+  if (auto* failure = std::get_if<StateDir::Failure>(&dir)) return failure->reason;
+  return saveGameState(std::get<StateDir>(dir), state);
 }
 
 std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file) {
-  const auto loaded = loadStateText(file, kMaxFileSize);
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) return *failure;
-  const auto parsed = parseGameState(std::get<std::string>(loaded));
-  if (const auto* state = std::get_if<GameState>(&parsed)) return *state;
-  return LoadFailure{
-      std::get<StateFault>(parsed) == StateFault::newer ? LoadFailure::newer : LoadFailure::damaged,
-      {}};
-}
-
-std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
-                                                     std::size_t limit) {
-  Fd in(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (in.get() < 0) {
-    if (errno == ENOENT) return LoadFailure{LoadFailure::missing, {}};
-    return LoadFailure{LoadFailure::unreadable, systemReason(errno)};
+  auto dir = StateDir::open(stateLocationOf(file), false);
+  if (auto* failure = std::get_if<StateDir::Failure>(&dir)) {
+    if (failure->missing) return LoadFailure{LoadFailure::missing, {}};
+    return LoadFailure{LoadFailure::unreadable, failure->reason};
   }
-  struct stat info {};
-  if (::fstat(in.get(), &info) != 0)
-    return LoadFailure{LoadFailure::unreadable, systemReason(errno)};
-  if (!S_ISREG(info.st_mode)) return LoadFailure{LoadFailure::unreadable, "not a regular file"};
-
-  std::string text;
-  char buffer[1024];
-  for (;;) {
-    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return LoadFailure{LoadFailure::unreadable, systemReason(errno)};
-    if (n == 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > limit) return LoadFailure{LoadFailure::damaged, {}};
-  }
-  return text;
+  return loadGameState(std::get<StateDir>(dir));
 }
 
 std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure) {
@@ -304,8 +253,8 @@ std::string loadFailureMessage(const std::filesystem::path& file, const LoadFail
 }
 
 void removeGameState(const std::filesystem::path& file) {
-  ::unlink(file.c_str());
-  ::unlink(structureCopyPath(file).c_str());
+  auto dir = StateDir::open(stateLocationOf(file), false);
+  if (auto* opened = std::get_if<StateDir>(&dir)) removeGameState(*opened);
 }
 
 }  // namespace potclock

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <variant>
 
+#include "app/statedir.h"
+
 namespace potclock {
 
 struct GameState {
@@ -29,6 +31,17 @@ struct GameState {
   bool operator==(const GameState&) const = default;
 };
 
+// The most a level can have: the dialogue's range of hands, and the minutes
+// that the computed schedule can share out until a finish a day away. A file
+// with more was not written by this program.
+inline constexpr int kMostHandsPerLevel = 40;
+inline constexpr int kMostMinutesPerLevel = 24 * 60;
+
+// The game's file in the state directory.
+inline constexpr std::string_view kGameFileName = "game";
+// A structure game's copy of its structure, beside the game's file.
+inline constexpr std::string_view kStructureCopyName = "game.structure";
+
 // The format's version; a file of a later one is refused, not guessed at.
 inline constexpr int kGameStateVersion = 1;
 
@@ -42,34 +55,43 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text);
 // when the environment names neither a state nor a home directory.
 std::filesystem::path gameStatePath();
 
+// The state directory of a game file named by its path: its last directory
+// is the program's own, opened without following a link.
+StateLocation stateLocationOf(const std::filesystem::path& file);
+
+// The game in its state directory: replaced whole (see StateDir::write),
+// read, removed. Returns an empty text or why it failed.
+std::string saveGameState(const StateDir& dir, const GameState& state, CommitGate* gate = nullptr);
+// Whether a game could be written there now, without the wait for the disk.
+std::string probeGameState(const StateDir& dir);
+// The same for a file named by its path: the last directory of the path is
+// the state directory, made when missing and opened as StateDir::open does.
+std::string saveGameState(const std::filesystem::path& file, const GameState& state);
+
 // Why a state file could not be read. The outcomes a caller tells apart: no file, a file
 // that cannot be read (with the system's reason), a damaged or newer one.
 struct LoadFailure {
   enum Kind { missing, unreadable, damaged, newer } kind;
   std::string reason;  // for unreadable
 };
+std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir);
+// Reads a state file.
+std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file);
+
 // Where a structure game keeps its copy of the structure: beside the state
 // file, so a structure file edited or moved meanwhile changes nothing.
 std::filesystem::path structureCopyPath(const std::filesystem::path& file);
-
-// Replaces the file atomically: a new file beside it, flushed, then renamed
-// over it; the directory is made (mode 0700) when missing. Never writes
-// through a symbolic link. Returns an empty text or why it failed.
-std::string saveGameState(const std::filesystem::path& file, const GameState& state);
-// The same for any text kept in the state directory.
-std::string saveStateText(const std::filesystem::path& file, std::string_view text);
 // A file of the state directory, read whole (at most `limit` bytes, or it is
-// damaged), without following a link or waiting on a FIFO.
+// damaged).
 std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
                                                      std::size_t limit);
-
-// Reads a state file.
-std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file);
 
 // The one line that tells the user why a game cannot be resumed.
 std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure);
 
-// Removes the file (the game is over); a missing file is no failure.
+// Removes the file and the structure kept beside it (the game is over); a
+// missing file is no failure.
+void removeGameState(const StateDir& dir);
 void removeGameState(const std::filesystem::path& file);
 
 }  // namespace potclock

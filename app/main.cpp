@@ -11,8 +11,11 @@ namespace potclock {
 
 void MAIN() {
   KRX_ROUTINE("MAIN");
-  Handover h = runSetup();
-  GameJournal journal(gameStatePath(), h.nMinutes, h.cMode == "H");
+  // Opened before the dialogue, so that a game that cannot be kept is said
+  // on its first screen, before the game runs.
+  GameJournal journal(stateLocation(), GameJournal::Writing::inBackground);
+  Handover h = runSetup(journal.notice());
+  journal.begin(h.nMinutes, h.cMode == "H");
   runTimer(h.nLevel, h.nMinutes, h.cMode, journal);
 }
 

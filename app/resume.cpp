@@ -146,7 +146,7 @@ std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) 
   return std::nullopt;
 }
 
-void resumeGame(const std::filesystem::path& file) {
+void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing) {
   const auto loaded = loadGameState(file);
   if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
     krx::OUTERR(loadFailureMessage(file, *failure) + "\n");
@@ -163,7 +163,7 @@ void resumeGame(const std::filesystem::path& file) {
       return;
     }
     startScreen();
-    GameJournal journal(file, state.nMinutes, state.hands);
+    GameJournal journal(stateLocationOf(file), writing);
     runTournament(*t, journal, &*at);
     return;
   }
@@ -174,13 +174,14 @@ void resumeGame(const std::filesystem::path& file) {
     return;
   }
   startScreen();
-  GameJournal journal(file, state.nMinutes, state.hands);
+  GameJournal journal(stateLocationOf(file), writing);
+  journal.begin(state.nMinutes, state.hands);
   runTimer(point->nLevel, state.nMinutes, state.hands ? "H" : "M", journal, &point->within);
 }
 
 void RESUME() {
   KRX_ROUTINE("RESUME");
-  resumeGame(gameStatePath());
+  resumeGame(gameStatePath(), GameJournal::Writing::inBackground);
 }
 
 }  // namespace potclock

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/gamejournal.h"
 #include "app/gamestate.h"
 #include "app/timer.h"
 #include "app/tournamenttimer.h"
@@ -37,7 +38,8 @@ std::optional<int> resumeRefusal(const std::filesystem::path& file, double now);
 
 // The main routine of a resumed game: the game kept in `file` on the
 // timer's screen, from where it stands now, with the file kept up to date.
-void resumeGame(const std::filesystem::path& file);
+void resumeGame(const std::filesystem::path& file,
+                GameJournal::Writing writing = GameJournal::Writing::inForeground);
 // The same for the state file in its usual place.
 void RESUME();
 

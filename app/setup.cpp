@@ -1,5 +1,6 @@
 #include "app/setup.h"
 
+#include "app/gamejournal.h"
 #include "app/levels.h"
 #include "app/say.h"
 #include "app/schedule.h"
@@ -116,9 +117,10 @@ Handover computedHandover(const Answers& a) {
 
 }  // namespace
 
-void startPrompt() {
+void startPrompt(std::string_view notice) {
   SCROLL(10, 0);
   SETPOS(10, 0);
+  showKeepingNotice(notice);
   SETCOLOR(kPromptColors);
   say(12, 20, "Press any key to start timer ");
   INKEY(0);
@@ -128,7 +130,7 @@ void startPrompt() {
   INKEY(0);
 }
 
-Handover runSetup() {
+Handover runSetup(std::string_view notice) {
   Dialogue d;
   Answers& a = d.a;
 
@@ -139,6 +141,7 @@ Handover runSetup() {
   say(1, 1, " ");
   say(2, 1, "");
   drawLevelList();
+  showKeepingNotice(notice);
   *a.nLevel = 1;
 
   say(4, 1, "The program can compute the required time between");
@@ -160,7 +163,7 @@ Handover runSetup() {
   // A refused mode letter left with Escape stays in cMode; the timer runs
   // minutes then, and the start prompt goes with them.
   Handover h = computed ? computedHandover(a) : manualHandover(a);
-  if (h.cMode == "M") startPrompt();
+  if (h.cMode == "M") startPrompt(notice);
   return h;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace potclock {
 
@@ -16,10 +17,12 @@ struct Handover {
 // of that mode, computes the schedule or takes the answers, and in minutes
 // mode waits at the start prompt. Escape at the first question ends the
 // program (_QUIT).
-Handover runSetup();
+// `notice`, when there is one, stays on the bottom row of its screens.
+Handover runSetup(std::string_view notice = {});
 
-// "Press any key to start timer" below row 10, in the prompt colours, and
+// "Press any key to start timer" below row 10, in the prompt colours, with
+// `notice` (a game that is not being kept) on the bottom row, and
 // the wait for that key, which the timer then never takes for one of its own.
-void startPrompt();
+void startPrompt(std::string_view notice = {});
 
 }  // namespace potclock

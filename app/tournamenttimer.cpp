@@ -226,17 +226,13 @@ void playTournament(const Tournament& t, const std::filesystem::path& file) {
   SCROLL();
   SETPOS(0, 0);
   SETMOUSE(false);
-  // The structure is kept before the game, so a resumed game never meets a
-  // state file without it; a failure is told like a failed state write.
-  GameJournal journal(file, t.entries.front().length, false);
-  if (!file.empty()) {
-    const std::string why = saveStateText(structureCopyPath(file),
-                                          formatStructure(t, "the structure of a running game"));
-    if (!why.empty()) journal.reportFailure(why);
-  }
+  GameJournal journal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
+                      GameJournal::Writing::inBackground);
+  journal.keepStructure(formatStructure(t, "the structure of a running game"));
+  showKeepingNotice(journal.notice());
   if (!t.hands || t.entries.front().isBreak) {
     if (!t.name.empty()) say(4, static_cast<int>((80 - t.name.size()) / 2), t.name);
-    startPrompt();
+    startPrompt(journal.notice());
   }
   runTournament(t, journal);
 }

@@ -80,7 +80,7 @@ void tellUser(const std::string& text) {
   // Standard error as well when the console shows it: the program's screen
   // is taken down as the program ends, and the message must outlive it (the
   // terminal shows standard error once it is restored).
-  krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text);
+  krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text + krx::CHR(10));
 }
 
 bool hasConsoleWindow() {

@@ -1,7 +1,9 @@
 #include "frame/options.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <string_view>
@@ -44,7 +46,7 @@ constexpr std::string_view kHelp =
     "              and the time it would start if the game started now\n"
     "  --print-structure A|B|C\n"
     "              print a built-in structure as a file to start one's own from\n"
-    "  --help      show this help\n"
+    "  -h, --help  show this help\n"
     "  --version   show the program's and the runtime's versions\n"
     "\n"
     "Keys of the timer:\n"
@@ -193,7 +195,10 @@ int answerCommandLine(const CommandLine& command) {
   std::fwrite(command.out.data(), 1, command.out.size(), stdout);
   std::fwrite(command.err.data(), 1, command.err.size(), stderr);
   // A full disk or a closed pipe behind standard output is a failure too.
-  if (std::fflush(stdout) != 0 && command.exitStatus == 0) return 1;
+  if (std::fflush(stdout) != 0 && command.exitStatus == 0) {
+    std::fprintf(stderr, "potclock: write error: %s\n", std::strerror(errno));
+    return 1;
+  }
   return command.exitStatus.value_or(0);
 }
 

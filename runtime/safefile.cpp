@@ -24,6 +24,9 @@ std::FILE* openRegularForWriting(const std::string& name, bool append) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return fail(errno);
   if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  // A second name of another file, planted like a link to have it
+  // overwritten: the name is not the file's own.
+  if (st.st_nlink > 1) return fail(EMLINK);
   // Writes to a regular file never wait anyway; cleared so that nothing
   // downstream sees a short write it does not expect.
   const int status = ::fcntl(fd, F_GETFL);

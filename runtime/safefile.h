@@ -13,7 +13,8 @@ namespace krx {
 // does not exist; `append` keeps what the file holds, otherwise it is
 // emptied. Never follows a symbolic link, never waits on the open, and
 // refuses anything but a regular file. Returns null with errno set when the
-// name cannot be used (ELOOP for a link, EISDIR for a directory, ENXIO for a
+// name cannot be used (ELOOP for a link, EMLINK for a file with more than
+// one name, EISDIR for a directory, ENXIO for a
 // FIFO without reader, EINVAL for another kind of file).
 std::FILE* openRegularForWriting(const std::string& name, bool append);
 

@@ -1,6 +1,7 @@
 #include "runtime/startup.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -157,6 +158,9 @@ int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
 
 int krxStart(const StartupRecord& record, const BackendFactory& factory) {
   fillStandardDescriptors();
+  // A write refused for a file-size limit is a failed write, which every
+  // writer reports; the default action would end the clock instead.
+  ::signal(SIGXFSZ, SIG_IGN);
   std::unique_ptr<Backend> backend = factory ? factory() : openTerminalBackend(record.terminal);
   if (!backend) return 1;
   int status = run(record, std::move(backend));

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/sound.h"
 #include "runtime/terminal.h"
@@ -32,7 +33,7 @@ constexpr int kQuitSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGUSR1, SIGUSR2, S
                                 SIGPIPE, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
 // By default these dump core: a fault, or a resource limit reached.
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS,  SIGFPE, SIGABRT, SIGILL,
-                                 SIGQUIT, SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ};
+                                 SIGQUIT, SIGTRAP, SIGSYS, SIGXCPU};
 
 void wake() {
   if (shared.wakeWrite >= 0) {
@@ -199,11 +200,24 @@ void replayStderr(double waitSeconds) {
     if (n <= 0) break;
     if (!writeBefore(STDERR_FILENO, buffer, static_cast<std::size_t>(n), deadline)) break;
   }
+  const auto refused = static_cast<std::size_t>(shared.stderrRefusedLength);
+  shared.stderrRefusedLength = 0;
+  if (refused > 0) writeBefore(STDERR_FILENO, shared.stderrRefused, refused, deadline);
   if (flags >= 0) {
     ::fcntl(STDERR_FILENO, F_SETFL, flags);
     shared.stderrFlags = -1;
   }
   ::close(capture);
+}
+
+bool keepRefusedStderr(const char* text, std::size_t length) {
+  if (shared.stderrCapture < 0) return false;
+  auto kept = static_cast<std::size_t>(shared.stderrRefusedLength);
+  const std::size_t room = sizeof shared.stderrRefused - kept;
+  const std::size_t taken = length < room ? length : room;
+  std::memcpy(shared.stderrRefused + kept, text, taken);
+  shared.stderrRefusedLength = static_cast<sig_atomic_t>(kept + taken);
+  return true;
 }
 
 void startStderrCapture() {

@@ -6,7 +6,7 @@
 // signal ends the program follows its default action:
 //
 // - Those that dump core (SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT,
-//   SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ) report a fault of the program or a
+//   SIGTRAP, SIGSYS, SIGXCPU) report a fault of the program or a
 //   resource it has run out of: carrying on to the next wait could fault
 //   again or never come. They restore the terminal with async-signal-safe
 //   calls and are raised again at once under the previous disposition, so
@@ -51,6 +51,10 @@ struct SignalShared {
   int stderrSaved = -1;    // the real standard error while it is captured
   int stderrCapture = -1;  // the memory file standing in for it
   int stderrFlags = -1;    // its flags while a replay has made it non-blocking
+  // What the memory file refused (a file-size limit counts against it too),
+  // kept here to be written after what it holds.
+  char stderrRefused[2048] = {};
+  volatile sig_atomic_t stderrRefusedLength = 0;
   int wakeRead = -1;
   int wakeWrite = -1;
   volatile sig_atomic_t quit = 0;
@@ -83,6 +87,9 @@ void restoreTerminal(double waitSeconds);
 // `waitSeconds` for a terminal that does not read. Async-signal-safe.
 void startStderrCapture();
 void replayStderr(double waitSeconds);
+// Keeps `text`, which the memory file would not take, to be replayed after
+// it; false when standard error is not being collected.
+bool keepRefusedStderr(const char* text, std::size_t length);
 
 // Writes `length` bytes to `fd` (non-blocking), waiting for room until
 // `deadline` (bootClock() seconds, which is async-signal-safe); true when

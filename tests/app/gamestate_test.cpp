@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "app/gamejournal.h"
 #include "errors/temp_dir.h"
+#include "support/test_runtime.h"
 
 namespace potclock {
 namespace {
@@ -44,7 +48,7 @@ void writeText(const fs::path& file, const std::string& text) {
 
 TEST(GameState, EveryKindOfGameComesBackAsItWasWritten) {
   for (const GameState& s :
-       {minutes(1, 15, 1796745600.25), minutes(63, 99999, 1.5), paused(42, 2, 0),
+       {minutes(1, 15, 1796745600.25), minutes(63, 1440, 1.5), paused(42, 2, 0),
         paused(24, 10, 600), hands(23, 5, 0), hands(63, 40, 39)}) {
     const auto back = parseGameState(formatGameState(s));
     ASSERT_TRUE(std::holds_alternative<GameState>(back)) << formatGameState(s);
@@ -84,6 +88,10 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
       {"more time left than the level has", head + "mode M\npaused-left 601\n",
        StateFault::damaged},
       {"a time not a number", head + "mode M\nends-at nan\n", StateFault::damaged},
+      {"more hands a level than the dialogue takes",
+       "potclock-state 1\nlevel 5\nper-level 41\nmode H\nhands-counted 1\n", StateFault::damaged},
+      {"a level longer than a day",
+       "potclock-state 1\nlevel 5\nper-level 1441\nmode M\nends-at 9\n", StateFault::damaged},
       {"all hands counted already", head + "mode H\nhands-counted 10\n", StateFault::damaged},
       {"hands with a time", head + "mode H\nhands-counted 1\nends-at 100\n", StateFault::damaged},
       {"a key twice", head + "mode H\nhands-counted 1\nhands-counted 2\n", StateFault::damaged},
@@ -144,6 +152,84 @@ TEST(GameStateFile, IsNeverWrittenThroughASymbolicLink) {
   fs::create_directory_symlink(elsewhere, tmp.path() / "b" / "potclock");
   EXPECT_NE(saveGameState(tmp.path() / "b" / "potclock" / "game", hands(7, 10, 2)), "");
   EXPECT_FALSE(fs::exists(elsewhere / "game"));
+}
+
+// A state directory that is a link, or that another user could change, is
+// neither read, written nor emptied, and the refusal names it.
+TEST(GameStateFile, AStateDirectoryThatIsNotTheUsersOwnIsNotUsed) {
+  TempCwd tmp;
+  const fs::path elsewhere = tmp.path() / "elsewhere";
+  fs::create_directory(elsewhere);
+  fs::permissions(elsewhere, fs::perms::owner_all);
+  const std::string game = formatGameState(hands(7, 10, 2));
+  struct Case {
+    const char* why;
+    void (*make)(const fs::path& dir, const fs::path& elsewhere);
+    std::string reason;  // after the directory's name
+  };
+  const Case cases[] = {
+      {"a link", [](const fs::path& d, const fs::path& e) { fs::create_directory_symlink(e, d); },
+       " is a symbolic link"},
+      {"group-writable",
+       [](const fs::path& d, const fs::path&) {
+         fs::create_directory(d);
+         fs::permissions(d, fs::perms::owner_all | fs::perms::group_all);
+       },
+       " may be changed by other users (mode 0770)"},
+      {"writable by all",
+       [](const fs::path& d, const fs::path&) {
+         fs::create_directory(d);
+         fs::permissions(d, fs::perms::all);
+       },
+       " may be changed by other users (mode 0777)"},
+      {"another user's",
+       [](const fs::path& d, const fs::path&) {
+         fs::create_directory(d);
+         fs::permissions(d, fs::perms::owner_all);
+         if (::geteuid() == 0) {
+           EXPECT_EQ(::chown(d.c_str(), 65534, 65534), 0);
+         }
+       },
+       " belongs to another user"},
+  };
+  for (const Case& c : cases) {
+    if (std::string(c.why) == "another user's" && ::geteuid() != 0) continue;
+    const fs::path base = tmp.path() / c.why;
+    fs::create_directory(base);
+    const fs::path dir = base / "potclock";
+    c.make(dir, elsewhere);
+    const fs::path target = fs::is_symlink(dir) ? elsewhere : dir;
+    writeText(target / "game", game);
+    const std::string named = (fs::is_symlink(dir) ? "" : "the directory ") + dir.string();
+
+    const auto loaded = loadGameState(dir / "game");
+    ASSERT_TRUE(std::holds_alternative<LoadFailure>(loaded)) << c.why;
+    EXPECT_EQ(std::get<LoadFailure>(loaded).reason, named + c.reason) << c.why;
+    EXPECT_EQ(saveGameState(dir / "game", hands(9, 10, 0)), named + c.reason) << c.why;
+    removeGameState(dir / "game");
+    EXPECT_EQ(readFile(target / "game"), game) << c.why;
+  }
+}
+
+TEST(GameStateFile, HalfWrittenFilesOfProcessesGoneAreRemovedAtTheStart) {
+  TempCwd tmp;
+  const fs::path dir = tmp.path() / "potclock";
+  fs::create_directory(dir);
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string gone = "game." + std::to_string(child) + ".new";
+  const std::string running = "game." + std::to_string(::getppid()) + ".new";
+  for (const std::string& name :
+       {gone, running, std::string("game.structure.") + std::to_string(child) + ".new",
+        std::string("notes.new")})
+    writeText(dir / name, "half");
+  TestRuntime t;
+  GameJournal journal(dir / "game", 10, true);
+  EXPECT_FALSE(fs::exists(dir / gone));
+  EXPECT_FALSE(fs::exists(dir / ("game.structure." + std::to_string(child) + ".new")));
+  EXPECT_TRUE(fs::exists(dir / running));
+  EXPECT_TRUE(fs::exists(dir / "notes.new"));
 }
 
 TEST(GameStateFile, AFailedWriteSaysWhy) {

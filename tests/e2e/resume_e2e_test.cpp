@@ -68,6 +68,10 @@ void writeRunning(const StateHome& home, int level, int perLevel, double fromNow
              std::to_string(perLevel) + "\nmode M\nends-at " + endsAt + "\n");
 }
 
+std::string screenRowText(const VtermPty& term, int row) {
+  return e2e::screenRow(term, row);
+}
+
 void killHard(VtermPty& term) {
   term.kill(SIGKILL);
   const int status = term.waitExit(kWait);
@@ -76,12 +80,37 @@ void killHard(VtermPty& term) {
 
 // --- Without a terminal --------------------------------------------------------
 
+// As the standard tools do: the reason on standard error, and status 1.
+TEST(CommandLineE2E, AnAnswerThatCannotBeWrittenSaysSo) {
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int full = ::open("/dev/full", O_WRONLY);
+    ::dup2(full, STDOUT_FILENO);
+    ::dup2(err[1], STDERR_FILENO);
+    ::execl(POTCLOCK_BIN, POTCLOCK_BIN, "--help", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  ::close(err[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(text, "potclock: write error: No space left on device\n");
+}
+
 TEST(CommandLineE2E, HelpVersionAndUsageNeedNoTerminal) {
   const Ran help = runPlain({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.out.rfind("Usage: potclock", 0), 0u) << help.out;
   EXPECT_NE(help.out.find("--resume"), std::string::npos);
+  EXPECT_NE(help.out.find("-h, --help"), std::string::npos) << help.out;
 
   const Ran version = runPlain({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -284,29 +313,50 @@ TEST(ResumeE2E, AHandsGameComesBackAtItsHand) {
   quitWithYes(term);
 }
 
-TEST(ResumeE2E, AStateThatCannotBeWrittenIsToldOnceAfterTheTerminalIsBack) {
-  StateHome home;
-  std::ofstream(home.dir() / "plain") << "a file where a directory should be";
-  Launch launch = potclock(home);
-  launch.env = {"XDG_STATE_HOME=" + (home.dir() / "plain").string()};
-  VtermPty term(launch);
-  startMinutesGame(term);
-  const CountdownReader clock(90, 120);
-  // The clock runs regardless, and nothing of the failure is on its screen.
-  const auto first = clock.waitChange(term, std::nullopt);
-  ASSERT_TRUE(first.has_value()) << term.screenText();
-  ASSERT_TRUE(clock.waitChange(term, first).has_value()) << term.screenText();
-  EXPECT_EQ(term.screenText().find("potclock:"), std::string::npos);
-  quitWithYes(term);
-  // The message may wrap at the right edge: the rows read as one text.
-  std::string screen = term.screenText();
-  std::erase(screen, '\n');
-  const std::string message = "potclock: cannot keep the game in " +
-                              (home.dir() / "plain" / "potclock" / "game").string() +
-                              ": Not a directory";
-  const auto at = screen.find(message);
-  EXPECT_NE(at, std::string::npos) << screen;
-  EXPECT_EQ(screen.find(message, at + 1), std::string::npos) << screen;
+// The organiser learns before the game runs that it cannot be kept (on the
+// dialogue's first screen, and on the timer's), the clock runs regardless,
+// and the reason is told once more after the terminal is back, even when the
+// refusal is a file-size limit that standard error's keeping meets as well.
+TEST(ResumeE2E, AStateThatCannotBeWrittenIsShownAtOnceAndToldOnceAfterTheTerminalIsBack) {
+  struct Case {
+    const char* why;
+    bool sizeLimit;
+    std::string reason;
+  };
+  for (const Case& c : {Case{"a file where the directory should be", false, "Not a directory"},
+                        Case{"no file may grow", true, "File too large"}}) {
+    SCOPED_TRACE(c.why);
+    StateHome home;
+    fs::path dir = home.dir();
+    if (c.sizeLimit) {
+      fs::create_directory(home.dir() / "potclock");
+    } else {
+      std::ofstream(home.dir() / "plain") << "a file where a directory should be";
+      dir = home.dir() / "plain";
+    }
+    Launch launch = potclock(home);
+    launch.env = {"XDG_STATE_HOME=" + dir.string()};
+    if (c.sizeLimit) launch.argv = {"/bin/sh", "-c", "ulimit -f 0; exec \"$0\"", POTCLOCK_BIN};
+    VtermPty term(launch);
+    const std::string notice = "The game is not being kept (no --resume): " + c.reason;
+    ASSERT_TRUE(shows(term, "Select: C(omputed"));
+    EXPECT_EQ(screenRowText(term, 24).find(notice), 0u) << term.screenText();
+    startMinutesGame(term);
+    const CountdownReader clock(90, 120);
+    const auto first = clock.waitChange(term, std::nullopt);
+    ASSERT_TRUE(first.has_value()) << term.screenText();
+    ASSERT_TRUE(clock.waitChange(term, first).has_value()) << term.screenText();
+    EXPECT_EQ(screenRowText(term, 24).find(notice), 0u) << term.screenText();
+    quitWithYes(term);
+    // The message may wrap at the right edge: the rows read as one text.
+    std::string screen = term.screenText();
+    std::erase(screen, '\n');
+    const std::string message = "potclock: cannot keep the game in " +
+                                (dir / "potclock" / "game").string() + ": " + c.reason;
+    const auto at = screen.find(message);
+    EXPECT_NE(at, std::string::npos) << screen;
+    EXPECT_EQ(screen.find(message, at + 1), std::string::npos) << screen;
+  }
 }
 
 }  // namespace

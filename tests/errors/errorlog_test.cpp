@@ -112,7 +112,7 @@ TEST(ErrorLog, ReportLayoutLineByLine) {
             std::string::npos);
   EXPECT_NE(t.screenText().find("CALLSTACK:"), std::string::npos);  // the console saw it too
   // ...and on standard error, which outlives the program's screen.
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
   EXPECT_TRUE(t.hl.alerts.empty());
 }
 
@@ -157,8 +157,8 @@ TEST(ErrorLog, FallsBackToNumberedNamesWhenTheLogCannotBeOpened) {
 // What someone else may have put in the current directory under the log's
 // name. None of it is written to: the report goes to the next name.
 TEST(ErrorLog, NeverWritesThroughALinkOrIntoAnythingButARegularFile) {
-  enum Kind { LinkToFile, DanglingLink, Fifo, FifoWithReader, Directory };
-  for (Kind kind : {LinkToFile, DanglingLink, Fifo, FifoWithReader, Directory}) {
+  enum Kind { LinkToFile, HardLinkToFile, DanglingLink, Fifo, FifoWithReader, Directory };
+  for (Kind kind : {LinkToFile, HardLinkToFile, DanglingLink, Fifo, FifoWithReader, Directory}) {
     SCOPED_TRACE(kind);
     TestRuntime t;
     TempCwd dir;
@@ -169,6 +169,10 @@ TEST(ErrorLog, NeverWritesThroughALinkOrIntoAnythingButARegularFile) {
         std::ofstream("precious.txt") << "the user's own file";
       }
         fs::create_symlink("precious.txt", "KRXERROR.LOG");
+        break;
+      case HardLinkToFile:
+        std::ofstream("precious.txt") << "the user's own file";
+        fs::create_hard_link("precious.txt", "KRXERROR.LOG");
         break;
       case DanglingLink:
         fs::create_symlink("planted.txt", "KRXERROR.LOG");
@@ -189,7 +193,7 @@ TEST(ErrorLog, NeverWritesThroughALinkOrIntoAnythingButARegularFile) {
     EXPECT_NE(t.screenText().find("Error log was written to the file KRXERROR.001"),
               std::string::npos);
     EXPECT_TRUE(t.hl.alerts.empty());
-    if (kind == LinkToFile) {
+    if (kind == LinkToFile || kind == HardLinkToFile) {
       EXPECT_EQ(readFile("precious.txt"), "the user's own file");
     }
     if (kind == DanglingLink) {
@@ -215,7 +219,7 @@ TEST(ErrorLog, TheLastNumberedNameIsUsedWhenAllOthersAreTaken) {
     fs::create_symlink("elsewhere", krx::PADL(std::to_string(n), 3, '0').insert(0, "KRXERROR."));
   ERRORLOG(sampleError(), 0);
   EXPECT_NE(readFile("KRXERROR.999").find("CALLSTACK:"), std::string::npos);
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.999");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.999\n");
 }
 
 TEST(ErrorLog, WithoutAConsoleWindowTheReportGoesToTheFileOnly) {
@@ -228,7 +232,7 @@ TEST(ErrorLog, WithoutAConsoleWindowTheReportGoesToTheFileOnly) {
     ERRORLOG(sampleError(), 0);
     EXPECT_EQ(t.screenText(), before);
     EXPECT_NE(readFile("KRXERROR.LOG").find("CALLSTACK:"), std::string::npos);
-    EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
+    EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
     EXPECT_EQ(t.hl.tones.size(), 1u);
   }
 }
@@ -260,7 +264,7 @@ TEST(ErrorLog, SettingsAndHandlerAreAsTheyWere) {
   EXPECT_EQ(readFile("KRXERROR.LOG").find("before"), std::string::npos);
   // The console was on during the log (there is a console window): the
   // closing message went to the screen, and to standard error to outlive it.
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
 }
 
 TEST(ErrorLog, GivesUpAfterTheLastNumberedName) {
@@ -277,7 +281,7 @@ TEST(ErrorLog, GivesUpAfterTheLastNumberedName) {
   EXPECT_TRUE(err.starts_with("\r\n" + kRule + "\r\nERROR LOG of ")) << err;
   EXPECT_NE(err.find("\r\noError:description  : Argument error\r\n"), std::string::npos);
   EXPECT_TRUE(
-      err.ends_with("\r\nCALLSTACK:\r\n" + kRule + "\r\n\n\rUnable to open error log file"));
+      err.ends_with("\r\nCALLSTACK:\r\n" + kRule + "\r\n\n\rUnable to open error log file\n"));
   EXPECT_EQ(t.hl.tones.size(), 1u);
   EXPECT_FALSE(fs::exists("KRXERROR.1000"));
 }

@@ -1,0 +1,85 @@
+// The directory where potclock keeps what outlives the process (the running
+// game, and whatever else a game needs beside it), opened once and safely:
+// every file in it is read, replaced and removed relative to the open
+// directory, so that nothing is ever done through a symbolic link swapped in
+// on the way, and a directory that another user could change is not used.
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace potclock {
+
+// Where the state directory is: `base` is the directory the environment
+// names ($XDG_STATE_HOME, or $HOME) and is taken as the user named it;
+// every level of `below` is the program's own and is opened without
+// following a link.
+struct StateLocation {
+  std::filesystem::path base;
+  std::filesystem::path below;
+  std::filesystem::path directory() const { return base / below; }
+};
+
+// $XDG_STATE_HOME/potclock or ~/.local/state/potclock; nothing when the
+// environment names neither a state nor a home directory.
+std::optional<StateLocation> stateLocation();
+
+// Lets a write that is still under way be told not to put its file in
+// place: the game it was keeping has ended meanwhile.
+struct CommitGate {
+  std::mutex mutex;
+  bool open = true;
+};
+
+struct ReadFailure {
+  enum Kind { missing, unreadable, tooLong } kind;
+  std::string reason;  // for unreadable
+};
+
+class StateDir {
+ public:
+  // Opens the directory, making the missing levels (mode 0700) when
+  // `create`. Refuses a level below the base that is a link, and a state
+  // directory that belongs to another user or that others may write in.
+  // The failure is a sentence that names the directory; a missing directory
+  // when not `create` is ENOENT's text, told apart by `missing`.
+  struct Failure {
+    std::string reason;
+    bool missing = false;
+  };
+  static std::variant<StateDir, Failure> open(const StateLocation& where, bool create);
+
+  StateDir(StateDir&& other) noexcept;
+  StateDir& operator=(StateDir&& other) noexcept;
+  StateDir(const StateDir&) = delete;
+  StateDir& operator=(const StateDir&) = delete;
+  ~StateDir();
+
+  const std::filesystem::path& path() const { return path_; }
+
+  // Replaces `name` whole: a new file beside it, flushed to the disk, then
+  // renamed over it (unless `gate` has been closed meanwhile). Returns an
+  // empty text or the system's reason.
+  std::string write(std::string_view name, std::string_view text, CommitGate* gate = nullptr) const;
+  // The text of `name`, a regular file of at most `limit` bytes.
+  std::variant<std::string, ReadFailure> read(std::string_view name, std::size_t limit) const;
+  // A missing file is no failure.
+  void remove(std::string_view name) const;
+  // Whether a file of `name` could be made here now: the quick part of a
+  // write (create and fill a new file of `size` bytes), undone at once.
+  std::string probe(std::string_view name, std::size_t size) const;
+  // Removes the new files of writes cut short (NAME.PID.new) whose process
+  // no longer runs.
+  void removeStaleTemporaries() const;
+
+ private:
+  StateDir(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+  int fd_ = -1;
+  std::filesystem::path path_;
+};
+
+}  // namespace potclock
