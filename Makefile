@@ -27,15 +27,19 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
-run: build
+# Only the program: the tests and benchmarks are built by `make test`/`make bench`.
+run: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target potclock
 	./$(BUILD)/potclock
 
 test: build test-deps
 	ctest --test-dir $(BUILD) --output-on-failure
 
 # The program and its manual page under PREFIX, inside DESTDIR when set.
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+# Stripped: the debugging information stays in the build tree.
+install: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target potclock
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 bench: bench-deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)

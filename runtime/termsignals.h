@@ -2,7 +2,9 @@
 //
 // Every signal whose default action would end the process finds the
 // terminal put back first; SIGKILL and SIGSTOP cannot be caught and are left
-// to the kernel, and a signal ignored at start stays ignored. Which way a
+// to the kernel, and a signal ignored at start stays ignored (a terminal that
+// closes still ends the program, SIGHUP ignored or not: there is nothing
+// left to show on). Which way a
 // signal ends the program follows its default action:
 //
 // - Those that dump core (SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL, SIGQUIT,
