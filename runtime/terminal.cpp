@@ -154,10 +154,13 @@ TerminalBackend::~TerminalBackend() {
 }
 
 std::string TerminalBackend::leaveString() const {
-  std::string s = caps_.sgr0 + caps_.cnorm + caps_.rmkx;
+  // The alternate screen is left blank, in the default colours, with the
+  // cursor at its top: a terminal resized while it was up (tmux) may carry
+  // rows of it over to the primary screen when it is left, and a terminal
+  // without one keeps our drawing otherwise.
+  std::string s = caps_.sgr0 + caps_.clear + caps_.cnorm + caps_.rmkx;
   if (caps_.mouse) s += kMouseOff;
-  // Without an alternate screen, leave a clean one rather than our drawing.
-  s += caps_.rmcup.empty() ? caps_.clear : caps_.rmcup;
+  s += caps_.rmcup;
   return s + wake_.leave;
 }
 
@@ -296,6 +299,10 @@ void TerminalBackend::suspend() {
 int TerminalBackend::nextKey() {
   for (;;) {
     const int key = decoder_.next(monotonic());
+    // While the notice asks for a larger window the user cannot see what a
+    // key would answer: it is dropped rather than acted on unseen, or held
+    // to act all at once when the window grows.
+    if (key != 0 && !painter_.fits()) continue;
     if (key == K_ALT_ENTER) {
       // The size key is the runtime's own; the next present draws the
       // screen the other way.

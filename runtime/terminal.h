@@ -60,7 +60,8 @@
 //
 // Ctrl-Z suspends with the terminal restored; on resume the modes are entered
 // again and the whole screen is drawn afresh. A window resize centres the
-// screen, or shows a notice while the window is smaller than 80x25.
+// screen, or shows a notice while the window is smaller than 80x25; keys
+// that arrive while the notice is up are dropped.
 //
 // Alt-Enter is the size key, as a window's is, and the runtime keeps it: it
 // switches between the screen centred and the screen filled out to the

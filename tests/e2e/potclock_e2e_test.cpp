@@ -90,7 +90,7 @@ void expectEndedRestored(VtermPty& term, int code) {
   ASSERT_TRUE(WIFEXITED(status)) << "status " << status << "\n" << term.screenText();
   EXPECT_EQ(WEXITSTATUS(status), code);
   EXPECT_TRUE(term.restored()) << "alt " << term.altScreen() << " cursor " << term.cursorVisible()
-                               << " pen " << term.penIsDefault();
+                               << " pen " << term.penIsDefault() << "; sent:" << term.leftUndone();
   EXPECT_EQ(term.screenText().find("L E V E L"), std::string::npos) << term.screenText();
   EXPECT_EQ(term.screenText().find("Select:"), std::string::npos) << term.screenText();
 }
@@ -131,6 +131,49 @@ TEST(PotclockE2E, StartScreenCentredInAnyTerminalAndEscapeEnds) {
 
     term.sendKeys("\x1b");
     expectEndedRestored(term, 0);
+  }
+}
+
+// Started in a window too small for it: a key typed while the notice asks
+// for a larger one answers nothing unseen ("m" would choose manual mode),
+// Ctrl-C still ends the program, and however it ends, the shell's screen
+// comes back as it was, with nothing of the dialogue on it.
+TEST(PotclockE2E, AWindowTooSmallTakesNoKeysAndLeavesTheShellsScreenAsItWas) {
+  struct Case {
+    const char* why;
+    bool enlarge;
+    std::string_view end;
+    int signal;  // 0: ends with status 0
+  };
+  for (const Case& c : {Case{"Ctrl-C at the notice", false, "\x03", SIGINT},
+                        Case{"Ctrl-C once enlarged", true, "\x03", SIGINT},
+                        Case{"Escape once enlarged", true, "\x1b", 0}}) {
+    SCOPED_TRACE(c.why);
+    VtermPty term(potclock(20, 60));
+    const std::string shell = "$ potclock";
+    term.injectOutput(shell + "\r\n");
+    ASSERT_TRUE(shows(term, "Please enlarge this window"));
+    term.sendKeys("m");
+    settle(term);
+    if (c.enlarge) {
+      term.resize(25, 80);
+      ASSERT_TRUE(shows(term, "Select: C(omputed or m(anual (c/m): "));
+      EXPECT_TRUE(hasAt(term, 8, 0, " Select: C(omputed or m(anual (c/m):  C"));
+      EXPECT_EQ(term.screenText().find("Enter starting level"), std::string::npos)
+          << term.screenText();
+    }
+    term.sendKeys(c.end);
+    const int status = term.waitExit(kWait);
+    if (c.signal != 0) {
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+    } else {
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    EXPECT_TRUE(term.restored()) << "alt " << term.altScreen() << " cursor " << term.cursorVisible()
+                                 << "; sent:" << term.leftUndone();
+    std::string screen = term.screenText();
+    std::erase(screen, ' ');
+    EXPECT_EQ(screen, "$potclock" + std::string(c.enlarge ? 25 : 20, '\n')) << term.screenText();
   }
 }
 
@@ -313,7 +356,14 @@ TEST(PotclockE2E, ComputedModeSharesTheTimeLeftAmongTheLevelsTheChipsAllow) {
   term.sendKeys("100");
   ASSERT_TRUE(term.waitUntil([&] { return fieldText(term, 4, 48, 7) == "100"; }, kWait))
       << term.rowText(4);
-  term.sendKeys("\r\r\r");
+  // The finish time takes digits only: a sign or a blank leaves it as it is.
+  term.sendKeys("\r");
+  for (const char* refused : {"-", " ", "+"}) {
+    term.sendKeys(refused);
+    settle(term);
+    EXPECT_EQ(cells(term, 7, 48, 5), offered) << "after \"" << refused << "\"";
+  }
+  term.sendKeys("\r\r");
   ASSERT_TRUE(shows(term, "Press any key to start timer "));
   const auto started = std::chrono::steady_clock::now();
   term.sendKeys("s");

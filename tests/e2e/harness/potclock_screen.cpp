@@ -101,7 +101,7 @@ void quitWithYes(VtermPty& term, Origin at) {
   ASSERT_TRUE(WIFEXITED(status)) << "status " << status << "\n" << term.screenText();
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(term.restored()) << "alt " << term.altScreen() << " cursor " << term.cursorVisible()
-                               << " pen " << term.penIsDefault();
+                               << " pen " << term.penIsDefault() << "; sent:" << term.leftUndone();
 }
 
 CountdownReader::CountdownReader(int low, int high) : low_(low) {

@@ -9,11 +9,15 @@
 #include <unistd.h>
 #include <vterm.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <stdexcept>
 
 #include "runtime/screen.h"
@@ -174,6 +178,7 @@ bool VtermPty::readOnce(int timeoutMs) {
   const ssize_t n = ::read(master_, buffer, sizeof buffer);
   if (n > 0) {
     bytesRead_ += static_cast<std::uint64_t>(n);
+    output_.append(buffer, static_cast<std::size_t>(n));
     vterm_input_write(vt_, buffer, static_cast<std::size_t>(n));
     return true;
   }
@@ -397,6 +402,90 @@ int VtermPty::waitExitUnread(double timeoutSeconds) {
     ::usleep(1000);
   }
   return status_;
+}
+
+}  // namespace e2e
+
+namespace e2e {
+
+std::string VtermPty::leftUndone() const {
+  // The last value each DEC private mode was set to, the parameters of the
+  // last colour change, the keypad's mode, and whether the alternate screen
+  // held drawing when it was left, read from the bytes as a terminal reads
+  // them: an escape inside a sequence (one cut short when a stalled
+  // terminal's output was discarded) starts a new one.
+  std::map<long, char> modes;
+  std::optional<std::string> lastSgr;
+  std::optional<char> keypad;
+  bool drawn = false;
+  bool leftDrawn = false;
+  const auto sgrDefault = [&] {
+    return !lastSgr || lastSgr->find_first_not_of("0") == std::string::npos;
+  };
+  const auto onAlternate = [&] {
+    return std::ranges::any_of(std::array{1049L, 1047L, 47L}, [&](long mode) {
+      const auto it = modes.find(mode);
+      return it != modes.end() && it->second == 'h';
+    });
+  };
+  const std::string& s = output_;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    if (s[i] != '\x1b' || i + 1 >= s.size()) {
+      if (static_cast<unsigned char>(s[i]) >= 0x20 && s[i] != 0x7f && onAlternate()) drawn = true;
+      ++i;
+      continue;
+    }
+    const char kind = s[i + 1];
+    if (kind == '=' || kind == '>') {
+      keypad = kind;
+      i += 2;
+      continue;
+    }
+    if (kind != '[') {
+      // A character set's designation takes the byte after it.
+      i += std::string_view("()*+").find(kind) != std::string_view::npos ? 3 : 2;
+      continue;
+    }
+    std::size_t j = i + 2;
+    const bool priv = j < s.size() && s[j] == '?';
+    if (priv) ++j;
+    const std::size_t paramsFrom = j;
+    while (j < s.size() && s[j] != '\x1b' && (s[j] < 0x40 || s[j] > 0x7e)) ++j;
+    if (j >= s.size() || s[j] == '\x1b') {
+      i = j;
+      continue;
+    }
+    const std::string params = s.substr(paramsFrom, j - paramsFrom);
+    const char final = s[j];
+    if (priv && (final == 'h' || final == 'l')) {
+      const bool wasOn = onAlternate();
+      std::size_t at = 0;
+      while (at <= params.size()) {
+        const std::size_t end = std::min(params.find(';', at), params.size());
+        if (end > at) modes[std::strtol(params.c_str() + at, nullptr, 10)] = final;
+        at = end + 1;
+      }
+      if (wasOn && !onAlternate()) leftDrawn = drawn;
+      if (!wasOn && onAlternate()) drawn = false;
+    } else if (!priv && final == 'm') {
+      lastSgr = params;
+    } else if (!priv && final == 'J' && params == "2" && sgrDefault()) {
+      drawn = false;
+    }
+    i = j + 1;
+  }
+
+  std::string undone;
+  for (const auto& [mode, last] : modes) {
+    // Shown cursor (25) and wrapping at the margin (7) are on by default.
+    const char wanted = mode == 25 || mode == 7 ? 'h' : 'l';
+    if (last != wanted) undone += " mode ?" + std::to_string(mode) + last;
+  }
+  if (!sgrDefault()) undone += " attributes \\e[" + *lastSgr + "m";
+  if (keypad == '=') undone += " keypad transmit";
+  if (leftDrawn) undone += " alternate screen left with drawing on it";
+  return undone;
 }
 
 }  // namespace e2e

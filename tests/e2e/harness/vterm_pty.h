@@ -81,10 +81,24 @@ class VtermPty {
   int bells() const { return bells_; }
   // The pen (current drawing attributes) is the terminal's default.
   bool penIsDefault() const;
-  // After the program: primary screen, cursor visible, default attributes.
-  bool restored() const { return !altScreen_ && cursorVisible_ && penIsDefault(); }
+  // What the bytes sent (output()) leave undone of what a real terminal
+  // needs back: every private mode changed at its default (the cursor
+  // shown, the alternate screen left, keypad and mouse reporting off), the
+  // colours and attributes reset, and the alternate screen blank when it
+  // was left (a terminal resized meanwhile, as tmux is, may carry rows of it
+  // over to the primary screen). Empty when nothing is left undone.
+  std::string leftUndone() const;
+  // After the program: primary screen, cursor visible, default attributes,
+  // both as the emulator shows them and as the bytes sent leave a terminal.
+  bool restored() const {
+    return !altScreen_ && cursorVisible_ && penIsDefault() && leftUndone().empty();
+  }
 
   std::uint64_t bytesRead() const { return bytesRead_; }
+  // Every byte the program has sent, as a real terminal would get them: an
+  // emulator forgives some omissions (leaving its alternate screen shows
+  // its cursor again) that a real terminal does not.
+  const std::string& output() const { return output_; }
   pid_t pid() const { return pid_; }
 
   // The terminal's modes (the pseudo-terminal's termios), as the program
@@ -118,6 +132,7 @@ class VtermPty {
   int altScreenEntries_ = 0;
   int bells_ = 0;
   std::uint64_t bytesRead_ = 0;
+  std::string output_;
   std::vector<std::string> unknown_;
 };
 
