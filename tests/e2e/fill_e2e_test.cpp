@@ -151,6 +151,27 @@ TEST(FillE2E, AltEnterIsNoHandInHandsMode) {
   quitWithYes(term, kCentred);
 }
 
+// Before each hand's wait the timer drops the keys typed ahead: an Alt-Enter
+// among them is the runtime's, not type-ahead, and still fills the terminal,
+// and none of the dropped keys counts a hand.
+TEST(FillE2E, AltEnterAmongDroppedTypeAheadStillFillsAndCountsNoHand) {
+  VtermPty term(potclockAt160x50());
+  answerManual(term, "1", "3", 'H', kCentred);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 15, " HAND: 1/3"); }, "no hand count"));
+  // "a" counts the hand, the timer reads "b" and "c" on the way to the next
+  // wait and drops the rest, Alt-Enter among it.
+  keyInHandWait(term, "abcd" + std::string(kAltEnter) + "e", kCentred);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsFilledBig(term, 15, " HAND: 2/3"); }, "not filled at hand 2"));
+  settle(term);
+  EXPECT_TRUE(showsFilledBig(term, 15, " HAND: 2/3")) << term.screenText();
+  term.sendKeys(kAltEnter);
+  ASSERT_TRUE(waitFor(
+      term, [&] { return showsCentredBig(term, 15, " HAND: 2/3"); }, "not centred"));
+  quitWithYes(term, kCentred);
+}
+
 // A program that asks the runtime to start filled is filled from its first
 // screen; a click lands on the screen cell whose block it falls in.
 TEST(FillE2E, TheFillOptionStartsTheDialogueFilled) {

@@ -360,3 +360,56 @@ TEST(ResumeE2E, AStateThatCannotBeWrittenIsShownAtOnceAndToldOnceAfterTheTermina
 }
 
 }  // namespace
+
+namespace {
+
+bool quitQuestionGone(const VtermPty& term) {
+  return term.screenText().find("Quit PotClock?") == std::string::npos;
+}
+
+// Escape answers the quit question as "No" does: the question closes, the
+// clock runs on, and the game is still kept.
+TEST(ResumeE2E, EscapeAtTheQuitQuestionGoesOnWithTheGameKept) {
+  StateHome home;
+  VtermPty term(potclock(home));
+  startMinutesGame(term);
+  ASSERT_TRUE(term.waitUntil([&] { return fs::exists(home.file()); }, kWait));
+  const CountdownReader clock(90, 120);
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(shows(term, "Quit PotClock?"));
+  term.sendKeys("\x1b");
+  ASSERT_TRUE(term.waitUntil([&] { return quitQuestionGone(term); }, kWait)) << term.screenText();
+  const auto first = clock.waitChange(term, std::nullopt);
+  ASSERT_TRUE(first.has_value()) << term.screenText();
+  const auto next = clock.waitChange(term, first);
+  ASSERT_TRUE(next.has_value()) << term.screenText();
+  EXPECT_LT(*next, *first);
+  EXPECT_NE(home.text().find("\nlevel 42\n"), std::string::npos) << home.text();
+  quitWithYes(term);
+  EXPECT_FALSE(fs::exists(home.file()));
+}
+
+// A running game taken up again goes on through its next level change as
+// any game does: the next level starts running, not paused, with the chime.
+TEST(ResumeE2E, AResumedGameRunsIntoItsNextLevelWithTheChime) {
+  StateHome home;
+  writeRunning(home, 5, 1, 6);
+  VtermPty term(potclock(home, {"--resume"}));
+  ASSERT_TRUE(shows(term, kLevel + " 5)"));
+  EXPECT_EQ(term.bells(), 0);
+  ASSERT_TRUE(shows(term, kLevel + " 6)", 10));
+  const CountdownReader clock(50, 60);
+  const auto first = clock.waitChange(term, std::nullopt);
+  ASSERT_TRUE(first.has_value()) << term.screenText();
+  const auto next = clock.waitChange(term, first);
+  ASSERT_TRUE(next.has_value()) << term.screenText();
+  EXPECT_LT(*next, *first);
+  EXPECT_EQ(term.screenText().find(kPaused), std::string::npos) << term.screenText();
+  // The chime rings as three bells without a sound device (see above).
+  if (!e2e::haveSoundDevice()) {
+    EXPECT_EQ(term.bells(), 3);
+  }
+  quitWithYes(term);
+}
+
+}  // namespace
