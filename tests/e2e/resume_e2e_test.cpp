@@ -412,4 +412,41 @@ TEST(ResumeE2E, AResumedGameRunsIntoItsNextLevelWithTheChime) {
   quitWithYes(term);
 }
 
+// A disk that takes seconds to flush (every fsync made to wait by a library
+// preloaded into the program) delays only the game's file: the screen shows,
+// keys act, SIGTERM ends the program within the second it promises, and the
+// file half-written then is never renamed over the game.
+TEST(ResumeE2E, ASlowDiskHoldsNeitherTheScreenNorTheKeysNorTheWayOut) {
+  StateHome home;
+  writeRunning(home, 5, 2, 100);
+  const std::string saved = home.text();
+  Launch launch = potclock(home, {"--resume"});
+  launch.env.push_back("LD_PRELOAD=" SLOWSYNC_LIB);
+  launch.env.push_back("SLOW_SYNC_SECONDS=10");
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizer's runtime wants to come first; the library only adds two
+  // functions it does not take over.
+  launch.env.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+#endif
+  VtermPty term(launch);
+  // kWait is well short of the disk's ten seconds.
+  ASSERT_TRUE(shows(term, kTimeHeading));
+  const auto writing = [&] {
+    for (const auto& entry : fs::directory_iterator(home.file().parent_path()))
+      if (entry.path().filename() != "game") return true;
+    return false;
+  };
+  ASSERT_TRUE(term.waitUntil(writing, kWait)) << "no write under way";
+  term.sendKeys(" ");
+  ASSERT_TRUE(shows(term, kPaused));
+
+  term.kill(SIGTERM);
+  const auto asked = std::chrono::steady_clock::now();
+  const int status = term.waitExitUnread(kWait);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - asked;
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+  EXPECT_LT(took.count(), 1.0);
+  EXPECT_EQ(home.text(), saved);
+}
+
 }  // namespace
