@@ -14,6 +14,7 @@
 #include "bigtext/bigletters.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
+#include "runtime/screen.h"
 #include "runtime/strings.h"
 
 namespace potclock {
@@ -34,6 +35,17 @@ constexpr std::string_view kBreakLabel = "  BREAK";
 constexpr std::string_view kBreakHeading =
     "T I M E    R E M A I N I N G   I N   T H I S    B R E A K";
 constexpr std::string_view kLastEntry = "-----";
+
+// The name and the notes are the organiser's UTF-8; the screen holds code
+// page 437, which has every character the structure file lets through.
+void sayText(int row, int col, std::string_view utf8) {
+  say(row, col, utf8ToCp437(utf8));
+}
+
+void sayCentred(int row, std::string_view utf8) {
+  const std::string shown = utf8ToCp437(utf8);
+  say(row, static_cast<int>((80 - std::min<std::size_t>(shown.size(), 80)) / 2), shown);
+}
 
 // How an entry ended.
 enum class Outcome { ranOut, forward, back };
@@ -116,9 +128,9 @@ class TournamentTimer {
     const Entry& e = t_.entries[index];
     SCROLL(3, 0);
     SETPOS(3, 0);
-    if (!t_.name.empty()) say(1, static_cast<int>((80 - t_.name.size()) / 2), t_.name);
+    if (!t_.name.empty()) sayCentred(1, t_.name);
     if (e.isBreak) {
-      say(4, 1, e.note);
+      sayText(4, 1, e.note);
       SAYBIG(6, kBreakLabel);
     } else {
       const int number = levelNumber(t_, index);
@@ -231,7 +243,7 @@ void playTournament(const Tournament& t, const std::filesystem::path& file) {
   journal.keepStructure(formatStructure(t, "the structure of a running game"));
   showKeepingNotice(journal.notice());
   if (!t.hands || t.entries.front().isBreak) {
-    if (!t.name.empty()) say(4, static_cast<int>((80 - t.name.size()) / 2), t.name);
+    if (!t.name.empty()) sayCentred(4, t.name);
     startPrompt(journal.notice());
   }
   runTournament(t, journal);

@@ -87,7 +87,7 @@ Entry pauseFor(int minutes, std::string note = {}) {
 Tournament friday() {
   return {"Friday deep stack",
           false,
-          {level(25, 50, 1), level(100, 200, 2, 25), pauseFor(1, "Colour up the 25s"),
+          {level(25, 50, 1), level(100, 200, 2, 25), pauseFor(1, "Colour up the 25s at the café"),
            level(15000, 30000, 1, 1000)}};
 }
 
@@ -154,7 +154,7 @@ TEST(TournamentTimer, LevelsAntesAndABreakAsThePlayersSeeThem) {
   EXPECT_EQ(trimmed(run.rowOf(60.5, 22).substr(0, 70)),
             " N E X T   L E V E L   =  break of 1 minute");
 
-  EXPECT_EQ(trimmed(run.rowOf(180.5, 4)), " Colour up the 25s");
+  EXPECT_EQ(trimmed(run.rowOf(180.5, 4)), " Colour up the 25s at the café");
   EXPECT_EQ(run.bigBlinds(180.5), bandOf("  BREAK"));
   EXPECT_EQ(trimmed(run.rowOf(180.5, 13)),
             " T I M E    R E M A I N I N G   I N   T H I S    B R E A K");
