@@ -283,6 +283,7 @@ TEST(FillE2E, TheTvBandShowsTheNextBlindsAndTheTimeOfDayLargeWhereItFits) {
                    blockText(term, at, 22, 73, 1) == ":";
           },
           "no next level in blocks"));
+      settle(term);
       EXPECT_EQ(blockText(term, at, 23, 1, 6), "Press:");
       term.sendKeys("\x1b");
       ASSERT_TRUE(waitFor(
@@ -298,6 +299,7 @@ TEST(FillE2E, TheTvBandShowsTheNextBlindsAndTheTimeOfDayLargeWhereItFits) {
     ASSERT_TRUE(waitFor(
         term, [&] { return showsBigAt(term, heading + 1, left, "200/400"); },
         "no next blinds in large characters"));
+    settle(term);  // the rows below may still be on their way
     EXPECT_EQ(cells(term, heading, left, 30), "N E X T   L E V E L   Ante: 50");
     EXPECT_EQ(cells(term, 21 * at.sy + 4 * at.sy - 1, left, static_cast<int>(hints.size())), hints);
     EXPECT_TRUE(waitFor(
