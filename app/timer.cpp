@@ -9,6 +9,7 @@
 #include "app/levels.h"
 #include "app/say.h"
 #include "app/timertexts.h"
+#include "app/tvband.h"
 #include "bigtext/bigletters.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -33,21 +34,18 @@ void markKey(std::string_view key, double wait) {
   INKEY(wait);
 }
 
-void showTimeOfDay() {
-  say(22, 71, TIME());
-}
-
 void showCaption(int nLevel) {
   say(4, 1, std::string(kCaption) + levelDesignation(nLevel) + ")");
 }
 
-void showNextLevel(int nLevel) {
-  say(22, 1, std::string(kNextLevel) + std::string(levelLabel(nLevel + 1)));
+void showNextLevelOf(int nLevel) {
+  const std::string label(levelLabel(nLevel + 1));
+  showNextLevel(NextLevel{label, ALLTRIM(label), ""});
 }
 
 // "Quit PotClock?": "Yes" ends the program; "No" returns.
 void askQuit(GameJournal& journal) {
-  say(22, 71, kNoTime);
+  hideTimeOfDay();
   if (ALERT(kQuitQuestion, {"No", "Yes"}) == 2) {
     journal.finished();
     _QUIT();
@@ -77,8 +75,9 @@ void runHands(int& nLevel, int nMinutes, bool& lSkipped, GameJournal& journal, i
   SETCOLOR(kPromptColors);
   say(13, 1, kHandHeading);
   SETCOLOR(kSetupColors);
-  showNextLevel(nLevel);
+  showNextLevelOf(nLevel);
   say(23, 59, kHandsHint);
+  showBand();
   for (int nHand = firstHand; nHand <= nMinutes; ++nHand) {
     journal.hand(nLevel, nHand - 1);
     SAYBIG(15, handCountText(nHand, nMinutes));
@@ -107,8 +106,9 @@ void runHands(int& nLevel, int nMinutes, bool& lSkipped, GameJournal& journal, i
 
 void drawMinutesScreen(int nLevel) {
   say(13, 1, kTimeHeading);
-  showNextLevel(nLevel);
+  showNextLevelOf(nLevel);
   say(23, 1, kMinutesHints);
+  showBand();
 }
 
 // Space: freezes the level with nRemain seconds left until any key.
@@ -168,6 +168,7 @@ void waitPaused() {
   SAYBIG(10, "  PAUSED");
   say(23, 56, "Press any key to resume");
   SETCOLOR(kSetupColors);
+  showBand();
   while (INKEY(1) == 0) showTimeOfDay();
 }
 
@@ -194,6 +195,8 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
 void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& journal,
               const TimerResume* from) {
   bool lSkipped = false;
+  // However the timer is left, rows 21 to 24 are no longer its band.
+  const BandScope band;
   SETCURSOR(0);
   const double nReset = MYSECONDS(true);
   std::optional<double> nNextStart;  // where the level that ran out ended

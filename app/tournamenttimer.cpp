@@ -11,6 +11,7 @@
 #include "app/setup.h"
 #include "app/structurefile.h"
 #include "app/timertexts.h"
+#include "app/tvband.h"
 #include "bigtext/bigletters.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -114,14 +115,18 @@ class TournamentTimer {
     return index;
   }
 
-  std::string nextText(std::size_t index) const {
-    if (index >= last()) return std::string(kLastEntry);
+  NextLevel nextLevel(std::size_t index) const {
+    if (index >= last()) return {std::string(kLastEntry), std::string(kLastEntry), ""};
     const Entry& e = t_.entries[index + 1];
-    if (e.isBreak)
-      return "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
-    std::string text = ALLTRIM(blindsLabel(e.small, e.big));
-    if (e.ante > 0) text += "  Ante: " + chipsText(e.ante);
-    return text;
+    if (e.isBreak) {
+      const std::string text =
+          "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
+      return {text, "BREAK", text};
+    }
+    const std::string blinds = ALLTRIM(blindsLabel(e.small, e.big));
+    if (e.ante == 0) return {blinds, blinds, ""};
+    const std::string ante = "Ante: " + chipsText(e.ante);
+    return {blinds + "  " + ante, blinds, ante};
   }
 
   void drawEntry(std::size_t index) const {
@@ -139,7 +144,7 @@ class TournamentTimer {
       say(4, 1, caption);
       SAYBIG(6, blindsLabel(e.small, e.big));
     }
-    say(22, 1, std::string(kNextLevel) + nextText(index));
+    showNextLevel(nextLevel(index));
     if (countsHands(index)) {
       SETCOLOR(kPromptColors);
       say(13, 1, kHandHeading);
@@ -149,13 +154,12 @@ class TournamentTimer {
       say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
       say(23, 1, kMinutesHints);
     }
+    showBand();
   }
-
-  void showTimeOfDay() const { say(22, 71, TIME()); }
 
   // "Quit PotClock?": "Yes" ends the program; "No" goes on.
   void askQuit() const {
-    say(22, 71, kNoTime);
+    hideTimeOfDay();
     if (ALERT(kQuitQuestion, {"No", "Yes"}) == 2) {
       journal_.finished();
       _QUIT();
@@ -230,6 +234,8 @@ std::string tournamentHandText(int nHand, int hands) {
 
 void runTournament(const Tournament& t, GameJournal& journal, const TournamentResume* from) {
   if (t.entries.empty()) return;
+  // However the timer is left, rows 21 to 24 are no longer its band.
+  const BandScope band;
   TournamentTimer(t, journal).run(from);
 }
 

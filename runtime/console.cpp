@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "runtime/context.h"
 #include "runtime/settings.h"
@@ -202,6 +203,14 @@ void SCROLL(int top, int left) {
 }
 void SCROLL(int top, int left, int bottom, int right) {
   screen().fill(top, left, bottom, right, standardColor());
+}
+
+void SETFINEROWS(int top, int bottom, FineDrawing draw) {
+  screen().setFineRows(top, bottom, std::move(draw));
+}
+
+void SETFINEROWS() {
+  screen().clearFineRows();
 }
 
 int SETCURSOR() {

@@ -78,6 +78,11 @@ int MAXCOL();
 void SCROLL();
 void SCROLL(int top, int left);
 void SCROLL(int top, int left, int bottom, int right);
+// Screen rows top..bottom, as they show now, drawn by `draw` wherever the
+// screen is filled out with blocks (Screen::setFineRows): until any of their
+// cells changes or the next call. Without arguments: none.
+void SETFINEROWS(int top, int bottom, FineDrawing draw);
+void SETFINEROWS();
 int SETCURSOR();
 int SETCURSOR(int shape);  // 0 hides, 1 shows; returns the previous shape
 // Console stream: the screen while setting 17 is on, and the alternate file

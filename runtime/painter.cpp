@@ -107,7 +107,9 @@ void ScreenPainter::layout() {
   gridCols_ = Screen::kCols * sx_;
   top_ = fits_ ? (rows_ - gridRows_) / 2 : 0;
   left_ = fits_ ? (cols_ - gridCols_) / 2 : 0;
-  wantValid_ = false;
+  rowScaled_.fill(false);
+  fineSerial_ = 0;
+  fineTop_ = 0, fineBottom_ = -1;
 }
 
 std::optional<std::pair<int, int>> ScreenPainter::screenCellAt(int termRow, int termCol) const {
@@ -321,12 +323,39 @@ void ScreenPainter::cursorTo(std::string& out, const Screen& screen) {
   }
 }
 
+void ScreenPainter::expandFine(const Screen& screen) {
+  // Only where a screen cell takes more than one terminal cell is there
+  // anything finer to show.
+  const FineRows* fine = sx_ * sy_ > 1 ? screen.fineRows() : nullptr;
+  const std::uint64_t serial = fine != nullptr ? fine->serial : 0;
+  if (serial == fineSerial_) return;
+  fineSerial_ = serial;
+  for (int r = fineTop_; r <= fineBottom_; ++r) rowScaled_[static_cast<std::size_t>(r)] = false;
+  fineTop_ = 0, fineBottom_ = -1;
+  if (fine == nullptr) return;
+  const int rows = (fine->bottom - fine->top + 1) * sy_;
+  const std::optional<FinePicture> picture = fine->draw(screen, gridCols_, rows);
+  if (!picture || picture->cols != gridCols_ || picture->rows != rows ||
+      picture->cells.size() !=
+          static_cast<std::size_t>(rows) * static_cast<std::size_t>(gridCols_)) {
+    return;
+  }
+  std::copy(picture->cells.begin(), picture->cells.end(),
+            want_.begin() + static_cast<std::ptrdiff_t>(fine->top * sy_ * gridCols_));
+  fineTop_ = fine->top;
+  fineBottom_ = fine->bottom;
+  for (int r = fineTop_; r <= fineBottom_; ++r) rowClean_[static_cast<std::size_t>(r)] = false;
+}
+
 void ScreenPainter::expand(const Screen& screen) {
+  expandFine(screen);
   for (int r = 0; r < Screen::kRows; ++r) {
+    if (r >= fineTop_ && r <= fineBottom_) continue;
+    auto& scaled = rowScaled_[static_cast<std::size_t>(r)];
     for (int c = 0; c < Screen::kCols; ++c) {
       const Cell& cell = screen.at(r, c);
       Cell& from = expandedFrom_[static_cast<std::size_t>(r * Screen::kCols + c)];
-      if (wantValid_ && from == cell) continue;
+      if (scaled && from == cell) continue;
       from = cell;
       rowClean_[static_cast<std::size_t>(r)] = false;
       if (sx_ == 1 && sy_ == 1) {
@@ -336,8 +365,8 @@ void ScreenPainter::expand(const Screen& screen) {
                   gridCols_);
       }
     }
+    scaled = true;
   }
-  wantValid_ = true;
 }
 
 void ScreenPainter::paintRow(std::string& out, int r, bool eraseLines) {

@@ -5,7 +5,10 @@
 // The screen shows in one of two ways: centred, one terminal cell for each
 // of its cells; or filled, each of its cells a block of sx by sy terminal
 // cells (sx = columns / 80, sy = rows / 25), the whole centred in what is
-// left over (blockscale.h says how a cell looks as a block). Either way the
+// left over (blockscale.h says how a cell looks as a block). Filled, a band
+// of rows that the screen gives a picture of its own for (Screen::
+// setFineRows) shows that picture instead, cell for terminal cell, for as
+// long as the screen holds it and it fits. Either way the
 // painter works on the grid of terminal cells that shows the screen, and
 // writes only the terminal cells that differ from what the terminal shows.
 #pragma once
@@ -61,6 +64,7 @@ class ScreenPainter {
   bool sameLook(const Cell& a, const Cell& b) const;
   void layout();
   void expand(const Screen& screen);
+  void expandFine(const Screen& screen);
   void paintRow(std::string& out, int row, bool eraseLines);
   // Rows and columns below are of the grid of terminal cells that shows the
   // screen, (0, 0) at (top_, left_).
@@ -86,11 +90,16 @@ class ScreenPainter {
   // is known.
   std::vector<Cell> want_, front_;
   std::vector<std::uint8_t> known_;
-  // The screen cells `want_` was made from, and the screen rows whose
-  // terminal cells may differ from `want_`.
+  // The screen cells `want_` was made from, the screen rows `want_` holds
+  // as blocks of those cells, and the screen rows whose terminal cells may
+  // differ from `want_`.
   std::array<Cell, Screen::kRows * Screen::kCols> expandedFrom_{};
-  bool wantValid_ = false;
+  std::array<bool, Screen::kRows> rowScaled_{};
   std::array<bool, Screen::kRows> rowClean_{};
+  // The screen's band of fine rows last looked at (0: none), and the rows
+  // `want_` holds its picture in (none while fineTop_ > fineBottom_).
+  std::uint64_t fineSerial_ = 0;
+  int fineTop_ = 0, fineBottom_ = -1;
   // The terminal cursor, in terminal cells, when known.
   bool cursorKnown_ = false;
   int curRow_ = 0, curCol_ = 0;

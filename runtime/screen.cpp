@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 namespace krx {
 
@@ -52,6 +53,31 @@ void Screen::scrollUp(int top, int left, int bottom, int right, Attr attr) {
   }
   for (int c = left; c <= right; ++c) at(bottom, c) = Cell{' ', attr};
   touch();
+}
+
+void Screen::setFineRows(int top, int bottom, FineDrawing draw) {
+  top = std::max(top, 0);
+  bottom = std::min(bottom, kRows - 1);
+  if (top > bottom || !draw) {
+    clearFineRows();
+    return;
+  }
+  FineRows fine{top, bottom, std::move(draw), ++fineSerial_, {}};
+  fine.standsFor.assign(cells_.begin() + top * kCols, cells_.begin() + (bottom + 1) * kCols);
+  fine_ = std::move(fine);
+  touch();
+}
+
+void Screen::clearFineRows() {
+  if (!fine_) return;
+  fine_.reset();
+  touch();
+}
+
+const FineRows* Screen::fineRows() const {
+  if (!fine_) return nullptr;
+  const auto from = cells_.begin() + fine_->top * kCols;
+  return std::equal(fine_->standsFor.begin(), fine_->standsFor.end(), from) ? &*fine_ : nullptr;
 }
 
 std::string Screen::rowBytes(int row) const {

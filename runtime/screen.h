@@ -5,8 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace krx {
 
@@ -25,6 +28,30 @@ struct Cell {
 
 // Colour slots of a colour setting, in SETCOLOR order.
 enum ColorSlot : int { CLR_STANDARD, CLR_ENHANCED, CLR_BORDER, CLR_BACKGROUND, CLR_UNSELECTED };
+
+class Screen;
+
+// Terminal cells, top row first: what a band of screen rows shows where the
+// terminal has cells to spare.
+struct FinePicture {
+  int cols = 0;
+  int rows = 0;
+  std::vector<Cell> cells;  // rows * cols
+};
+
+// Draws the band that stands for some rows of `screen` in `cols` by `rows`
+// terminal cells, or gives nullopt when it cannot: the rows then show as
+// blocks like all the others.
+using FineDrawing =
+    std::function<std::optional<FinePicture>(const Screen& screen, int cols, int rows)>;
+
+struct FineRows {
+  int top = 0;
+  int bottom = -1;
+  FineDrawing draw;
+  std::uint64_t serial = 0;     // a new one each time rows are given
+  std::vector<Cell> standsFor;  // the cells of the rows when given
+};
 
 class Screen {
  public:
@@ -46,6 +73,18 @@ class Screen {
   // The bytes of one row, for tests and diagnostics.
   std::string rowBytes(int row) const;
 
+  // Rows top..bottom, as they show now, are drawn by `draw` at the
+  // terminal's own resolution wherever the screen is filled out with blocks
+  // larger than one cell; the owner of the rows knows a better picture of
+  // them than blocks of single characters. The band holds only as long as
+  // those cells stay as they are: any change to them, by anyone, shows the
+  // rows as blocks again until they are given anew, so a band can never show
+  // something the rows no longer say.
+  void setFineRows(int top, int bottom, FineDrawing draw);
+  void clearFineRows();
+  // The band while its rows are as they were when given; nullptr otherwise.
+  const FineRows* fineRows() const;
+
   // Counts every change, so that a backend can skip a pass with nothing new.
   std::uint64_t version() const { return version_; }
   void touch() { ++version_; }
@@ -62,6 +101,8 @@ class Screen {
  private:
   std::array<Cell, kRows * kCols> cells_{};
   std::uint64_t version_ = 0;
+  std::optional<FineRows> fine_;
+  std::uint64_t fineSerial_ = 0;
 };
 
 // The Unicode shape of a code page 437 byte (block characters among them).

@@ -213,6 +213,29 @@ TEST(Timer, SkipBackAtLevelsOneTwoAndTwentyFive) {
   }
 }
 
+// Wherever the timer waits (counting, paused, the quit question open) rows
+// 21 to 24 have their band for a TV, and a drawing of it where it fits; once
+// the timer is over they have none, though they still show the last level.
+TEST(Timer, TheTvBandHoldsWhereverTheTimerWaitsAndGoesWithIt) {
+  TestRuntime t;
+  TimerRun run(t);
+  t.hl.keyAt(10.5, ' ');
+  t.hl.keyAt(20.5, 'x');
+  t.hl.keyAt(30.5, 27);
+  t.hl.keyAt(35.5, krx::K_ENTER);  // "No"
+  int waits = 0;
+  run.hook = [&](krx::HeadlessBackend&, const krx::Screen& s) {
+    ++waits;
+    const krx::FineRows* band = s.fineRows();
+    ASSERT_NE(band, nullptr);
+    EXPECT_TRUE(band->draw(s, 160, 8).has_value());
+    EXPECT_FALSE(band->draw(s, 160, 4).has_value());
+  };
+  run.run(62, 1, "M");
+  EXPECT_GT(waits, 100);
+  EXPECT_EQ(t.rt.screen.fineRows(), nullptr);
+}
+
 TEST(Timer, QuitQuestion) {
   TestRuntime t;
   TimerRun run(t);

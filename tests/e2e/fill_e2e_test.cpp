@@ -4,13 +4,17 @@
 // runtime's own, never a key of the program.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "harness/plain_run.h"
 #include "harness/potclock_screen.h"
 #include "harness/vterm_pty.h"
 #include "support/countdown_text.h"
@@ -222,6 +226,139 @@ TEST(FillE2E, StartsFilledWhenTheProgramAsksAndMapsClicksToCells) {
   const int status = term.waitExit(kWait);
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_TRUE(term.restored());
+}
+
+// The TV picture: filled with blocks two rows high or more, rows 21 to 24
+// become a band with the next level's blinds and the time of day in the
+// font's large characters, read here against the glyphs' pictures. A
+// terminal where it does not fit shows those rows as blocks, as before.
+struct TvSize {
+  int cols, rows;
+  int sx, sy;
+  bool band;
+};
+
+// The wall clock's time of day `back` seconds ago, as the program shows it.
+std::string timeOfDayAgo(int back) {
+  const time_t now = ::time(nullptr) - back;
+  tm parts{};
+  ::localtime_r(&now, &parts);
+  char text[16];
+  std::strftime(text, sizeof text, "%H:%M:%S", &parts);
+  return text;
+}
+
+// `phrase` in large characters at a terminal cell, one terminal cell per
+// picture cell.
+bool showsBigAt(const VtermPty& term, int row, int col, std::string_view phrase) {
+  const auto rows = expected::bigRows(phrase, 0);
+  for (int k = 0; k < 6; ++k) {
+    const std::string& want = rows[static_cast<std::size_t>(k)];
+    if (cells(term, row + k, col, static_cast<int>(expected::columns(want))) != want) return false;
+  }
+  return true;
+}
+
+// The time of day in large characters ending at `right`: one of the last
+// few seconds.
+bool showsBigTimeOfDay(const VtermPty& term, int row, int right) {
+  for (int back = -1; back <= 3; ++back) {
+    const std::string time = timeOfDayAgo(back);
+    if (showsBigAt(term, row, right - 55, time)) return true;
+  }
+  return false;
+}
+
+// Text of a screen row as the blocks show it: a character a block.
+std::string blockText(const VtermPty& term, const TvSize& at, int row, int col, int count) {
+  std::string out;
+  for (int c = col; c < col + count; ++c) out += term.cellText(row * at.sy + at.sy / 2, c * at.sx);
+  return out;
+}
+
+TEST(FillE2E, TheTvBandShowsTheNextBlindsAndTheTimeOfDayLargeWhereItFits) {
+  const e2e::StateHome home;
+  const std::filesystem::path file = home.dir() / "tv.toml";
+  std::ofstream(file) << "minutes = 20\n[[level]]\nblinds = [100, 200]\n"
+                         "[[level]]\nblinds = [200, 400]\nante = 50\n"
+                         "[[level]]\nbreak = 5\n[[level]]\nblinds = [300, 600]\n";
+  const std::string hints =
+      "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
+  for (const TvSize& at : {TvSize{160, 50, 2, 2, true}, TvSize{240, 75, 3, 3, true},
+                           TvSize{160, 25, 2, 1, false}, TvSize{80, 75, 1, 3, false}}) {
+    SCOPED_TRACE(std::to_string(at.cols) + "x" + std::to_string(at.rows));
+    e2e::Launch launch = e2e::potclockIn(home, {"--fill", "--structure", file.string()});
+    launch.rows = at.rows;
+    launch.cols = at.cols;
+    VtermPty term(launch);
+    ASSERT_TRUE(waitFor(
+        term, [&] { return blockText(term, at, 12, 20, 5) == "Press"; }, "no start prompt"));
+    term.sendKeys("s");
+    if (!at.band) {
+      // Too low or too narrow: the rows as blocks, the time of day with them.
+      ASSERT_TRUE(waitFor(
+          term,
+          [&] {
+            return blockText(term, at, 22, 0, 43) ==
+                       " N E X T   L E V E L   =  200/400  Ante: 50" &&
+                   blockText(term, at, 22, 73, 1) == ":";
+          },
+          "no next level in blocks"));
+      settle(term);
+      EXPECT_EQ(blockText(term, at, 23, 1, 6), "Press:");
+      term.sendKeys("\x1b");
+      ASSERT_TRUE(waitFor(
+          term, [&] { return blockText(term, at, 22, 71, 8) == "        "; }, "no quit question"));
+      term.sendKeys("y");
+      const int status = term.waitExit(kWait);
+      ASSERT_TRUE(WIFEXITED(status)) << status;
+      continue;
+    }
+    // The band's rows, the large ones in the middle of those above the hints.
+    const int heading = 21 * at.sy + (4 * at.sy - 8) / 2;
+    const int left = at.sx, right = 79 * at.sx;
+    ASSERT_TRUE(waitFor(
+        term, [&] { return showsBigAt(term, heading + 1, left, "200/400"); },
+        "no next blinds in large characters"));
+    settle(term);  // the rows below may still be on their way
+    EXPECT_EQ(cells(term, heading, left, 30), "N E X T   L E V E L   Ante: 50");
+    EXPECT_EQ(cells(term, 21 * at.sy + 4 * at.sy - 1, left, static_cast<int>(hints.size())), hints);
+    EXPECT_TRUE(waitFor(
+        term, [&] { return showsBigTimeOfDay(term, heading + 1, right); }, "no time of day"));
+    // The large blinds and countdown above, as blocks.
+    EXPECT_EQ(blockText(term, at, 13, 1, 9), "T I M E  ");
+
+    // The quit question blanks the time of day, on the band as on row 22.
+    term.sendKeys("\x1b");
+    ASSERT_TRUE(waitFor(
+        term,
+        [&] {
+          return cells(term, heading + 3, right - 55, 55) == std::string(55, ' ') &&
+                 showsBigAt(term, heading + 1, left, "200/400");
+        },
+        "the time of day stays during the quit question"));
+    term.sendKeys("\r");  // "No"
+    EXPECT_TRUE(waitFor(
+        term, [&] { return showsBigTimeOfDay(term, heading + 1, right); }, "no time again"));
+
+    // The next level after a skip: the break.
+    term.sendKeys("+");
+    EXPECT_TRUE(waitFor(
+        term,
+        [&] {
+          return showsBigAt(term, heading + 1, left, "BREAK") &&
+                 cells(term, heading, left, 40) == "N E X T   L E V E L   break of 5 minutes";
+        },
+        "no break next"));
+    term.sendKeys("\x1b");
+    ASSERT_TRUE(waitFor(
+        term, [&] { return cells(term, heading + 3, right - 55, 55) == std::string(55, ' '); },
+        "no quit question"));
+    term.sendKeys("y");
+    const int status = term.waitExit(kWait);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
 }
 
 }  // namespace

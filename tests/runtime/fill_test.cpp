@@ -6,6 +6,7 @@
 #include <vterm.h>
 
 #include <array>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -313,6 +314,95 @@ TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
   EXPECT_LT(painter.paint(screen).size(), 8u << 20);
 }
 
+// A band of fine rows drawn as a label of the size it was asked for, so a
+// test reads off the terminal which size that was; `tag` tells drawings
+// apart. Declines below `least` rows.
+krx::FineDrawing labelDrawing(const std::string& tag, int least = 1) {
+  return [tag, least](const krx::Screen&, int cols, int rows) -> std::optional<krx::FinePicture> {
+    if (rows < least) return std::nullopt;
+    krx::FinePicture p{cols, rows,
+                       std::vector<krx::Cell>(static_cast<std::size_t>(cols * rows),
+                                              krx::Cell{' ', krx::makeAttr(14, 4)})};
+    const std::string text = tag + std::to_string(cols) + "x" + std::to_string(rows);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      p.cells[static_cast<std::size_t>((rows - 1) * cols) + i].ch =
+          static_cast<std::uint8_t>(text[i]);
+    }
+    return p;
+  };
+}
+
+// The whole terminal of one painter against another's.
+void expectSameTerminal(const Emulator& a, const Emulator& b, const Layout& l) {
+  for (int r = 0; r < l.rows; ++r) {
+    for (int c = 0; c < l.cols; ++c) {
+      ASSERT_EQ(a.text(r, c), b.text(r, c)) << r << ", " << c;
+      ASSERT_EQ(a.background(r, c), b.background(r, c)) << r << ", " << c;
+    }
+  }
+}
+
+TEST(FilledScreen, FineRowsShowTheirOwnPictureUntilTheirRowsChange) {
+  for (const Layout& l : kLayouts) {
+    SCOPED_TRACE(name(l));
+    krx::Screen screen;
+    screen.cursorVisible = false;
+    screen.fill(0, 0, 24, 79, krx::makeAttr(15, 1));
+    screen.write(22, 1, "NEXT", krx::makeAttr(15, 1));
+    screen.setFineRows(21, 24, labelDrawing("band "));
+    Filled f(l);
+    f.show(screen);
+    // Only where a screen cell takes more than one terminal cell; there the
+    // picture's last row is the band's last terminal row.
+    const int last = l.top + 25 * l.sy - 1;
+    const std::string label = "band " + std::to_string(80 * l.sx) + "x" + std::to_string(4 * l.sy);
+    const bool fine = l.sx * l.sy > 1;
+    EXPECT_EQ(f.term.rowText(last, l.left, static_cast<int>(label.size())),
+              fine ? label : std::string(label.size(), ' '));
+    EXPECT_EQ(f.term.text(l.top + 22 * l.sy + l.textRow, l.left + l.sx), fine ? " " : "N");
+    EXPECT_EQ(f.term.background(l.top + 21 * l.sy, l.left), fine ? 1 : 4);  // red : blue
+
+    // A cell of the band's rows written over: the rows as blocks at once,
+    // as if there had never been a band.
+    screen.write(24, 0, "!", krx::makeAttr(15, 1));
+    f.show(screen);
+    Filled plain(l);
+    krx::Screen without = screen;
+    without.clearFineRows();
+    plain.show(without);
+    expectSameTerminal(f.term, plain.term, l);
+    // Given again, the rows show the new band.
+    screen.setFineRows(21, 24, labelDrawing("anew "));
+    f.show(screen);
+    EXPECT_EQ(f.term.rowText(last, l.left, 5), fine ? "anew " : "!    ");
+  }
+}
+
+TEST(FilledScreen, FineRowsThatDeclineShowAsBlocksAndChangesCostTheirCells) {
+  const Layout l = kLayouts[0];  // 160x50
+  krx::Screen screen;
+  screen.cursorVisible = false;
+  screen.fill(0, 0, 24, 79, krx::makeAttr(15, 1));
+  screen.write(22, 1, "NEXT", krx::makeAttr(15, 1));
+  Filled f(l);
+  Filled plain(l);
+  plain.show(screen);
+
+  // A drawing that declines the size.
+  screen.setFineRows(21, 24, labelDrawing("band ", 9));
+  f.show(screen);
+  expectSameTerminal(f.term, plain.term, l);
+
+  // A band given again with one letter changed writes that letter alone.
+  screen.setFineRows(21, 24, labelDrawing("band "));
+  f.show(screen);
+  screen.setFineRows(21, 24, labelDrawing("bend "));
+  const std::string bytes = f.painter.paint(screen);
+  EXPECT_EQ(printed(bytes), "e");
+  screen.setFineRows(21, 24, labelDrawing("bend "));
+  EXPECT_EQ(printed(f.painter.paint(screen)), "");
+}
+
 // Painting change after change leaves the terminal as one fresh painting of
 // the same screen would: nothing stale is left behind by the partial updates.
 TEST(FilledScreen, UpdatesAddUpToAFreshPainting) {
@@ -331,16 +421,16 @@ TEST(FilledScreen, UpdatesAddUpToAFreshPainting) {
       }
       screen.cursorVisible = pass % 3 != 0;
       screen.row = row(rng), screen.col = col(rng);
+      // Now and then a band over some rows, which the writes may overrun.
+      if (pass % 5 == 0) {
+        const int top = row(rng);
+        screen.setFineRows(top, top + pick(rng) % 4, labelDrawing(std::to_string(pass) + ":"));
+      }
       running.show(screen);
     }
     Filled fresh(l);
     fresh.show(screen);
-    for (int r = 0; r < l.rows; ++r) {
-      for (int c = 0; c < l.cols; ++c) {
-        ASSERT_EQ(running.term.text(r, c), fresh.term.text(r, c)) << r << ", " << c;
-        ASSERT_EQ(running.term.background(r, c), fresh.term.background(r, c)) << r << ", " << c;
-      }
-    }
+    expectSameTerminal(running.term, fresh.term, l);
     EXPECT_EQ(running.term.cursor(), fresh.term.cursor());
   }
 }
