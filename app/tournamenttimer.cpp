@@ -227,7 +227,7 @@ void playTournament(const Tournament& t, const std::filesystem::path& file) {
   SETPOS(0, 0);
   SETMOUSE(false);
   GameJournal journal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
-                      GameJournal::Writing::inBackground);
+                      GameJournal::Writing::inBackground, file.filename().string());
   journal.keepStructure(formatStructure(t, "the structure of a running game"));
   showKeepingNotice(journal.notice());
   if (!t.hands || t.entries.front().isBreak) {
