@@ -38,6 +38,20 @@ constexpr std::string_view kLastEntry = "-----";
 // How an entry ended.
 enum class Outcome { ranOut, forward, back };
 
+bool countsHands(const Tournament& t, std::size_t index) {
+  return t.hands && !t.entries[index].isBreak;
+}
+
+std::string nextText(const Tournament& t, std::size_t index) {
+  if (index + 1 >= t.entries.size()) return std::string(kLastEntry);
+  const Entry& e = t.entries[index + 1];
+  if (e.isBreak)
+    return "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
+  std::string text = ALLTRIM(blindsLabel(e.small, e.big));
+  if (e.ante > 0) text += "  Ante: " + chipsText(e.ante);
+  return text;
+}
+
 class TournamentTimer {
  public:
   TournamentTimer(const Tournament& t, GameJournal& journal) : t_(t), journal_(journal) {}
@@ -74,7 +88,7 @@ class TournamentTimer {
   }
 
  private:
-  bool countsHands(std::size_t index) const { return t_.hands && !t_.entries[index].isBreak; }
+  bool countsHands(std::size_t index) const { return potclock::countsHands(t_, index); }
   double lengthSeconds(std::size_t index) const { return 60.0 * t_.entries[index].length; }
   std::size_t last() const { return t_.entries.size() - 1; }
 
@@ -84,9 +98,7 @@ class TournamentTimer {
   std::size_t next(std::size_t index, Outcome outcome) const {
     switch (outcome) {
       case Outcome::ranOut:
-        TONE(1000, 2);
-        TONE(2000, 3);
-        TONE(1600, 4);
+        playChime();
         if (index < last()) return index + 1;
         break;
       case Outcome::forward:
@@ -102,44 +114,7 @@ class TournamentTimer {
     return index;
   }
 
-  std::string nextText(std::size_t index) const {
-    if (index >= last()) return std::string(kLastEntry);
-    const Entry& e = t_.entries[index + 1];
-    if (e.isBreak)
-      return "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
-    std::string text = ALLTRIM(blindsLabel(e.small, e.big));
-    if (e.ante > 0) text += "  Ante: " + chipsText(e.ante);
-    return text;
-  }
-
-  void drawEntry(std::size_t index) const {
-    const Entry& e = t_.entries[index];
-    SCROLL(3, 0);
-    SETPOS(3, 0);
-    if (!t_.name.empty()) say(1, static_cast<int>((80 - t_.name.size()) / 2), t_.name);
-    if (e.isBreak) {
-      say(4, 1, e.note);
-      SAYBIG(6, kBreakLabel);
-    } else {
-      const int number = levelNumber(t_, index);
-      std::string caption = std::string(kCaption) + STR(number, number < 100 ? 2 : 3, 0) + ")";
-      if (e.ante > 0) caption += "   Ante: " + chipsText(e.ante);
-      say(4, 1, caption);
-      SAYBIG(6, blindsLabel(e.small, e.big));
-    }
-    say(22, 1, std::string(kNextLevel) + nextText(index));
-    if (countsHands(index)) {
-      SETCOLOR(kPromptColors);
-      say(13, 1, kHandHeading);
-      SETCOLOR(kSetupColors);
-      say(23, 59, kHandsHint);
-    } else {
-      say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
-      say(23, 1, kMinutesHints);
-    }
-  }
-
-  void showTimeOfDay() const { say(22, 71, TIME()); }
+  void drawEntry(std::size_t index) const { drawTournamentEntry(t_, index, Hints::clock); }
 
   // "Quit PotClock?": "Yes" ends the program; "No" goes on.
   void askQuit() const {
@@ -210,6 +185,33 @@ class TournamentTimer {
 };
 
 }  // namespace
+
+void drawTournamentEntry(const Tournament& t, std::size_t index, Hints hints) {
+  const Entry& e = t.entries[index];
+  SCROLL(3, 0);
+  SETPOS(3, 0);
+  if (!t.name.empty()) say(1, static_cast<int>((80 - t.name.size()) / 2), t.name);
+  if (e.isBreak) {
+    say(4, 1, e.note);
+    SAYBIG(6, kBreakLabel);
+  } else {
+    const int number = levelNumber(t, index);
+    std::string caption = std::string(kCaption) + STR(number, number < 100 ? 2 : 3, 0) + ")";
+    if (e.ante > 0) caption += "   Ante: " + chipsText(e.ante);
+    say(4, 1, caption);
+    SAYBIG(6, blindsLabel(e.small, e.big));
+  }
+  say(22, 1, std::string(kNextLevel) + nextText(t, index));
+  const bool hands = countsHands(t, index);
+  if (hands) {
+    SETCOLOR(kPromptColors);
+    say(13, 1, kHandHeading);
+    SETCOLOR(kSetupColors);
+  } else {
+    say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
+  }
+  showHintRow(hints, hands);
+}
 
 std::string tournamentHandText(int nHand, int hands) {
   if (hands < 100) return handCountText(nHand, hands);

@@ -14,6 +14,7 @@
 #include "app/resume.h"
 #include "app/structurefile.h"
 #include "app/tournamenttimer.h"
+#include "app/watch.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
 #include "runtime/error.h"
@@ -50,8 +51,10 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   }
   const std::filesystem::path file = gameStatePath(options.game);
   // Held until the program has ended: a second clock on the game is turned
-  // away before it touches the terminal or the game's file.
-  GameClaim claim = claimGame(file, options.game, !options.resume);
+  // away before it touches the terminal or the game's file. A display only
+  // reads, and any number of them may follow a game.
+  GameClaim claim;
+  if (!options.watch) claim = claimGame(file, options.game, !options.resume);
   if (!claim.refusal.empty()) {
     std::fprintf(stderr, "%s\n", claim.refusal.c_str());
     return 1;
@@ -62,7 +65,12 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     if (const auto status = resumeRefusal(file, now)) return *status;
   }
   std::function<void()> main;
-  if (tournament) {
+  if (options.watch) {
+    main = [game = options.game] {
+      KRX_ROUTINE("WATCH");
+      watchGame(stateLocation(), game);
+    };
+  } else if (tournament) {
     main = [t = std::move(*tournament), file] {
       KRX_ROUTINE("MAIN");
       playTournament(t, file);
@@ -93,6 +101,7 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   record.dbesys = DBESYS;
   record.main = std::move(main);
   record.terminal.filled = options.fill;
+  record.terminal.quiet = options.quiet;
   record.initHook = hook;
   return krx::krxStart(record, hooks.backend);
 }

@@ -20,6 +20,11 @@ struct Options {
   // The game's own name (a valid one, see validGameName); empty: the game
   // there is without a name.
   std::string game;
+  // A display that follows the game another potclock runs, instead of a
+  // clock.
+  bool watch = false;
+  // No chime and no tones.
+  bool quiet = false;
 };
 
 struct CommandLine {

@@ -58,7 +58,7 @@ TEST(OneClockPerGameE2E, ASecondClockIsTurnedAwayAndTheGameIsLeftAlone) {
     // With no terminal at all: the refusal comes before the terminal is
     // looked at.
     for (const auto& args :
-         {withGame(game), withGame(game, {"--resume"}), withGame(game, {"--fill"})}) {
+         {withGame(game), withGame(game, {"--resume"}), withGame(game, {"--fill", "--quiet"})}) {
       const Ran second = runPlain(args, {home.env()});
       EXPECT_EQ(second.status, 1);
       EXPECT_EQ(second.err, refusal(clock, game));
