@@ -45,6 +45,7 @@ bench: bench-deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 	./$(BUILD)/bench/bench_check $(BUILD)/potclock
 	./$(BUILD)/bench/bench_countdown $(BUILD)/potclock
+	./$(BUILD)/bench/bench_watch $(BUILD)/potclock
 
 # Each fuzz target for FUZZ_SECONDS (default 60) in its own clang build, build-fuzz.
 fuzz:

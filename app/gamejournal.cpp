@@ -31,9 +31,10 @@ constexpr int kNoticeRow = 24;
 }  // namespace
 
 struct GameJournal::Writer {
-  explicit Writer(StateDir opened) : dir(std::move(opened)) {}
+  Writer(StateDir opened, std::string game) : dir(std::move(opened)), name(std::move(game)) {}
 
   StateDir dir;
+  const std::string name;
   CommitGate gate;
   std::mutex mutex;
   std::condition_variable wake;
@@ -58,8 +59,8 @@ struct GameJournal::Writer {
       next.reset();
       busy = true;
       lock.unlock();
-      std::string why = isStructure ? dir.write(kStructureCopyName, text, &gate)
-                                    : dir.write(kGameFileName, text, &gate);
+      std::string why = isStructure ? dir.write(structureCopyName(name), text, &gate)
+                                    : dir.write(name, text, &gate);
       lock.lock();
       busy = false;
       if (!why.empty() && failure.empty()) failure = std::move(why);
@@ -69,12 +70,13 @@ struct GameJournal::Writer {
   }
 };
 
-GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing) : active_(true) {
+GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing, std::string name)
+    : active_(true), name_(std::move(name)) {
   if (!where) {
     report("neither XDG_STATE_HOME nor HOME names a directory");
     return;
   }
-  file_ = where->directory() / kGameFileName;
+  file_ = where->directory() / name_;
   auto opened = StateDir::open(*where, true);
   if (auto* failure = std::get_if<StateDir::Failure>(&opened)) {
     report(failure->reason);
@@ -82,11 +84,11 @@ GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing) : 
   }
   StateDir& dir = std::get<StateDir>(opened);
   dir.removeStaleTemporaries();
-  if (std::string why = probeGameState(dir); !why.empty()) {
+  if (std::string why = probeGameState(dir, name_); !why.empty()) {
     report(why);
     return;
   }
-  writer_ = std::make_shared<Writer>(std::move(dir));
+  writer_ = std::make_shared<Writer>(std::move(dir), name_);
   if (writing == Writing::inBackground) {
     // Signals are the clock's to take: the writer must not be the thread
     // that a SIGTERM or a SIGWINCH interrupts.
@@ -100,7 +102,7 @@ GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing) : 
 
 GameJournal::GameJournal(const std::filesystem::path& file, int nMinutes, bool hands)
     : GameJournal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
-                  Writing::inForeground) {
+                  Writing::inForeground, file.filename().string()) {
   begin(nMinutes, hands);
 }
 
@@ -134,7 +136,8 @@ void GameJournal::keepStructure(std::string text) {
     writer_->wake.notify_one();
     return;
   }
-  if (std::string why = writer_->dir.write(kStructureCopyName, text); !why.empty()) report(why);
+  if (std::string why = writer_->dir.write(structureCopyName(name_), text); !why.empty())
+    report(why);
 }
 
 void GameJournal::structureEntry(int length, bool hands) {
@@ -187,7 +190,7 @@ void GameJournal::finished() {
     std::lock_guard lock(writer_->mutex);
     writer_->pending.reset();
   }
-  removeGameState(writer_->dir);
+  removeGameState(writer_->dir, name_);
 }
 
 void GameJournal::keep(const GameState& state) {
@@ -200,7 +203,7 @@ void GameJournal::keep(const GameState& state) {
     writer_->wake.notify_one();
     return;
   }
-  if (std::string why = saveGameState(writer_->dir, state, &writer_->gate); !why.empty())
+  if (std::string why = saveGameState(writer_->dir, name_, state, &writer_->gate); !why.empty())
     report(why);
 }
 

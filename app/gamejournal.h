@@ -22,10 +22,10 @@ class GameJournal {
   // Keeps nothing: the timer runs as if no file were wanted.
   GameJournal() = default;
   // Opens the state directory at `where` (nothing: there is nowhere to keep
-  // the game) and tries a write there, so that a game that cannot be kept
-  // is known, told and shown before it runs; removes what writes of earlier
-  // processes left half-done.
-  GameJournal(std::optional<StateLocation> where, Writing writing);
+  // the game) and tries a write of the game's file `name` there, so that a
+  // game that cannot be kept is known, told and shown before it runs;
+  // removes what writes of earlier processes left half-done.
+  GameJournal(std::optional<StateLocation> where, Writing writing, std::string name);
   // The same in the directory of `file`, written in the foreground, with
   // the game begun.
   GameJournal(const std::filesystem::path& file, int nMinutes, bool hands);
@@ -72,6 +72,7 @@ class GameJournal {
 
   bool active_ = false;
   std::filesystem::path file_;
+  std::string name_;
   std::shared_ptr<Writer> writer_;  // none: there is nowhere to keep the game
   GameState game_;
   std::optional<GameState> written_;

@@ -167,25 +167,49 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
   return s;
 }
 
-std::filesystem::path gameStatePath() {
+bool validGameName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxGameName) return false;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+std::string gameFileName(std::string_view game) {
+  if (game.empty()) return std::string(kGameFileName);
+  return std::string(kGameFileName) + "-" + std::string(game);
+}
+
+std::string structureCopyName(std::string_view name) {
+  return std::string(name) + ".structure";
+}
+
+std::string lockFileName(std::string_view name) {
+  return std::string(name) + ".lock";
+}
+
+std::filesystem::path gameStatePath(std::string_view game) {
   const auto where = stateLocation();
-  return where ? where->directory() / kGameFileName : std::filesystem::path();
+  return where ? where->directory() / gameFileName(game) : std::filesystem::path();
 }
 
-std::string saveGameState(const StateDir& dir, const GameState& state, CommitGate* gate) {
-  return dir.write(kGameFileName, formatGameState(state), gate);
+std::string saveGameState(const StateDir& dir, std::string_view name, const GameState& state,
+                          CommitGate* gate) {
+  return dir.write(name, formatGameState(state), gate);
 }
 
-std::string probeGameState(const StateDir& dir) {
+std::string probeGameState(const StateDir& dir, std::string_view name) {
   GameState longest;
   longest.nLevel = kLastLevel;
   longest.nMinutes = kMostMinutesPerLevel;
   longest.endsAt = 9999999999.999;
-  return dir.probe(kGameFileName, formatGameState(longest).size());
+  return dir.probe(name, formatGameState(longest).size());
 }
 
-std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir) {
-  const auto text = dir.read(kGameFileName, kMaxFileSize);
+std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir, std::string_view name) {
+  const auto text = dir.read(name, kMaxFileSize);
   if (const auto* failure = std::get_if<ReadFailure>(&text)) return loadFailureOf(*failure);
   const auto parsed = parseGameState(std::get<std::string>(text));
   if (const auto* state = std::get_if<GameState>(&parsed)) return *state;
@@ -194,15 +218,13 @@ std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir) {
       {}};
 }
 
-void removeGameState(const StateDir& dir) {
-  dir.remove(kGameFileName);
-  dir.remove(kStructureCopyName);
+void removeGameState(const StateDir& dir, std::string_view name) {
+  dir.remove(name);
+  dir.remove(structureCopyName(name));
 }
 
 std::filesystem::path structureCopyPath(const std::filesystem::path& file) {
-  std::filesystem::path copy = file;
-  copy += ".structure";
-  return copy;
+  return file.parent_path() / structureCopyName(file.filename().string());
 }
 
 std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
@@ -225,7 +247,7 @@ StateLocation stateLocationOf(const std::filesystem::path& file) {
 std::string saveGameState(const std::filesystem::path& file, const GameState& state) {
   auto dir = StateDir::open(stateLocationOf(file), true);
   if (auto* failure = std::get_if<StateDir::Failure>(&dir)) return failure->reason;
-  return saveGameState(std::get<StateDir>(dir), state);
+  return saveGameState(std::get<StateDir>(dir), file.filename().string(), state);
 }
 
 std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file) {
@@ -234,7 +256,7 @@ std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& 
     if (failure->missing) return LoadFailure{LoadFailure::missing, {}};
     return LoadFailure{LoadFailure::unreadable, failure->reason};
   }
-  return loadGameState(std::get<StateDir>(dir));
+  return loadGameState(std::get<StateDir>(dir), file.filename().string());
 }
 
 std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure) {
@@ -254,7 +276,8 @@ std::string loadFailureMessage(const std::filesystem::path& file, const LoadFail
 
 void removeGameState(const std::filesystem::path& file) {
   auto dir = StateDir::open(stateLocationOf(file), false);
-  if (auto* opened = std::get_if<StateDir>(&dir)) removeGameState(*opened);
+  if (auto* opened = std::get_if<StateDir>(&dir))
+    removeGameState(*opened, file.filename().string());
 }
 
 }  // namespace potclock

@@ -37,10 +37,17 @@ struct GameState {
 inline constexpr int kMostHandsPerLevel = 40;
 inline constexpr int kMostMinutesPerLevel = 24 * 60;
 
-// The game's file in the state directory.
+// The game's file in the state directory, when no name is given.
 inline constexpr std::string_view kGameFileName = "game";
-// A structure game's copy of its structure, beside the game's file.
-inline constexpr std::string_view kStructureCopyName = "game.structure";
+
+// A game of its own name (--game): a main event and a satellite in one room.
+// Short and plain, so that it makes a file name and reads well in a message.
+inline constexpr std::size_t kMaxGameName = 32;
+bool validGameName(std::string_view name);
+// The file of the game named `game` ("game-NAME"; the unnamed game's is
+// "game"). A name cannot hold a dot, so no game's file is another's copy of
+// its structure or its lock.
+std::string gameFileName(std::string_view game);
 
 // The format's version; a file of a later one is refused, not guessed at.
 inline constexpr int kGameStateVersion = 1;
@@ -51,19 +58,21 @@ std::string formatGameState(const GameState& state);
 enum class StateFault { damaged, newer };
 std::variant<GameState, StateFault> parseGameState(std::string_view text);
 
-// $XDG_STATE_HOME/potclock/game, or ~/.local/state/potclock/game; empty
-// when the environment names neither a state nor a home directory.
-std::filesystem::path gameStatePath();
+// $XDG_STATE_HOME/potclock/game, or ~/.local/state/potclock/game (the file of
+// `game`, see gameFileName); empty when the environment names neither a
+// state nor a home directory.
+std::filesystem::path gameStatePath(std::string_view game = {});
 
 // The state directory of a game file named by its path: its last directory
 // is the program's own, opened without following a link.
 StateLocation stateLocationOf(const std::filesystem::path& file);
 
-// The game in its state directory: replaced whole (see StateDir::write),
-// read, removed. Returns an empty text or why it failed.
-std::string saveGameState(const StateDir& dir, const GameState& state, CommitGate* gate = nullptr);
+// The game of file `name` in its state directory: replaced whole (see
+// StateDir::write), read, removed. Returns an empty text or why it failed.
+std::string saveGameState(const StateDir& dir, std::string_view name, const GameState& state,
+                          CommitGate* gate = nullptr);
 // Whether a game could be written there now, without the wait for the disk.
-std::string probeGameState(const StateDir& dir);
+std::string probeGameState(const StateDir& dir, std::string_view name);
 // The same for a file named by its path: the last directory of the path is
 // the state directory, made when missing and opened as StateDir::open does.
 std::string saveGameState(const std::filesystem::path& file, const GameState& state);
@@ -74,13 +83,16 @@ struct LoadFailure {
   enum Kind { missing, unreadable, damaged, newer } kind;
   std::string reason;  // for unreadable
 };
-std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir);
+std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir, std::string_view name);
 // Reads a state file.
 std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file);
 
 // Where a structure game keeps its copy of the structure: beside the state
 // file, so a structure file edited or moved meanwhile changes nothing.
 std::filesystem::path structureCopyPath(const std::filesystem::path& file);
+std::string structureCopyName(std::string_view name);
+// The file whose lock a clock holds while it runs the game of file `name`.
+std::string lockFileName(std::string_view name);
 // A file of the state directory, read whole (at most `limit` bytes, or it is
 // damaged).
 std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
@@ -91,7 +103,7 @@ std::string loadFailureMessage(const std::filesystem::path& file, const LoadFail
 
 // Removes the file and the structure kept beside it (the game is over); a
 // missing file is no failure.
-void removeGameState(const StateDir& dir);
+void removeGameState(const StateDir& dir, std::string_view name);
 void removeGameState(const std::filesystem::path& file);
 
 }  // namespace potclock

@@ -11,9 +11,13 @@ namespace potclock {
 
 void MAIN() {
   KRX_ROUTINE("MAIN");
+  playNewGame({});
+}
+
+void playNewGame(std::string_view game) {
   // Opened before the dialogue, so that a game that cannot be kept is said
   // on its first screen, before the game runs.
-  GameJournal journal(stateLocation(), GameJournal::Writing::inBackground);
+  GameJournal journal(stateLocation(), GameJournal::Writing::inBackground, gameFileName(game));
   Handover h = runSetup(journal.notice());
   journal.begin(h.nMinutes, h.cMode == "H");
   runTimer(h.nLevel, h.nMinutes, h.cMode, journal);

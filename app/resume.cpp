@@ -163,7 +163,7 @@ void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing)
       return;
     }
     startScreen();
-    GameJournal journal(stateLocationOf(file), writing);
+    GameJournal journal(stateLocationOf(file), writing, file.filename().string());
     runTournament(*t, journal, &*at);
     return;
   }
@@ -174,7 +174,7 @@ void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing)
     return;
   }
   startScreen();
-  GameJournal journal(stateLocationOf(file), writing);
+  GameJournal journal(stateLocationOf(file), writing, file.filename().string());
   journal.begin(state.nMinutes, state.hands);
   runTimer(point->nLevel, state.nMinutes, state.hands ? "H" : "M", journal, &point->within);
 }

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,6 +225,50 @@ std::variant<std::string, ReadFailure> StateDir::read(std::string_view name,
     if (text.size() > limit) return ReadFailure{ReadFailure::tooLong, {}};
   }
   return text;
+}
+
+FileLock::FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::variant<FileLock, LockHeld, std::string> StateDir::lock(std::string_view name) const {
+  const std::string file(name);
+  Fd fd(::openat(fd_, file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
+  if (fd.get() < 0) return std::string(std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return std::string(std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return std::string("not a regular file");
+  // The holder may let go between the two calls: then try again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_SETLK, &whole) == 0) return FileLock(fd.release());
+    if (errno != EACCES && errno != EAGAIN) return std::string(std::strerror(errno));
+    whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_GETLK, &whole) != 0) return std::string(std::strerror(errno));
+    if (whole.l_type != F_UNLCK) return LockHeld{static_cast<long>(whole.l_pid)};
+  }
+  return LockHeld{};
+}
+
+int StateDir::watch(int inotify, std::uint32_t mask) const {
+  // The open directory's own name in /proc: a directory swapped in at the
+  // path meanwhile is not the one watched.
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  return ::inotify_add_watch(inotify, self.c_str(), mask | IN_ONLYDIR);
 }
 
 void StateDir::remove(std::string_view name) const {

@@ -5,6 +5,7 @@
 // on the way, and a directory that another user could change is not used.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -33,6 +34,27 @@ std::optional<StateLocation> stateLocation();
 struct CommitGate {
   std::mutex mutex;
   bool open = true;
+};
+
+// A lock held on a file of the state directory by this process: it goes
+// with the object, or with the process however that ends, so a crashed
+// program never keeps it.
+class FileLock {
+ public:
+  explicit FileLock(int fd) : fd_(fd) {}
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+
+ private:
+  int fd_ = -1;
+};
+
+// Another process holds the lock.
+struct LockHeld {
+  long pid = 0;  // 0: not known (a process out of this one's sight)
 };
 
 struct ReadFailure {
@@ -72,6 +94,15 @@ class StateDir {
   // Whether a file of `name` could be made here now: the quick part of a
   // write (create and fill a new file of `size` bytes), undone at once.
   std::string probe(std::string_view name, std::size_t size) const;
+  // Takes the lock on `name` (a file made for it, empty, and kept: removing
+  // it would let two processes lock two different files of one name). A
+  // record lock rather than a whole-file one, so that its holder can be
+  // named. The failure is the system's reason.
+  std::variant<FileLock, LockHeld, std::string> lock(std::string_view name) const;
+  // Adds the directory itself to the inotify instance `inotify`: the
+  // directory opened here, not whatever its path names now. The watch
+  // descriptor, or -1.
+  int watch(int inotify, std::uint32_t mask) const;
   // Removes the new files of writes cut short (NAME.PID.new) whose process
   // no longer runs.
   void removeStaleTemporaries() const;

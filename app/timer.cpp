@@ -72,12 +72,6 @@ void skipForward(int& nLevel) {
 }
 
 void runHands(int& nLevel, int nMinutes, bool& lSkipped, GameJournal& journal, int firstHand) {
-  SETCOLOR(kPromptColors);
-  say(13, 1, kHandHeading);
-  SETCOLOR(kSetupColors);
-  showNextLevelOf(nLevel);
-  say(23, 59, kHandsHint);
-  showBand();
   for (int nHand = firstHand; nHand <= nMinutes; ++nHand) {
     journal.hand(nLevel, nHand - 1);
     SAYBIG(15, handCountText(nHand, nMinutes));
@@ -104,30 +98,17 @@ void runHands(int& nLevel, int nMinutes, bool& lSkipped, GameJournal& journal, i
   }
 }
 
-void drawMinutesScreen(int nLevel) {
-  say(13, 1, kTimeHeading);
-  showNextLevelOf(nLevel);
-  say(23, 1, kMinutesHints);
-  showBand();
-}
-
 // Space: freezes the level with nRemain seconds left until any key.
 void pause(int nLevel, int nMinutes, long nRemain, double& nStart, GameJournal& journal) {
   journal.paused(nLevel, nRemain);
   waitPaused();
   markKey("x", 0);
-
-  SCROLL(3, 0);
-  SETPOS(3, 0);
-  showCaption(nLevel);
-  SAYBIG(6, levelLabel(nLevel));
-  drawMinutesScreen(nLevel);
+  drawLevel(nLevel, false, Hints::clock);
   nStart = MYSECONDS(false) + static_cast<double>(nRemain) - 60.0 * nMinutes;
 }
 
 void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped, GameJournal& journal,
                 bool pauseAtOnce) {
-  drawMinutesScreen(nLevel);
   auto levelEnd = [&] { return nStart + 60.0 * nMinutes; };
   while (MYSECONDS(false) < levelEnd() && LASTKEY() != kEscape && LASTKEY() != kMinus &&
          LASTKEY() != kPlus) {
@@ -161,14 +142,52 @@ void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped, GameJ
 
 }  // namespace
 
-void waitPaused() {
-  SCROLL(23, 43, 23, 79);
-  SETPOS(23, 43);
+void showHintRow(Hints hints, bool hands) {
+  if (hints == Hints::display)
+    say(23, 1, kDisplayHint);
+  else if (hands)
+    say(23, 59, kHandsHint);
+  else
+    say(23, 1, kMinutesHints);
+}
+
+void drawLevel(int nLevel, bool hands, Hints hints) {
+  SCROLL(3, 0);
+  SETPOS(3, 0);
+  showCaption(nLevel);
+  SAYBIG(6, levelLabel(nLevel));
+  if (hands) {
+    SETCOLOR(kPromptColors);
+    say(13, 1, kHandHeading);
+    SETCOLOR(kSetupColors);
+  } else {
+    say(13, 1, kTimeHeading);
+  }
+  showNextLevelOf(nLevel);
+  showHintRow(hints, hands);
+  showBand();
+}
+
+void showPausedBand(Hints hints) {
+  if (hints == Hints::clock) {
+    SCROLL(23, 43, 23, 79);
+    SETPOS(23, 43);
+  }
   SETCOLOR(kPromptColors);
   SAYBIG(10, "  PAUSED");
-  say(23, 56, "Press any key to resume");
+  if (hints == Hints::clock) say(23, 56, "Press any key to resume");
   SETCOLOR(kSetupColors);
   showBand();
+}
+
+void playChime() {
+  TONE(1000, 2);
+  TONE(2000, 3);
+  TONE(1600, 4);
+}
+
+void waitPaused() {
+  showPausedBand(Hints::clock);
   while (INKEY(1) == 0) showTimeOfDay();
 }
 
@@ -204,14 +223,11 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& j
   int firstHand = from ? from->handsCounted + 1 : 1;
   if (from) nNextStart = nReset + from->secondsLeft - 60.0 * nMinutes;
   for (; nLevel <= kLastLevel; ++nLevel) {
-    SCROLL(3, 0);
-    SETPOS(3, 0);
     // A level the table does not have raises here: the error log's line.
     krx::markCallerLine(krx::CallSite::here());
-    showCaption(nLevel);
+    drawLevel(nLevel, cMode == "H", Hints::clock);
     double nStart = nNextStart.value_or(MYSECONDS(false));
     nNextStart.reset();
-    SAYBIG(6, levelLabel(nLevel));
     if (cMode == "H") {
       runHands(nLevel, nMinutes, lSkipped, journal, std::exchange(firstHand, 1));
     } else {
@@ -226,11 +242,7 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& j
     }
 
     markKey("\x01", 0.1);
-    if (!lSkipped) {
-      TONE(1000, 2);
-      TONE(2000, 3);
-      TONE(1600, 4);
-    }
+    if (!lSkipped) playChime();
     lSkipped = false;
   }
   journal.finished();

@@ -33,6 +33,20 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& j
 // the time of day kept going, until any key (which does nothing else).
 void waitPaused();
 
+// The screen's pieces, shared by the clock and a display of its game
+// (potclock --watch), so that the two read alike. Only the hint row differs:
+// the clock's tells its keys, a display's that it is one and how to leave.
+enum class Hints { clock, display };
+// A built-in level's screen from row 3 down: caption, large blinds, the
+// heading of the time left or of the hands, next level, hint row. The large
+// count below the heading is the caller's.
+void drawLevel(int nLevel, bool hands, Hints hints);
+void showHintRow(Hints hints, bool hands);
+// The band "PAUSED" across the large text (and, on the clock, its hint).
+void showPausedBand(Hints hints);
+// The three notes of a level running out.
+void playChime();
+
 // The remaining time as the large display shows it (three or four blanks,
 // minutes, ":", two-digit seconds).
 std::string timeLeftText(long nRemain);

@@ -16,6 +16,8 @@ inline constexpr std::string_view kNextLevel = "N E X T   L E V E L   =  ";
 inline constexpr std::string_view kMinutesHints =
     "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
 inline constexpr std::string_view kHandsHint = "Press Escape to quit";
+inline constexpr std::string_view kDisplayHint =
+    "A display of the game (potclock --watch): Escape or q leaves it";
 inline constexpr std::string_view kNoTime = "        ";
 inline constexpr std::string_view kQuitQuestion = "Quit PotClock?";
 // How far past its end a level may have run for the next to start at that end.

@@ -51,6 +51,25 @@ void sayCentred(int row, std::string_view utf8) {
 // How an entry ended.
 enum class Outcome { ranOut, forward, back };
 
+bool countsHands(const Tournament& t, std::size_t index) {
+  return t.hands && !t.entries[index].isBreak;
+}
+
+// The next entry as row 22 names it, and as the TV band shows it.
+NextLevel nextLevelOf(const Tournament& t, std::size_t index) {
+  if (index + 1 >= t.entries.size()) return {std::string(kLastEntry), std::string(kLastEntry), ""};
+  const Entry& e = t.entries[index + 1];
+  if (e.isBreak) {
+    const std::string text =
+        "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
+    return {text, "BREAK", text};
+  }
+  const std::string blinds = ALLTRIM(blindsLabel(e.small, e.big));
+  if (e.ante == 0) return {blinds, blinds, ""};
+  const std::string ante = "Ante: " + chipsText(e.ante);
+  return {blinds + "  " + ante, blinds, ante};
+}
+
 class TournamentTimer {
  public:
   TournamentTimer(const Tournament& t, GameJournal& journal) : t_(t), journal_(journal) {}
@@ -87,7 +106,7 @@ class TournamentTimer {
   }
 
  private:
-  bool countsHands(std::size_t index) const { return t_.hands && !t_.entries[index].isBreak; }
+  bool countsHands(std::size_t index) const { return potclock::countsHands(t_, index); }
   double lengthSeconds(std::size_t index) const { return 60.0 * t_.entries[index].length; }
   std::size_t last() const { return t_.entries.size() - 1; }
 
@@ -97,9 +116,7 @@ class TournamentTimer {
   std::size_t next(std::size_t index, Outcome outcome) const {
     switch (outcome) {
       case Outcome::ranOut:
-        TONE(1000, 2);
-        TONE(2000, 3);
-        TONE(1600, 4);
+        playChime();
         if (index < last()) return index + 1;
         break;
       case Outcome::forward:
@@ -115,47 +132,7 @@ class TournamentTimer {
     return index;
   }
 
-  NextLevel nextLevel(std::size_t index) const {
-    if (index >= last()) return {std::string(kLastEntry), std::string(kLastEntry), ""};
-    const Entry& e = t_.entries[index + 1];
-    if (e.isBreak) {
-      const std::string text =
-          "break of " + std::to_string(e.length) + (e.length == 1 ? " minute" : " minutes");
-      return {text, "BREAK", text};
-    }
-    const std::string blinds = ALLTRIM(blindsLabel(e.small, e.big));
-    if (e.ante == 0) return {blinds, blinds, ""};
-    const std::string ante = "Ante: " + chipsText(e.ante);
-    return {blinds + "  " + ante, blinds, ante};
-  }
-
-  void drawEntry(std::size_t index) const {
-    const Entry& e = t_.entries[index];
-    SCROLL(3, 0);
-    SETPOS(3, 0);
-    if (!t_.name.empty()) sayCentred(1, t_.name);
-    if (e.isBreak) {
-      sayText(4, 1, e.note);
-      SAYBIG(6, kBreakLabel);
-    } else {
-      const int number = levelNumber(t_, index);
-      std::string caption = std::string(kCaption) + STR(number, number < 100 ? 2 : 3, 0) + ")";
-      if (e.ante > 0) caption += "   Ante: " + chipsText(e.ante);
-      say(4, 1, caption);
-      SAYBIG(6, blindsLabel(e.small, e.big));
-    }
-    showNextLevel(nextLevel(index));
-    if (countsHands(index)) {
-      SETCOLOR(kPromptColors);
-      say(13, 1, kHandHeading);
-      SETCOLOR(kSetupColors);
-      say(23, 59, kHandsHint);
-    } else {
-      say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
-      say(23, 1, kMinutesHints);
-    }
-    showBand();
-  }
+  void drawEntry(std::size_t index) const { drawTournamentEntry(t_, index, Hints::clock); }
 
   // "Quit PotClock?": "Yes" ends the program; "No" goes on.
   void askQuit() const {
@@ -227,6 +204,34 @@ class TournamentTimer {
 
 }  // namespace
 
+void drawTournamentEntry(const Tournament& t, std::size_t index, Hints hints) {
+  const Entry& e = t.entries[index];
+  SCROLL(3, 0);
+  SETPOS(3, 0);
+  if (!t.name.empty()) sayCentred(1, t.name);
+  if (e.isBreak) {
+    sayText(4, 1, e.note);
+    SAYBIG(6, kBreakLabel);
+  } else {
+    const int number = levelNumber(t, index);
+    std::string caption = std::string(kCaption) + STR(number, number < 100 ? 2 : 3, 0) + ")";
+    if (e.ante > 0) caption += "   Ante: " + chipsText(e.ante);
+    say(4, 1, caption);
+    SAYBIG(6, blindsLabel(e.small, e.big));
+  }
+  showNextLevel(nextLevelOf(t, index));
+  const bool hands = countsHands(t, index);
+  if (hands) {
+    SETCOLOR(kPromptColors);
+    say(13, 1, kHandHeading);
+    SETCOLOR(kSetupColors);
+  } else {
+    say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
+  }
+  showHintRow(hints, hands);
+  showBand();
+}
+
 std::string tournamentHandText(int nHand, int hands) {
   if (hands < 100) return handCountText(nHand, hands);
   return "  " + STR(nHand, 3, 0) + "/" + STR(hands, 3, 0);
@@ -245,7 +250,7 @@ void playTournament(const Tournament& t, const std::filesystem::path& file) {
   SETPOS(0, 0);
   SETMOUSE(false);
   GameJournal journal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
-                      GameJournal::Writing::inBackground);
+                      GameJournal::Writing::inBackground, file.filename().string());
   journal.keepStructure(formatStructure(t, "the structure of a running game"));
   showKeepingNotice(journal.notice());
   if (!t.hands || t.entries.front().isBreak) {

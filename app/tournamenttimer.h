@@ -31,6 +31,11 @@ void runTournament(const Tournament& t, GameJournal& journal,
 // prompt in a minutes structure, then the timer.
 void playTournament(const Tournament& t, const std::filesystem::path& file);
 
+// An entry's screen from row 3 down (and the structure's name at the top):
+// caption or break note, large blinds or BREAK, heading, next level, hint
+// row. The large count below the heading is the caller's.
+void drawTournamentEntry(const Tournament& t, std::size_t index, Hints hints);
+
 // The hand count as the large display shows it: the built-in timer's text
 // up to 99 hands a level, and the whole count beyond, which fits the screen.
 std::string tournamentHandText(int nHand, int hands);

@@ -3,15 +3,18 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "app/gamelock.h"
 #include "app/gamestate.h"
 #include "app/main.h"
 #include "app/resume.h"
 #include "app/structurefile.h"
 #include "app/tournamenttimer.h"
+#include "app/watch.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
 #include "runtime/error.h"
@@ -35,12 +38,7 @@ void registerExit() {
 
 int processEntry(const EntryHooks& hooks, const Options& options) {
   if ((hooks.versionQuery() & 0xFFFFFF00u) < kRequiredVersion) return 999;
-  if (options.resume) {
-    using namespace std::chrono;
-    const double now = duration<double>(system_clock::now().time_since_epoch()).count();
-    if (const auto status = resumeRefusal(gameStatePath(), now)) return *status;
-  }
-  std::function<void()> main = options.resume ? RESUME : MAIN;
+  std::optional<Tournament> tournament;
   if (!options.structureFile.empty()) {
     // A file that cannot be used is refused with all its problems before
     // the terminal is taken, and nothing is written.
@@ -49,9 +47,43 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       for (const std::string& problem : *problems) std::fprintf(stderr, "%s\n", problem.c_str());
       return 1;
     }
-    main = [t = std::get<Tournament>(std::move(read))] {
+    tournament = std::get<Tournament>(std::move(read));
+  }
+  const std::filesystem::path file = gameStatePath(options.game);
+  // Held until the program has ended: a second clock on the game is turned
+  // away before it touches the terminal or the game's file. A display only
+  // reads, and any number of them may follow a game.
+  GameClaim claim;
+  if (!options.watch) claim = claimGame(file, options.game, !options.resume);
+  if (!claim.refusal.empty()) {
+    std::fprintf(stderr, "%s\n", claim.refusal.c_str());
+    return 1;
+  }
+  if (options.resume) {
+    using namespace std::chrono;
+    const double now = duration<double>(system_clock::now().time_since_epoch()).count();
+    if (const auto status = resumeRefusal(file, now)) return *status;
+  }
+  std::function<void()> main;
+  if (options.watch) {
+    main = [game = options.game] {
+      KRX_ROUTINE("WATCH");
+      watchGame(stateLocation(), game);
+    };
+  } else if (tournament) {
+    main = [t = std::move(*tournament), file] {
       KRX_ROUTINE("MAIN");
-      playTournament(t, gameStatePath());
+      playTournament(t, file);
+    };
+  } else if (options.resume) {
+    main = [file] {
+      KRX_ROUTINE("RESUME");
+      resumeGame(file, GameJournal::Writing::inBackground);
+    };
+  } else {
+    main = [game = options.game] {
+      KRX_ROUTINE("MAIN");
+      playNewGame(game);
     };
   }
   krx::__This_executable_needs_version_1_82_0();
@@ -69,6 +101,7 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   record.dbesys = DBESYS;
   record.main = std::move(main);
   record.terminal.filled = options.fill;
+  record.terminal.quiet = options.quiet;
   record.initHook = hook;
   return krx::krxStart(record, hooks.backend);
 }

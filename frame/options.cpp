@@ -9,6 +9,7 @@
 #include <string_view>
 #include <variant>
 
+#include "app/gamestate.h"
 #include "app/levels.h"
 #include "app/structurefile.h"
 #include "runtime/startup.h"
@@ -24,7 +25,9 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: potclock [--fill] [--resume | --structure FILE]\n"
     "       potclock --check FILE | --print-structure A|B|C\n"
-    "       potclock --help | --version\n";
+    "       potclock --watch [--fill]\n"
+    "       potclock --help | --version\n"
+    "A clock or a display also takes --game NAME and --quiet.\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -41,6 +44,12 @@ constexpr std::string_view kHelp =
     "              without the dialogue\n"
     "  --structure FILE\n"
     "              run the tournament that FILE describes, without the dialogue\n"
+    "  --game NAME run, resume or watch the game of that name (up to 32 letters,\n"
+    "              digits, '-' and '_'), beside the game without a name\n"
+    "  --watch     a display of the game a clock runs on this machine: it follows\n"
+    "              the clock, chimes with it, and waits while no game runs;\n"
+    "              Escape or q leaves it\n"
+    "  --quiet     no chime and no tones\n"
     "  --check FILE\n"
     "              print FILE's schedule: each level's blinds, ante and length,\n"
     "              and the time it would start if the game started now\n"
@@ -65,15 +74,16 @@ constexpr std::string_view kHelp =
     "Files:\n"
     "  $XDG_STATE_HOME/potclock/game (~/.local/state/potclock/game when\n"
     "  XDG_STATE_HOME is not set)\n"
-    "              the running game, for --resume; removed when the game ends\n"
+    "              the running game, for --resume and --watch; removed when the\n"
+    "              game ends (game-NAME for --game NAME)\n"
     "  KRXERROR.LOG\n"
     "              the error log, in the current directory, written only when\n"
     "              an error ends the program\n"
     "\n"
     "Exit status:\n"
     "  0    the game ended or was quit\n"
-    "  1    an error ended the program, there was no game to resume, or a\n"
-    "       structure file could not be used\n"
+    "  1    an error ended the program, there was no game to resume, a\n"
+    "       structure file could not be used, or another potclock runs the game\n"
     "  2    the command line was not understood\n"
     "  231  the runtime is too old (999 as the program returns it)\n";
 
@@ -150,6 +160,10 @@ CommandLine readCommandLine(std::span<const char* const> args) {
       command.options.fill = true;
     } else if (a == "--resume") {
       command.options.resume = true;
+    } else if (a == "--watch") {
+      command.options.watch = true;
+    } else if (a == "--quiet") {
+      command.options.quiet = true;
     } else if (a == "--help" || a == "-h") {
       help = true;
     } else if (a == "--version") {
@@ -161,6 +175,12 @@ CommandLine readCommandLine(std::span<const char* const> args) {
         checkFile = *value;
       else
         command.options.structureFile = *value;
+    } else if (name == "--game") {
+      if (!takeValue()) return refuse("option '--game' needs a name");
+      if (!validGameName(*value))
+        return refuse("'" + *value + "' cannot name a game: use 1 to " +
+                      std::to_string(kMaxGameName) + " letters, digits, '-' and '_'");
+      command.options.game = *value;
     } else if (name == "--print-structure") {
       if (!takeValue()) return refuse("option '--print-structure' needs A, B or C");
       printLetter = *value;
@@ -180,6 +200,8 @@ CommandLine readCommandLine(std::span<const char* const> args) {
   }
   if (command.options.resume && !command.options.structureFile.empty())
     return refuse("--resume goes on with the last game, so it takes no --structure");
+  if (command.options.watch && (command.options.resume || !command.options.structureFile.empty()))
+    return refuse("--watch shows the running game, so it takes no --resume nor --structure");
   if (checkFile && printLetter) return refuse("--check and --print-structure do not go together");
   if (printLetter) {
     const std::string& l = *printLetter;

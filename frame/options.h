@@ -17,6 +17,14 @@ struct Options {
   // The game this structure file describes runs instead of one set up in
   // the dialogue; empty: the dialogue.
   std::string structureFile;
+  // The game's own name (a valid one, see validGameName); empty: the game
+  // there is without a name.
+  std::string game;
+  // A display that follows the game another potclock runs, instead of a
+  // clock.
+  bool watch = false;
+  // No chime and no tones.
+  bool quiet = false;
 };
 
 struct CommandLine {

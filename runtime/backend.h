@@ -46,6 +46,11 @@ class Backend {
     int row = -1, col = -1;
   };
   virtual KeyEvent lastKeyEvent(int inkey);
+  // A descriptor (-1: none) whose input ends a wait for a key at once, as if
+  // its deadline had come, so that a program can follow something besides
+  // the keyboard without waking to look. The program reads the descriptor
+  // itself; until it does, every wait ends at once.
+  virtual void wakeOnInput(int fd) { (void)fd; }
   // Drops the keys that have arrived but were not read yet (type-ahead), so
   // that a key stuffed with _KEYBOARD is the next one read.
   virtual void discardTypeahead() {}

@@ -35,6 +35,8 @@ struct TerminalOptions {
   // Start with the screen filled out to the terminal rather than centred
   // (Alt-Enter switches between the two either way).
   bool filled = false;
+  // No tones at all: a tone neither sounds nor takes its time.
+  bool quiet = false;
 };
 
 struct StartupRecord {

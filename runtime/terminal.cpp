@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -102,6 +103,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create(const TerminalOptions& 
       new TerminalBackend(STDIN_FILENO, outFd, std::move(caps), ConsoleWake::forTerminal(term)));
   backend->ownsOutFd_ = ownsOut;
   backend->painter_.setFilled(options.filled);
+  backend->quiet_ = options.quiet;
   return backend;
 }
 
@@ -322,11 +324,13 @@ int TerminalBackend::nextKey() {
 void TerminalBackend::waitForInput(int timeoutMs) {
   // Also wakes when the terminal takes output again: the caller goes on
   // with the frame.
-  pollfd fds[3] = {{inFd_, POLLIN, 0},
+  pollfd fds[4] = {{inFd_, POLLIN, 0},
                    {shared.wakeRead, POLLIN, 0},
-                   {unwritten_.empty() ? -1 : outFd_, POLLOUT, 0}};
-  const int ready = ::poll(fds, 3, timeoutMs);
+                   {unwritten_.empty() ? -1 : outFd_, POLLOUT, 0},
+                   {wakeFd_, POLLIN, 0}};
+  const int ready = ::poll(fds, 4, timeoutMs);
   if (ready <= 0) return;  // time-out, or a signal: the caller looks at both
+  if ((fds[3].revents & (POLLIN | POLLERR | POLLHUP)) != 0) woken_ = true;
   if ((fds[1].revents & POLLIN) != 0) {
     char drain[64];
     while (::read(shared.wakeRead, drain, sizeof drain) > 0) {
@@ -354,6 +358,7 @@ void TerminalBackend::waitForInput(int timeoutMs) {
 
 int TerminalBackend::readKey(const Screen& screen, double deadline) {
   lastScreen_ = &screen;
+  woken_ = false;
   bool looked = false;  // the terminal has been read in this call
   for (;;) {
     serviceSignals();
@@ -378,11 +383,16 @@ int TerminalBackend::readKey(const Screen& screen, double deadline) {
     }
     waitForInput(timeoutMs);
     looked = true;
+    if (std::exchange(woken_, false)) {
+      if (const int key = nextKey()) return key;
+      present(screen);
+      return 0;
+    }
   }
 }
 
 void TerminalBackend::tone(double hz, double seconds) {
-  if (shared.quit != 0) return;  // ending: no sound, no waiting
+  if (shared.quit != 0 || quiet_) return;  // ending: no sound, no waiting
   if (lastScreen_ != nullptr) present(*lastScreen_);
   sound_.play(hz, seconds);
 }

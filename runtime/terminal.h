@@ -123,6 +123,7 @@ class TerminalBackend : public Backend {
   void setMouse(bool on) override;
   void discardTypeahead() override;
   KeyEvent lastKeyEvent(int inkey) override;
+  void wakeOnInput(int fd) override { wakeFd_ = fd; }
 
   // Bytes written to the terminal so far.
   std::uint64_t bytesWritten() const { return bytesWritten_; }
@@ -168,6 +169,9 @@ class TerminalBackend : public Backend {
   std::pair<int, int> click_{-1, -1};
   int zeroReads_ = 0;
   std::uint64_t bytesWritten_ = 0;
+  bool quiet_ = false;
+  int wakeFd_ = -1;
+  bool woken_ = false;  // wakeFd_ had input in the last wait
 };
 
 }  // namespace krx

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -14,6 +16,28 @@ extern char** environ;
 namespace e2e {
 
 namespace fs = std::filesystem;
+
+// A clock holds its game's lock, so clocks started without a StateHome of
+// their own by tests that run side by side must not share one game: each
+// test process gets its own directory under the one the build names.
+class OwnStateHome : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const char* base = std::getenv("XDG_STATE_HOME");
+    if (base == nullptr || base[0] != '/') return;
+    dir_ = fs::path(base) / ("run-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    ::setenv("XDG_STATE_HOME", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+
+ private:
+  fs::path dir_;
+};
+const auto* const kOwnStateHome = ::testing::AddGlobalTestEnvironment(new OwnStateHome);
 
 StateHome::StateHome() {
   std::string pattern = (fs::temp_directory_path() / "potclock-state-XXXXXX").string();

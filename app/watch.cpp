@@ -1,0 +1,263 @@
+#include "app/watch.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "app/gamestate.h"
+#include "app/resume.h"
+#include "app/say.h"
+#include "app/structurefile.h"
+#include "app/timer.h"
+#include "app/timertexts.h"
+#include "app/tournamenttimer.h"
+#include "app/tvband.h"
+#include "bigtext/bigletters.h"
+#include "runtime/console.h"
+#include "runtime/context.h"
+#include "runtime/strings.h"
+
+namespace potclock {
+
+using namespace krx;
+
+namespace {
+
+constexpr int kEscape = 27;
+// What the clock does to the game's files: a write is a rename over the
+// file, the end of the game a removal; and what makes the directory itself
+// another one.
+constexpr std::uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
+                                  IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF;
+
+constexpr std::string_view kWaitingHeading = "W A I T I N G   F O R   T H E   G A M E";
+
+// The state directory as the clock leaves it, told by inotify when the
+// game's files change. A directory that is not there yet is looked for
+// again at each pass of the display, as is one removed or moved away.
+class Follower {
+ public:
+  Follower(std::optional<StateLocation> where, std::string name)
+      : where_(std::move(where)),
+        name_(std::move(name)),
+        structureName_(structureCopyName(name_)),
+        inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  ~Follower() {
+    if (inotify_ >= 0) ::close(inotify_);
+  }
+  Follower(const Follower&) = delete;
+  Follower& operator=(const Follower&) = delete;
+
+  int descriptor() const { return inotify_; }
+
+  // Whether the game's files may have changed since the last look.
+  bool look() {
+    bool changed = drain();
+    if (!dir_ && where_) {
+      auto opened = StateDir::open(*where_, false);
+      if (auto* dir = std::get_if<StateDir>(&opened)) {
+        dir_ = std::move(*dir);
+        if (inotify_ >= 0) dir_->watch(inotify_, kEvents);
+        changed = true;
+      }
+    }
+    // Without inotify (its limits reached) every pass reads the files.
+    return changed || inotify_ < 0;
+  }
+
+  std::variant<GameState, LoadFailure> state() const {
+    if (!dir_) return LoadFailure{LoadFailure::missing, {}};
+    return loadGameState(*dir_, name_);
+  }
+
+  std::optional<Tournament> structure() const {
+    if (!dir_) return std::nullopt;
+    auto text = dir_->read(structureName_, kMaxStructureFileSize);
+    if (!std::holds_alternative<std::string>(text)) return std::nullopt;
+    auto read = parseStructure(std::get<std::string>(text), structureName_);
+    if (auto* t = std::get_if<Tournament>(&read)) return std::move(*t);
+    return std::nullopt;
+  }
+
+  std::filesystem::path file() const {
+    return where_ ? where_->directory() / name_ : std::filesystem::path(name_);
+  }
+
+ private:
+  bool drain() {
+    if (inotify_ < 0) return false;
+    bool changed = false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(inotify_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) != 0) {
+          if ((event->mask & IN_Q_OVERFLOW) == 0 && dir_) {
+            ::inotify_rm_watch(inotify_, event->wd);
+            dir_.reset();
+          }
+          changed = true;
+          continue;
+        }
+        const std::string_view file = event->len > 0 ? event->name : "";
+        if (file == name_ || file == structureName_) changed = true;
+      }
+    }
+    return changed;
+  }
+
+  std::optional<StateLocation> where_;
+  std::string name_;
+  std::string structureName_;
+  int inotify_;
+  std::optional<StateDir> dir_;
+};
+
+// What the screen shows of the game at a moment.
+struct View {
+  bool game = false;
+  std::string why;  // no game: why its file cannot be used, if that is why
+  bool structure = false;
+  std::size_t level = 0;  // the built-in level, or the structure's entry
+  bool hands = false;
+  bool paused = false;
+  double left = 0;  // running: seconds left
+  long remain = 0;  // the seconds the countdown shows
+  int hand = 0;     // hands: the hand shown, of `of`
+  int of = 0;
+};
+
+View waiting(std::string why = {}) {
+  View v;
+  v.why = std::move(why);
+  return v;
+}
+
+View viewOf(const std::variant<GameState, LoadFailure>& loaded, const std::optional<Tournament>& t,
+            const std::filesystem::path& file, double now) {
+  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
+    if (failure->kind == LoadFailure::missing) return waiting();
+    std::string why = loadFailureMessage(file, *failure);
+    if (why.starts_with("potclock: ")) why.erase(0, 10);
+    return waiting(why);
+  }
+  const GameState& state = std::get<GameState>(loaded);
+  View v;
+  TimerResume within;
+  if (state.structure) {
+    const auto point = t ? tournamentResumePoint(state, *t, now) : std::nullopt;
+    if (!point) return waiting(loadFailureMessage(file, {LoadFailure::damaged, {}}).substr(10));
+    v.structure = true;
+    v.level = point->entry;
+    v.hands = t->hands && !t->entries[point->entry].isBreak;
+    v.of = t->entries[point->entry].length;
+    within = point->within;
+  } else {
+    // The clock ends the game after its last level, and removes its file.
+    const auto point = resumePoint(state, now);
+    if (!point) return waiting();
+    v.level = static_cast<std::size_t>(point->nLevel);
+    v.hands = state.hands;
+    v.of = state.nMinutes;
+    within = point->within;
+  }
+  v.game = true;
+  v.paused = within.paused;
+  v.hand = within.handsCounted + 1;
+  v.left = within.secondsLeft;
+  v.remain = static_cast<long>(ROUND(within.secondsLeft, 0));
+  return v;
+}
+
+// The level the clock showed has run out, and the clock chimes: its time is
+// up (the display sees that by itself, as the clock does), or its last hand
+// has been played.
+bool ranOut(const View& before, const View& now) {
+  if (!before.game || !now.game || before.structure != now.structure || before.paused) return false;
+  const bool next = now.level == before.level + 1;
+  const bool same = now.level == before.level;
+  if (before.hands) return before.hand == before.of && (next || (same && now.hand < before.hand));
+  return before.remain <= 1 && (next || (same && now.remain > before.remain));
+}
+
+void drawWaiting(const View& v, std::string_view game) {
+  const auto centred = [](int row, const std::string& text) {
+    say(row, static_cast<int>((80 - std::min<std::size_t>(text.size(), 80)) / 2),
+        text.substr(0, 80));
+  };
+  centred(8, std::string(kWaitingHeading));
+  centred(11, game.empty() ? std::string("No game is running on this machine.")
+                           : "No game named " + std::string(game) + " is running on this machine.");
+  centred(13, "The game shows here as soon as a potclock starts it.");
+  if (!v.why.empty()) centred(16, v.why);
+  showHintRow(Hints::display, false);
+}
+
+void draw(const View& v, const std::optional<Tournament>& t, std::string_view game) {
+  SETCOLOR(kSetupColors);
+  SCROLL();
+  SETPOS(0, 0);
+  if (!v.game) {
+    drawWaiting(v, game);
+  } else {
+    if (v.structure)
+      drawTournamentEntry(*t, v.level, Hints::display);
+    else
+      drawLevel(static_cast<int>(v.level), v.hands, Hints::display);
+    if (v.hands)
+      SAYBIG(15, v.structure ? tournamentHandText(v.hand, v.of) : handCountText(v.hand, v.of));
+    else
+      SAYBIG(15, timeLeftText(v.remain));
+    if (v.paused) showPausedBand(Hints::display);
+  }
+  showTimeOfDay();
+}
+
+// Until the screen next changes: the countdown's next second (it shows the
+// time left rounded, as the clock does), or the time of day's.
+double untilNextChange(const View& v) {
+  double wait = 1.0 - std::fmod(SECONDS(), 1.0);
+  if (v.game && !v.hands && !v.paused)
+    wait = std::min(wait, v.left - (static_cast<double>(v.remain) - 0.5));
+  return std::max(wait, 0.0) + 0.002;
+}
+
+}  // namespace
+
+void watchGame(std::optional<StateLocation> where, std::string_view game) {
+  SETCURSOR(0);
+  SETMOUSE(false);
+  Follower follow(std::move(where), gameFileName(game));
+  RT().backend->wakeOnInput(follow.descriptor());
+  std::variant<GameState, LoadFailure> loaded = LoadFailure{LoadFailure::missing, {}};
+  std::optional<Tournament> t;
+  std::optional<View> shown;
+  for (;;) {
+    if (follow.look()) {
+      loaded = follow.state();
+      const auto* state = std::get_if<GameState>(&loaded);
+      t = state && state->structure ? follow.structure() : std::nullopt;
+    }
+    const View v = viewOf(loaded, t, follow.file(), RT().backend->epochSeconds());
+    const bool chime = shown && ranOut(*shown, v);
+    shown = v;
+    if (chime) {
+      // As on the clock: the notes while the level that ran out stands.
+      playChime();
+      continue;
+    }
+    draw(v, t, game);
+    const int key = INKEY(untilNextChange(v));
+    if (key == kEscape || key == 'q' || key == 'Q') break;
+  }
+  RT().backend->wakeOnInput(-1);
+}
+
+}  // namespace potclock

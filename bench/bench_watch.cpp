@@ -1,0 +1,184 @@
+// What a display (potclock --watch) costs, and how soon it follows the clock.
+//
+// A clock in a pseudo-terminal of 80x25 and two displays, 80x25 and 160x50,
+// each read through a terminal emulator, with a state directory of their
+// own. The clock runs level 1 by minutes; `+` and `-` change its level 100
+// times, and each time the moment its key is sent and the moment each
+// display's caption names the new level are taken. Then, over a window of
+// steady countdown, each program's bytes to its terminal per second, CPU
+// time per minute, and private dirty memory and proportional set size.
+//
+//   bench_watch POTCLOCK [--seconds N]
+//
+// Exit status: 0 when every change showed within 0.2 s, 1 when one did not,
+// 2 when something could not be measured.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "harness/vterm_pty.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::Launch;
+using e2e::VtermPty;
+
+constexpr double kTarget = 0.2;
+constexpr int kChanges = 100;
+
+double now() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+Launch launch(const std::string& program, const fs::path& home, std::vector<std::string> args,
+              int rows, int cols) {
+  Launch l;
+  l.argv = {program};
+  l.argv.insert(l.argv.end(), args.begin(), args.end());
+  l.env = {"XDG_STATE_HOME=" + home.string()};
+  l.rows = rows;
+  l.cols = cols;
+  return l;
+}
+
+// The clock's caption names `level` (a built-in level below 24).
+bool captionShows(const VtermPty& term, int level) {
+  char want[32];
+  std::snprintf(want, sizeof want, "(Level: %2d)", level);
+  return term.screenText().find(want) != std::string::npos;
+}
+
+// User and system time in seconds, from /proc/PID/stat.
+double cpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  std::istringstream rest(text.substr(text.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i)
+    if (i == 14 || i == 15) ticks += std::stod(field);
+  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// A field of /proc/PID/smaps_rollup, in kB.
+long rollup(pid_t pid, const std::string& name) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(name + ":")) return std::stol(line.substr(name.size() + 1));
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_watch POTCLOCK [--seconds N]\n");
+    return 2;
+  }
+  const std::string program = argv[1];
+  double seconds = 30;
+  if (argc >= 4 && std::string(argv[2]) == "--seconds") seconds = std::atof(argv[3]);
+
+  std::string pattern = (fs::temp_directory_path() / "potclock-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) return 2;
+  const fs::path home = pattern;
+  int status = 0;
+  {
+    VtermPty clock(launch(program, home, {"--quiet"}, 25, 80));
+    VtermPty small(launch(program, home, {"--watch", "--quiet"}, 25, 80));
+    VtermPty large(launch(program, home, {"--watch", "--quiet"}, 50, 160));
+    struct Named {
+      const char* name;
+      VtermPty* term;
+    };
+    const std::vector<Named> displays{{"display 80x25", &small}, {"display 160x50", &large}};
+
+    // Manual mode, level 1, 20 minutes a level, minutes; then the start key.
+    const auto answer = [&](const char* wait, const std::string& keys) {
+      if (!clock.waitForText(wait, 10)) throw 2;
+      clock.sendKeys(keys);
+    };
+    try {
+      answer("(c/m):", "m");
+      answer("starting level:", "1\r");
+      answer("minutes per level:", "20\r");
+      answer("M(inutes:", "M");
+      answer("Press any key to start timer", "s");
+      for (const Named& d : displays)
+        if (!d.term->waitUntil([&] { return captionShows(*d.term, 1); }, 10)) throw 2;
+    } catch (int) {
+      std::fprintf(stderr, "bench_watch: the clock did not start\n%s\n",
+                   clock.screenText().c_str());
+      return 2;
+    }
+
+    std::vector<std::vector<double>> delays(displays.size());
+    int level = 1;
+    for (int i = 0; i < kChanges; ++i) {
+      const bool up = (i / 10) % 2 == 0;  // ten up, ten down
+      level += up ? 1 : -1;
+      const double sent = now();
+      clock.sendKeys(up ? "+" : "-");
+      for (std::size_t d = 0; d < displays.size(); ++d) {
+        VtermPty& term = *displays[d].term;
+        if (!term.waitUntil([&] { return captionShows(term, level); }, 5)) {
+          std::fprintf(stderr, "bench_watch: %s never showed level %d\n", displays[d].name, level);
+          return 2;
+        }
+        delays[d].push_back(now() - sent);
+      }
+      // The clock takes its next key once it has drawn this level.
+      clock.waitUntil([&] { return captionShows(clock, level); }, 5);
+      clock.settle(5);
+    }
+    std::printf("From the clock's key to the display's change, over %d changes:\n", kChanges);
+    for (std::size_t d = 0; d < displays.size(); ++d) {
+      std::vector<double> v = delays[d];
+      std::sort(v.begin(), v.end());
+      const double median = v[v.size() / 2], most = v.back();
+      std::printf("  %-15s median %6.1f ms, maximum %6.1f ms (target under %.0f ms)\n",
+                  displays[d].name, 1000 * median, 1000 * most, 1000 * kTarget);
+      if (most >= kTarget) status = 1;
+    }
+
+    // Steady countdown: every program read throughout the window.
+    struct Sample {
+      const char* name;
+      VtermPty* term;
+      std::uint64_t bytes = 0;
+      double cpu = 0;
+    };
+    std::vector<Sample> all{
+        {"clock 80x25", &clock}, {"display 80x25", &small}, {"display 160x50", &large}};
+    for (Sample& s : all) {
+      s.term->settle(5);
+      s.bytes = s.term->bytesRead();
+      s.cpu = cpuSeconds(s.term->pid());
+    }
+    const double start = now();
+    while (now() - start < seconds)
+      for (Sample& s : all) s.term->pump(0.05);
+    const double window = now() - start;
+    std::printf("Over %.0f s of countdown:\n", window);
+    for (Sample& s : all) {
+      const double bytes = static_cast<double>(s.term->bytesRead() - s.bytes) / window;
+      const double cpu = (cpuSeconds(s.term->pid()) - s.cpu) / window * 60 * 1000;
+      std::printf(
+          "  %-15s %6.0f bytes/s, %5.0f ms CPU a minute, private dirty %5ld kB, PSS %5ld kB\n",
+          s.name, bytes, cpu, rollup(s.term->pid(), "Private_Dirty"), rollup(s.term->pid(), "Pss"));
+    }
+  }
+  std::error_code ec;
+  fs::remove_all(home, ec);
+  return status;
+}

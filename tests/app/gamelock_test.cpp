@@ -1,0 +1,101 @@
+#include "app/gamelock.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/gamestate.h"
+#include "errors/temp_dir.h"
+
+namespace potclock {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Another process that claims the game of `file` and holds it until killed.
+class OtherClock {
+ public:
+  explicit OtherClock(const fs::path& file) {
+    int ready[2];
+    if (::pipe(ready) != 0) std::abort();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      GameClaim claim = claimGame(file, "", true);
+      const char held = claim.lock ? 'y' : 'n';
+      (void)!::write(ready[1], &held, 1);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char held = 'n';
+    (void)!::read(ready[0], &held, 1);
+    ::close(ready[0]);
+    held_ = held == 'y';
+  }
+  ~OtherClock() { kill(); }
+  void kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  pid_t pid() const { return pid_; }
+  bool held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool held_ = false;
+};
+
+TEST(GameLock, OneClockPerGameUntilItsProcessIsGone) {
+  TempCwd tmp;
+  const fs::path dir = tmp.path() / "potclock";
+  OtherClock other(dir / "game");
+  ASSERT_TRUE(other.held());
+
+  const GameClaim second = claimGame(dir / "game", "", false);
+  EXPECT_FALSE(second.lock.has_value());
+  EXPECT_EQ(second.refusal, "potclock: this game is running in another potclock (process " +
+                                std::to_string(other.pid()) + "); potclock --watch shows it");
+  // A game of another name is another game.
+  const GameClaim named = claimGame(dir / gameFileName("sat"), "sat", false);
+  EXPECT_TRUE(named.lock.has_value());
+  EXPECT_EQ(named.refusal, "");
+
+  other.kill();  // as a crash would end it: no chance to let go
+  const GameClaim after = claimGame(dir / "game", "", false);
+  EXPECT_TRUE(after.lock.has_value());
+  EXPECT_EQ(after.refusal, "");
+}
+
+TEST(GameLock, ALinkPlantedAsTheLockIsNotFollowed) {
+  TempCwd tmp;
+  const fs::path dir = tmp.path() / "potclock";
+  fs::create_directory(dir);
+  fs::permissions(dir, fs::perms::owner_all);
+  fs::create_symlink(tmp.path() / "elsewhere", dir / "game.lock");
+  const GameClaim claim = claimGame(dir / "game", "", false);
+  EXPECT_FALSE(claim.lock.has_value());
+  EXPECT_EQ(claim.refusal, "");  // the clock runs, as without a state directory
+  EXPECT_FALSE(fs::exists(tmp.path() / "elsewhere"));
+}
+
+TEST(GameLock, NamesAreShortAndPlainAndMakeTheirOwnFiles) {
+  EXPECT_EQ(gameFileName(""), "game");
+  EXPECT_EQ(gameFileName("Main-event_2"), "game-Main-event_2");
+  EXPECT_EQ(structureCopyName(gameFileName("x")), "game-x.structure");
+  EXPECT_EQ(lockFileName(gameFileName("")), "game.lock");
+  for (const std::string& ok :
+       std::vector<std::string>{"a", "Z9", "main-event_2", std::string(32, 'n')})
+    EXPECT_TRUE(validGameName(ok)) << ok;
+  for (const std::string& bad : std::vector<std::string>{"", "a b", "x.y", "../x", "a/b",
+                                                         "caf\xc3\xa9", std::string(33, 'n')})
+    EXPECT_FALSE(validGameName(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace potclock
