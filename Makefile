@@ -21,8 +21,19 @@ test-deps:
 bench-deps:
 	@tools/ensure-packages $(PACKAGES) $(BENCH_PACKAGES)
 
-$(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+# The configuration asked for is kept beside the build; when a later make
+# asks for another (BUILD_TYPE, CMAKE_ARGS), the build is configured afresh
+# instead of silently keeping the first.
+CONFIG := -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+CONFIG_STAMP := $(BUILD)/.potclock-config
+ifneq ($(file <$(CONFIG_STAMP)),$(CONFIG))
+.PHONY: $(CONFIG_STAMP)
+endif
+$(CONFIG_STAMP):
+	@mkdir -p $(BUILD) && printf '%s\n' '$(CONFIG)' > $@
+
+$(BUILD)/build.ninja: $(CONFIG_STAMP) | deps
+	cmake --fresh -S . -B $(BUILD) -G Ninja $(CONFIG)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -55,4 +66,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-fuzz

@@ -85,8 +85,6 @@ class ReadStatus : public krx::Object {
   krx::GetRef getAt(int pos) const;
   int getCount() const { return getList ? static_cast<int>(getList->size()) : 0; }
 
-  bool isClassObject() const { return isClass_; }
-
   std::string className() const override { return "ReadStatus"; }
   krx::Item getMember(std::string_view name) override;
   void setMember(std::string_view name, const krx::Item& value) override;

@@ -52,13 +52,13 @@ void Error::setMember(std::string_view name, const Item& value) {
   Object::setMember(name, value);
 }
 
-Item Error::send(std::string_view method, std::span<const Item> args) {
+Item Error::send(std::string_view method, std::span<const Item> operands) {
   // Members double as methods: o:description() reads, o:cargo(x) writes.
   if (Item* m = member(method)) {
-    if (!args.empty()) *m = args[0];
+    if (!operands.empty()) *m = operands[0];
     return *m;
   }
-  return Object::send(method, args);
+  return Object::send(method, operands);
 }
 
 ErrorRef makeError(int genCode, std::string description, std::string operation,

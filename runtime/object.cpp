@@ -49,8 +49,4 @@ BlockRef makeBlock(std::string source, NativeFn fn) {
   return std::make_shared<NativeBlock>(std::move(source), std::move(fn));
 }
 
-Item evalIf(const Item& item, std::initializer_list<Item> args) {
-  return item.isBlock() ? item.block()->eval(args) : Item();
-}
-
 }  // namespace krx

@@ -61,7 +61,4 @@ using NativeFn = std::function<Item(std::span<const Item>)>;
 // A callable made from C++ code; `source` is the text it stands for.
 BlockRef makeBlock(std::string source, NativeFn fn);
 
-// Evaluates `item` when it is a callable; nil otherwise.
-Item evalIf(const Item& item, std::initializer_list<Item> args = {});
-
 }  // namespace krx

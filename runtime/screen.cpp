@@ -8,13 +8,13 @@ namespace krx {
 
 // --- The model ------------------------------------------------------------
 
-int Screen::write(int row, int col, std::string_view bytes, Attr attr) {
-  const int end = col + static_cast<int>(bytes.size());
-  if (row < 0 || row >= kRows) return std::min(end, kCols);
+int Screen::write(int atRow, int atCol, std::string_view bytes, Attr attr) {
+  const int end = atCol + static_cast<int>(bytes.size());
+  if (atRow < 0 || atRow >= kRows) return std::min(end, kCols);
   bool changed = false;
-  for (int c = std::max(col, 0); c < std::min(end, kCols); ++c) {
-    const Cell cell{static_cast<std::uint8_t>(bytes[c - col]), attr};
-    Cell& target = at(row, c);
+  for (int c = std::max(atCol, 0); c < std::min(end, kCols); ++c) {
+    const Cell cell{static_cast<std::uint8_t>(bytes[c - atCol]), attr};
+    Cell& target = at(atRow, c);
     if (target != cell) {
       target = cell;
       changed = true;
@@ -80,10 +80,10 @@ const FineRows* Screen::fineRows() const {
   return std::equal(fine_->standsFor.begin(), fine_->standsFor.end(), from) ? &*fine_ : nullptr;
 }
 
-std::string Screen::rowBytes(int row) const {
+std::string Screen::rowBytes(int atRow) const {
   std::string out(kCols, ' ');
-  if (row < 0 || row >= kRows) return out;
-  for (int c = 0; c < kCols; ++c) out[c] = static_cast<char>(at(row, c).ch);
+  if (atRow < 0 || atRow >= kRows) return out;
+  for (int c = 0; c < kCols; ++c) out[c] = static_cast<char>(at(atRow, c).ch);
   return out;
 }
 

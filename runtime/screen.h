@@ -58,8 +58,8 @@ class Screen {
   static constexpr int kRows = 25;
   static constexpr int kCols = 80;
 
-  Cell& at(int row, int col) { return cells_[row * kCols + col]; }
-  const Cell& at(int row, int col) const { return cells_[row * kCols + col]; }
+  Cell& at(int r, int c) { return cells_[r * kCols + c]; }
+  const Cell& at(int r, int c) const { return cells_[r * kCols + c]; }
 
   // Writes bytes from (row, col) in `attr`, clipped at the right edge and
   // outside the screen. Returns the column after the last byte written.

@@ -100,8 +100,8 @@ std::optional<TermCaps> TermCaps::load(const std::string& name, int fd) {
       {"kLFT5", K_CTRL_LEFT}, {"kRIT5", K_CTRL_RIGHT}, {"kHOM5", K_CTRL_HOME},
       {"kEND5", K_CTRL_END},  {"kPRV5", K_CTRL_PGUP},  {"kNXT5", K_CTRL_PGDN},
   };
-  for (const auto& [name, code] : kKeyCaps) {
-    std::string seq = capString(name);
+  for (const auto& [cap, code] : kKeyCaps) {
+    std::string seq = capString(cap);
     if (seq.size() >= 2 && seq[0] == kEsc) c.keys.emplace_back(std::move(seq), code);
   }
   // Everything needed is copied out; expanding parameters needs no entry.

@@ -231,7 +231,6 @@ bool TerminalBackend::flushOut() {
     // The terminal has gone; the hangup ends the program.
     done = unwritten_.size();
   }
-  bytesWritten_ += done;
   unwritten_.erase(0, done);
   return unwritten_.empty();
 }

@@ -125,17 +125,12 @@ class TerminalBackend : public Backend {
   KeyEvent lastKeyEvent(int inkey) override;
   void wakeOnInput(int fd) override { wakeFd_ = fd; }
 
-  // Bytes written to the terminal so far.
-  std::uint64_t bytesWritten() const { return bytesWritten_; }
   // The screen filled out to the terminal (Alt-Enter switches it).
   bool filled() const { return painter_.filled(); }
 
   // Puts the terminal back as it was found, using only async-signal-safe
   // calls; does nothing when no backend has the terminal. For crash paths.
   static void restoreFromSignal() noexcept;
-  // The signal that has asked the program to end (a terminal that went
-  // away counts as SIGHUP); 0 otherwise.
-  static int pendingSignal() noexcept;
   // After the backend is destroyed: ends the process by the pending signal
   // under its default action, so the parent sees the conventional status.
   // Returns when none is pending.
@@ -168,7 +163,6 @@ class TerminalBackend : public Backend {
   const Screen* lastScreen_ = nullptr;
   std::pair<int, int> click_{-1, -1};
   int zeroReads_ = 0;
-  std::uint64_t bytesWritten_ = 0;
   bool quiet_ = false;
   int wakeFd_ = -1;
   bool woken_ = false;  // wakeFd_ had input in the last wait

@@ -290,10 +290,6 @@ void TerminalBackend::restoreFromSignal() noexcept {
   termsignals::replayStderr(0);
 }
 
-int TerminalBackend::pendingSignal() noexcept {
-  return shared.quit;
-}
-
 void TerminalBackend::reraisePendingSignal() noexcept {
   const int sig = shared.quit;
   if (sig == 0) return;

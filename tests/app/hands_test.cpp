@@ -95,7 +95,7 @@ TEST_P(HandsTest, LevelsAndTonesAfterTheKeys) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HandsTest, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace potclock

@@ -94,7 +94,7 @@ Tournament friday() {
 // Runs a structure on the headless runtime and keeps, at each moment asked
 // for, the screen as it stood at the first wait from then on.
 struct StructureRun {
-  explicit StructureRun(TestRuntime& t) : t(t) {
+  explicit StructureRun(TestRuntime& runtime) : t(runtime) {
     t.hl.onWait = [this](krx::HeadlessBackend& hl, const krx::Screen& s) {
       for (auto& [when, seen] : screens)
         if (hl.now() >= when && seen.empty()) seen = this->t.screenText() + band(s, 6);

@@ -75,12 +75,13 @@ void timerThatFails() {
 
 // A break caught on the way does not leave its routine behind as the one
 // to blame for a later failure.
+void breaksOut() {
+  KRX_ROUTINE("INNER");
+  krx::BREAK();
+}
 void failsAfterACaughtBreak() {
   KRX_ROUTINE("MAIN");
-  krx::sequence([] {
-    KRX_ROUTINE("INNER");
-    krx::BREAK();
-  });
+  krx::sequence(breaksOut);
   throw std::runtime_error("after the break");
 }
 
