@@ -130,14 +130,7 @@ void GameJournal::begin(int nMinutes, bool hands) {
 
 void GameJournal::keepStructure(std::string text) {
   if (!active_ || !writer_) return;
-  if (writer_->thread.joinable()) {
-    std::lock_guard lock(writer_->mutex);
-    writer_->structure = std::move(text);
-    writer_->wake.notify_one();
-    return;
-  }
-  if (std::string why = writer_->dir.write(structureCopyName(name_), text); !why.empty())
-    report(why);
+  write(true, std::move(text));
 }
 
 void GameJournal::structureEntry(int length, bool hands) {
@@ -197,14 +190,18 @@ void GameJournal::keep(const GameState& state) {
   if (!active_ || !writer_) return;
   written_ = state;
   writtenAt_ = krx::RT().backend->monotonic();
+  write(false, formatGameState(state));
+}
+
+void GameJournal::write(bool structure, std::string text) {
   if (writer_->thread.joinable()) {
     std::lock_guard lock(writer_->mutex);
-    writer_->pending = formatGameState(state);
+    (structure ? writer_->structure : writer_->pending) = std::move(text);
     writer_->wake.notify_one();
     return;
   }
-  if (std::string why = saveGameState(writer_->dir, name_, state, &writer_->gate); !why.empty())
-    report(why);
+  const std::string file = structure ? structureCopyName(name_) : name_;
+  if (std::string why = writer_->dir.write(file, text, &writer_->gate); !why.empty()) report(why);
 }
 
 void GameJournal::collectFailure() {

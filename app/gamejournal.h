@@ -67,6 +67,9 @@ class GameJournal {
 
  private:
   void keep(const GameState& state);
+  // Hands the text of the game's file (or of its structure copy) to the
+  // writing thread, or writes it at once when there is none.
+  void write(bool structure, std::string text);
   void collectFailure();
   void showNotice() const;
 

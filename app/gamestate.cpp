@@ -223,22 +223,6 @@ void removeGameState(const StateDir& dir, std::string_view name) {
   dir.remove(structureCopyName(name));
 }
 
-std::filesystem::path structureCopyPath(const std::filesystem::path& file) {
-  return file.parent_path() / structureCopyName(file.filename().string());
-}
-
-std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
-                                                     std::size_t limit) {
-  auto dir = StateDir::open(stateLocationOf(file), false);
-  if (auto* failure = std::get_if<StateDir::Failure>(&dir)) {
-    if (failure->missing) return LoadFailure{LoadFailure::missing, {}};
-    return LoadFailure{LoadFailure::unreadable, failure->reason};
-  }
-  auto text = std::get<StateDir>(dir).read(file.filename().string(), limit);
-  if (auto* read = std::get_if<std::string>(&text)) return std::move(*read);
-  return loadFailureOf(std::get<ReadFailure>(text));
-}
-
 StateLocation stateLocationOf(const std::filesystem::path& file) {
   const std::filesystem::path dir = file.parent_path();
   return {dir.parent_path(), dir.filename()};

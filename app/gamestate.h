@@ -24,7 +24,7 @@ struct GameState {
   // Hands mode: the hands already counted in the level.
   int handsCounted = 0;
   // A game of an organiser's own structure (kept beside the state file, see
-  // structureCopyPath): nLevel is its entry, from 1, and nMinutes and hands
+  // structureCopyName): nLevel is its entry, from 1, and nMinutes and hands
   // are that entry's length and kind.
   bool structure = false;
 
@@ -87,16 +87,11 @@ std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir, std::str
 // Reads a state file.
 std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file);
 
-// Where a structure game keeps its copy of the structure: beside the state
-// file, so a structure file edited or moved meanwhile changes nothing.
-std::filesystem::path structureCopyPath(const std::filesystem::path& file);
+// Where a structure game keeps its copy of the structure: beside the game's
+// file `name`, so a structure file edited or moved meanwhile changes nothing.
 std::string structureCopyName(std::string_view name);
 // The file whose lock a clock holds while it runs the game of file `name`.
 std::string lockFileName(std::string_view name);
-// A file of the state directory, read whole (at most `limit` bytes, or it is
-// damaged).
-std::variant<std::string, LoadFailure> loadStateText(const std::filesystem::path& file,
-                                                     std::size_t limit);
 
 // The one line that tells the user why a game cannot be resumed.
 std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure);

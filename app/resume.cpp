@@ -6,6 +6,7 @@
 
 #include "app/gamejournal.h"
 #include "app/levels.h"
+#include "app/setup.h"
 #include "app/structurefile.h"
 #include "runtime/console.h"
 #include "runtime/context.h"
@@ -18,25 +19,11 @@ namespace {
 constexpr const char* kGameOver =
     "potclock: the game is over: its last level ran out while the clock was closed";
 
-// The screen as the dialogue leaves it for the timer.
-void startScreen() {
-  krx::SETCOLOR(kSetupColors);
-  krx::SCROLL();
-  krx::SETPOS(0, 0);
-  krx::SETMOUSE(false);
-}
-
-// A structure's copy is the size of the largest structure file it may be.
-constexpr std::size_t kMaxStructureCopy = 1 << 20;
-
-// The structure a structure game was started with, or nothing when its copy
-// is missing or damaged.
+// The structure the game in `file` was started with.
 std::optional<Tournament> savedStructure(const std::filesystem::path& file) {
-  const auto copy = structureCopyPath(file);
-  const auto text = loadStateText(copy, kMaxStructureCopy);
-  if (!std::holds_alternative<std::string>(text)) return std::nullopt;
-  auto read = parseStructure(std::get<std::string>(text), copy.string());
-  if (auto* t = std::get_if<Tournament>(&read)) return std::move(*t);
+  auto dir = StateDir::open(stateLocationOf(file), false);
+  if (const auto* opened = std::get_if<StateDir>(&dir))
+    return loadStructureCopy(*opened, file.filename().string());
   return std::nullopt;
 }
 
@@ -52,14 +39,23 @@ std::optional<TournamentResume> structureGame(const std::filesystem::path& file,
 
 }  // namespace
 
+std::optional<Tournament> loadStructureCopy(const StateDir& dir, std::string_view name) {
+  const std::string copy = structureCopyName(name);
+  // The copy was written from a structure file, so it is no larger than one.
+  auto text = dir.read(copy, kMaxStructureFileSize);
+  if (!std::holds_alternative<std::string>(text)) return std::nullopt;
+  auto read = parseStructure(std::get<std::string>(text), copy);
+  if (auto* t = std::get_if<Tournament>(&read)) return std::move(*t);
+  return std::nullopt;
+}
+
 std::optional<TournamentResume> tournamentResumePoint(const GameState& state, const Tournament& t,
                                                       double now) {
   if (state.nLevel < 1 || static_cast<std::size_t>(state.nLevel) > t.entries.size())
     return std::nullopt;
   std::size_t index = static_cast<std::size_t>(state.nLevel) - 1;
-  auto countsHands = [&](std::size_t i) { return t.hands && !t.entries[i].isBreak; };
   const Entry& e = t.entries[index];
-  if (state.nMinutes != e.length || state.hands != countsHands(index)) return std::nullopt;
+  if (state.nMinutes != e.length || state.hands != countsHands(t, index)) return std::nullopt;
   TournamentResume point;
   point.entry = index;
   if (state.hands) {
@@ -82,7 +78,7 @@ std::optional<TournamentResume> tournamentResumePoint(const GameState& state, co
   const std::size_t last = t.entries.size() - 1;
   for (;;) {
     if (index < last) ++index;
-    if (countsHands(index)) break;  // waits for its first hand
+    if (countsHands(t, index)) break;  // waits for its first hand
     length = 60.0 * t.entries[index].length;
     if (index == last) over = std::fmod(over, length);
     if (over < length) {
@@ -162,7 +158,7 @@ void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing)
       krx::ERRORLEVEL(1);
       return;
     }
-    startScreen();
+    blankScreen();
     GameJournal journal(stateLocationOf(file), writing, file.filename().string());
     runTournament(*t, journal, &*at);
     return;
@@ -173,7 +169,7 @@ void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing)
     removeGameState(file);
     return;
   }
-  startScreen();
+  blankScreen();
   GameJournal journal(stateLocationOf(file), writing, file.filename().string());
   journal.begin(state.nMinutes, state.hands);
   runTimer(point->nLevel, state.nMinutes, state.hands ? "H" : "M", journal, &point->within);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "app/gamejournal.h"
 #include "app/gamestate.h"
@@ -29,6 +30,10 @@ std::optional<ResumePoint> resumePoint(const GameState& state, double now);
 // and again. Nothing when the state does not fit the structure.
 std::optional<TournamentResume> tournamentResumePoint(const GameState& state, const Tournament& t,
                                                       double now);
+
+// The structure a structure game of file `name` was started with, kept in
+// `dir`; nothing when the copy is missing or damaged.
+std::optional<Tournament> loadStructureCopy(const StateDir& dir, std::string_view name);
 
 // Before the terminal is taken: says why the game in `file` cannot or need
 // not be resumed, on standard error, and gives the exit status for that

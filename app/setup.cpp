@@ -117,6 +117,13 @@ Handover computedHandover(const Answers& a) {
 
 }  // namespace
 
+void blankScreen() {
+  SETCOLOR(kSetupColors);
+  SCROLL();
+  SETPOS(0, 0);
+  SETMOUSE(false);
+}
+
 void startPrompt(std::string_view notice) {
   SCROLL(10, 0);
   SETPOS(10, 0);
@@ -134,10 +141,7 @@ Handover runSetup(std::string_view notice) {
   Dialogue d;
   Answers& a = d.a;
 
-  SETCOLOR(kSetupColors);
-  SCROLL();
-  SETPOS(0, 0);
-  SETMOUSE(false);
+  blankScreen();
   say(1, 1, " ");
   say(2, 1, "");
   drawLevelList();

@@ -20,6 +20,10 @@ struct Handover {
 // `notice`, when there is one, stays on the bottom row of its screens.
 Handover runSetup(std::string_view notice = {});
 
+// The whole screen blank in the setup colours, as a game's first screen
+// starts: the dialogue's, or the timer's when there is none.
+void blankScreen();
+
 // "Press any key to start timer" below row 10, in the prompt colours, with
 // `notice` (a game that is not being kept) on the bottom row, and
 // the wait for that key, which the timer then never takes for one of its own.

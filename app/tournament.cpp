@@ -109,6 +109,10 @@ long labelAmount(std::string_view text) {
 
 }  // namespace
 
+bool countsHands(const Tournament& t, std::size_t index) {
+  return t.hands && !t.entries[index].isBreak;
+}
+
 int levelNumber(const Tournament& t, std::size_t index) {
   if (index >= t.entries.size() || t.entries[index].isBreak) return 0;
   int number = 0;

@@ -37,6 +37,10 @@ struct Tournament {
   bool operator==(const Tournament&) const = default;
 };
 
+// Whether entry `index` counts hands: a level of a hands structure (a
+// break counts minutes in either kind).
+bool countsHands(const Tournament& t, std::size_t index);
+
 // The number the caption gives entry `index` (from 0): levels count from 1,
 // breaks have none (0).
 int levelNumber(const Tournament& t, std::size_t index);

@@ -51,10 +51,6 @@ void sayCentred(int row, std::string_view utf8) {
 // How an entry ended.
 enum class Outcome { ranOut, forward, back };
 
-bool countsHands(const Tournament& t, std::size_t index) {
-  return t.hands && !t.entries[index].isBreak;
-}
-
 // The next entry as row 22 names it, and as the TV band shows it.
 NextLevel nextLevelOf(const Tournament& t, std::size_t index) {
   if (index + 1 >= t.entries.size()) return {std::string(kLastEntry), std::string(kLastEntry), ""};
@@ -245,10 +241,7 @@ void runTournament(const Tournament& t, GameJournal& journal, const TournamentRe
 }
 
 void playTournament(const Tournament& t, const std::filesystem::path& file) {
-  SETCOLOR(kSetupColors);
-  SCROLL();
-  SETPOS(0, 0);
-  SETMOUSE(false);
+  blankScreen();
   GameJournal journal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
                       GameJournal::Writing::inBackground, file.filename().string());
   journal.keepStructure(formatStructure(t, "the structure of a running game"));

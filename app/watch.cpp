@@ -11,7 +11,6 @@
 #include "app/gamestate.h"
 #include "app/resume.h"
 #include "app/say.h"
-#include "app/structurefile.h"
 #include "app/timer.h"
 #include "app/timertexts.h"
 #include "app/tournamenttimer.h"
@@ -75,12 +74,7 @@ class Follower {
   }
 
   std::optional<Tournament> structure() const {
-    if (!dir_) return std::nullopt;
-    auto text = dir_->read(structureName_, kMaxStructureFileSize);
-    if (!std::holds_alternative<std::string>(text)) return std::nullopt;
-    auto read = parseStructure(std::get<std::string>(text), structureName_);
-    if (auto* t = std::get_if<Tournament>(&read)) return std::move(*t);
-    return std::nullopt;
+    return dir_ ? loadStructureCopy(*dir_, name_) : std::nullopt;
   }
 
   std::filesystem::path file() const {
@@ -156,7 +150,7 @@ View viewOf(const std::variant<GameState, LoadFailure>& loaded, const std::optio
     if (!point) return waiting(loadFailureMessage(file, {LoadFailure::damaged, {}}).substr(10));
     v.structure = true;
     v.level = point->entry;
-    v.hands = t->hands && !t->entries[point->entry].isBreak;
+    v.hands = countsHands(*t, point->entry);
     v.of = t->entries[point->entry].length;
     within = point->within;
   } else {
