@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/tournament_entries.h"
+
 namespace potclock {
 namespace {
 
@@ -31,12 +33,11 @@ Tournament parsed(const std::string& text) {
   return r.index() == 0 ? std::get<Tournament>(r) : Tournament{};
 }
 
-Entry level(long small, long big, long ante, int length) {
-  return {false, small, big, ante, length, ""};
-}
+using entries::pause;
 
-Entry pause(int minutes, std::string note) {
-  return {true, 0, 0, 0, minutes, std::move(note)};
+// As the file gives a level: blinds, ante, length.
+Entry level(long small, long big, long ante, int length) {
+  return entries::level(small, big, length, ante);
 }
 
 TEST(StructureFile, ReadsLevelsBreaksAntesAndLengths) {

@@ -16,6 +16,7 @@
 #include "support/level_table.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"
+#include "support/tournament_entries.h"
 
 namespace potclock {
 namespace {
@@ -66,28 +67,14 @@ TEST(Tournament, LabelsTooWideForTheScreenAreShortened) {
   EXPECT_EQ(chipsText(25), "25");
 }
 
-Entry level(long small, long big, int length, long ante = 0) {
-  Entry e;
-  e.small = small;
-  e.big = big;
-  e.length = length;
-  e.ante = ante;
-  return e;
-}
-
-Entry pauseFor(int minutes, std::string note = {}) {
-  Entry e;
-  e.isBreak = true;
-  e.length = minutes;
-  e.note = std::move(note);
-  return e;
-}
+using entries::level;
+using entries::pause;
 
 // Two levels, a break, and a level whose label must be shortened.
 Tournament friday() {
   return {"Friday deep stack",
           false,
-          {level(25, 50, 1), level(100, 200, 2, 25), pauseFor(1, "Colour up the 25s at the café"),
+          {level(25, 50, 1), level(100, 200, 2, 25), pause(1, "Colour up the 25s at the café"),
            level(15000, 30000, 1, 1000)}};
 }
 
@@ -209,7 +196,7 @@ TEST(TournamentTimer, TheLastLevelStartsAgainWhenItRunsOut) {
 TEST(TournamentTimer, HandsLevelsCountHandsAndBreaksCountMinutes) {
   TestRuntime t;
   StructureRun run(t);
-  Tournament hands{"", true, {level(1, 2, 2), pauseFor(1), level(5, 10, 120)}};
+  Tournament hands{"", true, {level(1, 2, 2), pause(1), level(5, 10, 120)}};
   t.hl.keyAt(1, 'a');
   t.hl.keyAt(2, 27);  // "No": no hand
   t.hl.keyAt(3, 1);   // never a hand
@@ -258,7 +245,7 @@ TEST(TournamentResume, EntriesThatRanOutMeanwhileArePassedByTheirOwnLengths) {
   EXPECT_FALSE(tournamentResumePoint(running(2, 1, now), t, now));
   EXPECT_FALSE(tournamentResumePoint(running(5, 1, now), t, now));
   // In a hands structure, time runs out a break but never a hands level.
-  Tournament hands{"", true, {pauseFor(1), level(1, 2, 8), level(2, 4, 8)}};
+  Tournament hands{"", true, {pause(1), level(1, 2, 8), level(2, 4, 8)}};
   const auto point = tournamentResumePoint(running(1, 1, now - 3000), hands, now);
   ASSERT_TRUE(point);
   EXPECT_EQ(point->entry, 1u);

@@ -30,7 +30,9 @@ using e2e::cells;
 using e2e::CountdownReader;
 using e2e::fieldText;
 using e2e::haveSoundDevice;
+using e2e::kCaption;
 using e2e::keyInHandWait;
+using e2e::kNextLevel;
 using e2e::kWait;
 using e2e::Launch;
 using e2e::Origin;
@@ -41,8 +43,6 @@ using e2e::showsTimeOfDay;
 using e2e::VtermPty;
 using e2e::waitBig;
 
-const std::string kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
-const std::string kNextLevel = "N E X T   L E V E L   =  ";
 const std::string kHandHeading =
     "             P R E S S   A   K E Y   F O R   N E X T   H A N D             ";
 const std::string kTimeHeading = "T I M E    R E M A I N I N G   F O R   T H I S    L E V E L";

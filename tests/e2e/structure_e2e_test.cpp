@@ -20,6 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using e2e::CountdownReader;
 using e2e::haveSoundDevice;
+using e2e::kCaption;
+using e2e::kNextLevel;
 using e2e::kWait;
 using e2e::Launch;
 using e2e::quitWithYes;
@@ -27,9 +29,6 @@ using e2e::shows;
 using e2e::StateHome;
 using e2e::VtermPty;
 using e2e::waitBig;
-
-const std::string kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
-const std::string kNextLevel = "N E X T   L E V E L   =  ";
 
 constexpr const char* kFriday = R"(name = "Friday deep stack"
 minutes = 20

@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using e2e::CountdownReader;
+using e2e::kCaption;
 using e2e::kWait;
 using e2e::Origin;
 using e2e::shows;
@@ -27,7 +28,6 @@ using e2e::waitBig;
 
 const std::string kWaiting = "W A I T I N G   F O R   T H E   G A M E";
 const std::string kHint = "A display of the game (potclock --watch): Escape or q leaves it";
-const std::string kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
 const std::string kHandHeading = "P R E S S   A   K E Y   F O R   N E X T   H A N D";
 
 // A display, and where the program's 80x25 screen sits in its terminal.

@@ -17,6 +17,11 @@ namespace e2e {
 // Generous: the sanitizer build on a busy machine is slow to start.
 inline constexpr double kWait = 5.0;
 
+// The timer's caption up to the level number, and the next level's heading,
+// as the players read them.
+inline const std::string kCaption = "S M A L L   B L I N D  /  B I G   B L I N D   (Level: ";
+inline const std::string kNextLevel = "N E X T   L E V E L   =  ";
+
 // The program's 80x25 screen sits at (top, left) of the terminal: the
 // origin in a terminal of 80x25, centred in a larger one.
 struct Origin {
