@@ -1,8 +1,8 @@
 #include "app/clock.h"
 
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/item.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/item.h"
 
 namespace potclock {
 

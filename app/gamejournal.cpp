@@ -12,8 +12,8 @@
 
 #include "app/say.h"
 #include "app/timer.h"
-#include "runtime/console.h"
-#include "runtime/context.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
 
 namespace potclock {
 

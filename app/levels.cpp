@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

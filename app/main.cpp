@@ -5,7 +5,7 @@
 
 #include "app/setup.h"
 #include "app/timer.h"
-#include "runtime/error.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

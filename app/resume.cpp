@@ -8,9 +8,9 @@
 #include "app/levels.h"
 #include "app/setup.h"
 #include "app/structurefile.h"
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "runtime/console.h"
+#include "runtime/console/console.h"
 
 namespace potclock {
 

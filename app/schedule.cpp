@@ -1,7 +1,7 @@
 #include "app/schedule.h"
 
 #include "app/levels.h"
-#include "runtime/strings.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

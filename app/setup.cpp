@@ -7,12 +7,12 @@
 #include "app/timer.h"
 #include "forms/accessors.h"
 #include "forms/readmodal.h"
-#include "runtime/compiler.h"
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/get.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <optional>
 
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
 
 namespace potclock {
 

@@ -13,10 +13,10 @@
 #include "app/timertexts.h"
 #include "app/tvband.h"
 #include "bigtext/bigletters.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/screen.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/screen.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

@@ -7,7 +7,7 @@
 #include "app/say.h"
 #include "app/timertexts.h"
 #include "bigtext/bigletters.h"
-#include "runtime/console.h"
+#include "runtime/console/console.h"
 
 namespace potclock {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
 
 namespace potclock {
 

@@ -16,9 +16,9 @@
 #include "app/tournamenttimer.h"
 #include "app/tvband.h"
 #include "bigtext/bigletters.h"
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

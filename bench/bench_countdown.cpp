@@ -62,7 +62,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
 
 extern char** environ;
 

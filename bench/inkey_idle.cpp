@@ -17,9 +17,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/terminal.h"
+#include "runtime/backends/terminal.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
 
 namespace {
 

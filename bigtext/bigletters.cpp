@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/screen.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/screen.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

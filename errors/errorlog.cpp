@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/appwindow.h"
-#include "runtime/compiler.h"
-#include "runtime/console.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

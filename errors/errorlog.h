@@ -1,7 +1,7 @@
 // The error log written when a runtime error ends the program.
 #pragma once
 
-#include "runtime/error.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/strings.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/error.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -5,12 +5,12 @@
 
 #include "errors/errorlog.h"
 #include "errors/errormessage.h"
-#include "runtime/appwindow.h"
-#include "runtime/compiler.h"
-#include "runtime/console.h"
-#include "runtime/object.h"
-#include "runtime/registry.h"
-#include "runtime/strings.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/object.h"
+#include "runtime/lang/registry.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

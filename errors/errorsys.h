@@ -1,7 +1,7 @@
 // The default error handler and its installation.
 #pragma once
 
-#include "runtime/error.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "runtime/compiler.h"
-#include "runtime/error.h"
-#include "runtime/strings.h"
-#include "runtime/workarea.h"
+#include "runtime/console/workarea.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

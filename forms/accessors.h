@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-#include "runtime/item.h"
-#include "runtime/object.h"
+#include "runtime/lang/item.h"
+#include "runtime/lang/object.h"
 
 namespace potclock {
 

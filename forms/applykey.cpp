@@ -5,10 +5,10 @@
 #include "forms/readmodal.h"
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "runtime/get.h"
-#include "runtime/item.h"
-#include "runtime/object.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/item.h"
+#include "runtime/lang/object.h"
 
 namespace potclock {
 

@@ -11,8 +11,8 @@
 #include "forms/readqueries.h"
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
-#include "runtime/error.h"
-#include "runtime/strings.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "runtime/item.h"
+#include "runtime/lang/item.h"
 
 namespace potclock {
 

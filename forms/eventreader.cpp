@@ -6,11 +6,11 @@
 #include "forms/applykey.h"
 #include "forms/readmodal.h"
 #include "forms/readstatus.h"
-#include "runtime/appwindow.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/events.h"
-#include "runtime/settings.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/console/console.h"
+#include "runtime/console/events.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -3,9 +3,9 @@
 // callables run, and events for window objects reach them.
 #pragma once
 
-#include "runtime/get.h"
-#include "runtime/item.h"
-#include "runtime/object.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/item.h"
+#include "runtime/lang/object.h"
 
 namespace potclock {
 

@@ -4,8 +4,8 @@
 #include "forms/eventreader.h"
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

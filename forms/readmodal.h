@@ -2,9 +2,9 @@
 // leaves the form, with WHEN and VALID gates on every field.
 #pragma once
 
-#include "runtime/error.h"
-#include "runtime/get.h"
-#include "runtime/item.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/item.h"
 
 namespace potclock {
 

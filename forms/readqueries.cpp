@@ -2,8 +2,8 @@
 
 #include "forms/readmodal.h"
 #include "forms/readstatus.h"
-#include "runtime/error.h"
-#include "runtime/settings.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

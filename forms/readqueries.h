@@ -3,8 +3,8 @@
 // then only reports the value.
 #pragma once
 
-#include "runtime/get.h"
-#include "runtime/item.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/item.h"
 
 namespace potclock {
 

@@ -5,10 +5,10 @@
 
 #include "forms/readqueries.h"
 #include "forms/scoreboard.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/registry.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/registry.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/get.h"
-#include "runtime/item.h"
-#include "runtime/object.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/item.h"
+#include "runtime/lang/object.h"
 
 namespace potclock {
 

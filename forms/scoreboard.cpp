@@ -1,10 +1,10 @@
 #include "forms/scoreboard.h"
 
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/nationmsg.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/nationmsg.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 

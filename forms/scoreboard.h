@@ -3,9 +3,9 @@
 // written while the scoreboard setting is off.
 #pragma once
 
-#include "runtime/get.h"
-#include "runtime/item.h"
-#include "runtime/object.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/item.h"
+#include "runtime/lang/object.h"
 
 namespace potclock {
 

@@ -1,7 +1,7 @@
 #include "frame/entry.h"
-#include "runtime/compiler.h"
-#include "runtime/error.h"
-#include "runtime/workarea.h"
+#include "runtime/console/workarea.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -1,6 +1,6 @@
 #include "frame/entry.h"
-#include "runtime/appwindow.h"
-#include "runtime/error.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

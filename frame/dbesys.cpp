@@ -2,10 +2,10 @@
 #include <string>
 
 #include "frame/entry.h"
-#include "runtime/appwindow.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/settings.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

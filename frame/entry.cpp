@@ -17,7 +17,7 @@
 #include "app/watch.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
-#include "runtime/error.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "frame/options.h"
-#include "runtime/startup.h"
+#include "runtime/backends/startup.h"
 
 namespace potclock {
 

@@ -12,7 +12,7 @@
 #include "app/gamestate.h"
 #include "app/levels.h"
 #include "app/structurefile.h"
-#include "runtime/startup.h"
+#include "runtime/backends/startup.h"
 
 #ifndef POTCLOCK_VERSION
 #define POTCLOCK_VERSION "unknown"

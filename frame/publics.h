@@ -2,7 +2,7 @@
 // that text compiled at run time reaches them by name.
 #pragma once
 
-#include "runtime/registry.h"
+#include "runtime/lang/registry.h"
 
 namespace potclock {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "frame/entry.h"
-#include "runtime/blockscale.h"
-#include "runtime/headless.h"
-#include "runtime/screen.h"
+#include "runtime/backends/blockscale.h"
+#include "runtime/backends/headless.h"
+#include "runtime/console/screen.h"
 
 namespace {
 

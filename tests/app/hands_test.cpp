@@ -9,7 +9,7 @@
 
 #include "app/clock.h"
 #include "app/timer.h"
-#include "runtime/console.h"
+#include "runtime/console/console.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"
 

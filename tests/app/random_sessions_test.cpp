@@ -21,9 +21,9 @@
 #include "app/clock.h"
 #include "app/main.h"
 #include "forms/readstatus.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/headless.h"
+#include "runtime/backends/headless.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/error.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
 

@@ -16,8 +16,8 @@
 #include "app/resume.h"
 #include "app/timer.h"
 #include "errors/temp_dir.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
+#include "runtime/console/console.h"
+#include "runtime/lang/error.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/setup.h"
 #include "forms/readstatus.h"
-#include "runtime/console.h"
+#include "runtime/console/console.h"
 #include "support/test_runtime.h"
 
 namespace potclock {

@@ -7,8 +7,8 @@
 
 #include "app/clock.h"
 #include "app/timer.h"
-#include "runtime/console.h"
-#include "runtime/screen.h"
+#include "runtime/console/console.h"
+#include "runtime/console/screen.h"
 #include "support/countdown_text.h"
 #include "support/glyph_pictures.h"
 #include "support/test_runtime.h"

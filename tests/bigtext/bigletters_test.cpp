@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "bigtext/bigletters.h"
-#include "runtime/compiler.h"
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
+#include "runtime/lang/compiler.h"
 #include "support/glyph_pictures.h"
 #include "support/test_runtime.h"
 

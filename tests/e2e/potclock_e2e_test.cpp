@@ -19,7 +19,7 @@
 
 #include "harness/potclock_screen.h"
 #include "harness/vterm_pty.h"
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
 #include "support/countdown_text.h"
 #include "support/glyph_pictures.h"
 

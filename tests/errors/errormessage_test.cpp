@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "errors/errormessage.h"
-#include "runtime/compiler.h"
-#include "runtime/strings.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/strings.h"
 #include "support/test_runtime.h"
 
 namespace potclock {

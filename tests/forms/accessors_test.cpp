@@ -2,8 +2,8 @@
 // copies between a work area and an array.
 #include "forms/accessors.h"
 #include "forms_fixture.h"
-#include "runtime/error.h"
-#include "runtime/workarea.h"
+#include "runtime/console/workarea.h"
+#include "runtime/lang/error.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "forms/readmodal.h"
 #include "forms/readstatus.h"
 #include "forms_fixture.h"
-#include "runtime/compiler.h"
+#include "runtime/lang/compiler.h"
 #include "support/error_recorder.h"
 
 namespace {

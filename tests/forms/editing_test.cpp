@@ -4,8 +4,8 @@
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
 #include "forms_fixture.h"
-#include "runtime/console.h"
-#include "runtime/settings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "forms/accessors.h"
 #include "forms/readstatus.h"
-#include "runtime/compiler.h"
-#include "runtime/get.h"
+#include "runtime/console/get.h"
+#include "runtime/lang/compiler.h"
 #include "support/test_runtime.h"
 
 class FormsTest : public ::testing::Test {

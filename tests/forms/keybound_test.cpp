@@ -3,9 +3,9 @@
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
 #include "forms_fixture.h"
-#include "runtime/console.h"
-#include "runtime/error.h"
-#include "runtime/settings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
 
 namespace {
 

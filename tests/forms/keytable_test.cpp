@@ -10,7 +10,7 @@
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
 #include "forms_fixture.h"
-#include "runtime/settings.h"
+#include "runtime/console/settings.h"
 
 namespace {
 

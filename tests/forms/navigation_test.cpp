@@ -3,7 +3,7 @@
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
 #include "forms_fixture.h"
-#include "runtime/console.h"
+#include "runtime/console/console.h"
 
 namespace {
 

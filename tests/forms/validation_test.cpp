@@ -5,9 +5,9 @@
 #include "forms/readqueries.h"
 #include "forms/scoreboard.h"
 #include "forms_fixture.h"
-#include "runtime/console.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/strings.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "errors/errorsys.h"
 #include "frame/entry.h"
-#include "runtime/context.h"
-#include "runtime/workarea.h"
+#include "runtime/console/context.h"
+#include "runtime/console/workarea.h"
 #include "support/test_runtime.h"
 
 namespace potclock {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "frame/entry.h"
-#include "runtime/appwindow.h"
-#include "runtime/console.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/strings.h"
 #include "support/test_runtime.h"
 
 namespace potclock {

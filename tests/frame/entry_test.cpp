@@ -5,9 +5,9 @@
 
 #include "frame/entry.h"
 #include "frame/publics.h"
-#include "runtime/context.h"
-#include "runtime/headless.h"
-#include "runtime/startup.h"
+#include "runtime/backends/headless.h"
+#include "runtime/backends/startup.h"
+#include "runtime/console/context.h"
 
 namespace potclock {
 namespace {

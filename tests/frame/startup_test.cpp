@@ -12,10 +12,10 @@
 #include "errors/temp_dir.h"
 #include "frame/entry.h"
 #include "frame/publics.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/headless.h"
-#include "runtime/startup.h"
+#include "runtime/backends/headless.h"
+#include "runtime/backends/startup.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/error.h"
 
 namespace potclock {
 namespace {

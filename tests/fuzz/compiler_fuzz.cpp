@@ -25,10 +25,10 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/compiler.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/headless.h"
+#include "runtime/backends/headless.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/error.h"
 
 namespace {
 

@@ -28,13 +28,13 @@
 #include "forms/accessors.h"
 #include "forms/applykey.h"
 #include "forms/readstatus.h"
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/get.h"
-#include "runtime/headless.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/backends/headless.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
+#include "runtime/console/get.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "runtime/console.h"
-#include "runtime/terminal.h"
+#include "runtime/backends/terminal.h"
+#include "runtime/console/console.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "runtime/console.h"
+#include "runtime/console/console.h"
 #include "support/test_runtime.h"
 
 using namespace krx;

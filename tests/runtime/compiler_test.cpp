@@ -1,4 +1,4 @@
-#include "runtime/compiler.h"
+#include "runtime/lang/compiler.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/memvar.h"
-#include "runtime/registry.h"
-#include "runtime/workarea.h"
+#include "runtime/console/context.h"
+#include "runtime/console/workarea.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/memvar.h"
+#include "runtime/lang/registry.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
 

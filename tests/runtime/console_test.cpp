@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "runtime/console.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/strings.h"
 #include "support/test_runtime.h"
 
 using namespace krx;

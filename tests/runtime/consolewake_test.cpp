@@ -1,6 +1,6 @@
 // A Linux console's blanking interval: switched off while the program runs,
 // the one in force put back after.
-#include "runtime/consolewake.h"
+#include "runtime/backends/consolewake.h"
 
 #include <gtest/gtest.h>
 

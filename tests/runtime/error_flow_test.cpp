@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/compiler.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/item.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/compiler.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/item.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
 

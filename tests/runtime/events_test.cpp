@@ -2,9 +2,9 @@
 // order of the sources.
 #include <gtest/gtest.h>
 
-#include "runtime/appwindow.h"
-#include "runtime/console.h"
-#include "runtime/events.h"
+#include "runtime/console/appwindow.h"
+#include "runtime/console/console.h"
+#include "runtime/console/events.h"
 #include "support/test_runtime.h"
 
 using namespace krx;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/painter.h"
-#include "runtime/screen.h"
+#include "runtime/backends/painter.h"
+#include "runtime/console/screen.h"
 #include "support/filled_pictures.h"
 #include "support/glyph_pictures.h"
 

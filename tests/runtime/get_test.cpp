@@ -1,10 +1,10 @@
-#include "runtime/get.h"
+#include "runtime/console/get.h"
 
 #include <gtest/gtest.h>
 
-#include "runtime/console.h"
-#include "runtime/settings.h"
-#include "runtime/strings.h"
+#include "runtime/console/console.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/strings.h"
 #include "support/test_runtime.h"
 
 using namespace krx;

@@ -1,4 +1,4 @@
-#include "runtime/item.h"
+#include "runtime/lang/item.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <functional>
 #include <vector>
 
-#include "runtime/error.h"
-#include "runtime/object.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/object.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
 

@@ -1,4 +1,4 @@
-#include "runtime/settings.h"
+#include "runtime/console/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <sstream>
 #include <vector>
 
-#include "runtime/error.h"
-#include "runtime/object.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/object.h"
 #include "support/error_recorder.h"
 #include "support/file_size_limit.h"
 #include "support/test_runtime.h"

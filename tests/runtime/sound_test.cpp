@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-#include "runtime/sound.h"
+#include "runtime/backends/clock.h"
+#include "runtime/backends/sound.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/headless.h"
-#include "runtime/startup.h"
+#include "runtime/backends/headless.h"
+#include "runtime/backends/startup.h"
 
 namespace {
 

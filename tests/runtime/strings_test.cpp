@@ -1,13 +1,13 @@
-#include "runtime/strings.h"
+#include "runtime/lang/strings.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "runtime/error.h"
-#include "runtime/object.h"
-#include "runtime/settings.h"
+#include "runtime/console/settings.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/object.h"
 #include "support/test_runtime.h"
 
 using namespace krx;

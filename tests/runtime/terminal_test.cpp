@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/console.h"
-#include "runtime/screen.h"
-#include "runtime/terminal.h"
+#include "runtime/backends/terminal.h"
+#include "runtime/console/console.h"
+#include "runtime/console/screen.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "runtime/workarea.h"
+#include "runtime/console/workarea.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/object.h"
-#include "runtime/strings.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/object.h"
+#include "runtime/lang/strings.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/error.h"
+#include "runtime/lang/error.h"
 
 struct ErrorRecorder {
   std::vector<krx::ErrorRef> errors;

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "runtime/context.h"
-#include "runtime/headless.h"
+#include "runtime/backends/headless.h"
+#include "runtime/console/context.h"
 
 struct TestRuntime {
   TestRuntime();

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/headless.h"
-#include "runtime/screen.h"
+#include "runtime/backends/headless.h"
+#include "runtime/console/screen.h"
 #include "support/glyph_pictures.h"
 
 namespace timerscreen {

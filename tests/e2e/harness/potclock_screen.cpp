@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
 #include "support/countdown_text.h"
 #include "support/glyph_pictures.h"
 

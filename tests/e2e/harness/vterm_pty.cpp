@@ -20,7 +20,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "runtime/screen.h"
+#include "runtime/console/screen.h"
 
 extern char** environ;
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/error.h"
-#include "runtime/startup.h"
-#include "runtime/terminal.h"
+#include "runtime/backends/startup.h"
+#include "runtime/backends/terminal.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
+#include "runtime/lang/error.h"
 
 namespace {
 

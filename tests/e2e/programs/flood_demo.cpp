@@ -7,10 +7,10 @@
 // the bottom row, n being the frame on the screen; q ends normally.
 #include <string>
 
-#include "runtime/console.h"
-#include "runtime/context.h"
-#include "runtime/startup.h"
-#include "runtime/terminal.h"
+#include "runtime/backends/startup.h"
+#include "runtime/backends/terminal.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
 
 namespace {
 

@@ -1,0 +1,40 @@
+#include "runtime/console/safefile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace krx {
+
+std::FILE* openRegularForWriting(const std::string& name, bool append) {
+  // O_NONBLOCK: a FIFO must not hold the open until a reader comes. No
+  // O_TRUNC yet: the file is emptied only once it is known to be a regular
+  // one.
+  const int flags =
+      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0);
+  const int fd = ::open(name.c_str(), flags, 0666);
+  if (fd < 0) return nullptr;
+  auto fail = [fd](int code) -> std::FILE* {
+    ::close(fd);
+    errno = code;
+    return nullptr;
+  };
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return fail(errno);
+  if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  // A second name of another file, planted like a link to have it
+  // overwritten: the name is not the file's own.
+  if (st.st_nlink > 1) return fail(EMLINK);
+  // Writes to a regular file never wait anyway; cleared so that nothing
+  // downstream sees a short write it does not expect.
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) return fail(errno);
+  if (!append && ::ftruncate(fd, 0) != 0) return fail(errno);
+  std::FILE* file = ::fdopen(fd, append ? "ab" : "wb");
+  if (!file) return fail(errno);
+  return file;
+}
+
+}  // namespace krx
