@@ -11,10 +11,6 @@
 
 namespace krx {
 
-// INKEY code of a left mouse button press (while SETMOUSE is on); where it
-// fell is the backend's lastKeyEvent().
-constexpr int K_LBUTTONDOWN = 1002;
-
 class KeyDecoder {
  public:
   // A lone Escape is taken as the Escape key once this much time has passed

@@ -12,10 +12,6 @@
 
 namespace krx {
 
-// Codes of keys that the key table leaves out, in the same numbering.
-constexpr int K_CTRL_PGUP = 31;
-constexpr int K_CTRL_PGDN = 30;
-
 struct TermCaps {
   // Strings as terminfo gives them (parameterised ones unexpanded); empty
   // when the terminal lacks the capability.

@@ -435,6 +435,22 @@ void TerminalBackend::setMouse(bool on) {
   if (modesEntered_ && caps_.mouse) pendingOut_ += on ? kMouseOn : kMouseOff;
 }
 
+void TerminalBackend::errorOutput(std::string_view text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // Collected while the screen is up, where a file-size limit or a full
+      // memory refuses it like any file: kept aside, so it still reaches
+      // the user at the end.
+      termsignals::keepRefusedStderr(text.data() + done, text.size() - done);
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 std::unique_ptr<Backend> openTerminalBackend(const TerminalOptions& options) {
   return TerminalBackend::create(options);
 }

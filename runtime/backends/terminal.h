@@ -121,6 +121,7 @@ class TerminalBackend : public Backend {
   void tone(double hz, double seconds) override;
   void bell() override;
   void setMouse(bool on) override;
+  void errorOutput(std::string_view text) override;
   void discardTypeahead() override;
   KeyEvent lastKeyEvent(int inkey) override;
   void wakeOnInput(int fd) override { wakeFd_ = fd; }

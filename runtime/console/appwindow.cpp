@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/backends/startup.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
+#include "runtime/console/version.h"
 #include "runtime/lang/registry.h"
 #include "runtime/lang/strings.h"
 

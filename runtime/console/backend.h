@@ -62,7 +62,7 @@ class Backend {
   // Mouse reports on or off.
   virtual void setMouse(bool on) { (void)on; }
   // Text for the standard error stream.
-  virtual void errorOutput(std::string_view text);
+  virtual void errorOutput(std::string_view text) = 0;
 
   // Tests may answer alerts without keys; nullopt lets ALERT run with keys.
   virtual std::optional<int> alertAnswer(std::string_view text,

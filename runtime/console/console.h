@@ -42,6 +42,12 @@ enum Key : int {
   K_CTRL_BS = 127,
   K_SH_TAB = 271,
   K_ALT_ENTER = 284,
+  // Keys that the key table leaves out, in the same numbering.
+  K_CTRL_PGUP = 31,
+  K_CTRL_PGDN = 30,
+  // A left mouse button press (while SETMOUSE is on); where it fell is the
+  // backend's lastKeyEvent().
+  K_LBUTTONDOWN = 1002,
 };
 // clang-format on
 

@@ -1,40 +1,11 @@
 #include "runtime/console/context.h"
-#include "runtime/backends/termsignals.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/console/servicebuiltins.h"
+
 namespace krx {
-
-namespace {
-Runtime* current = nullptr;
-}
-
-void Backend::errorOutput(std::string_view text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Collected while the screen is up, where a file-size limit or a full
-      // memory refuses it like any file: kept aside, so it still reaches
-      // the user at the end.
-      termsignals::keepRefusedStderr(text.data() + done, text.size() - done);
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-double Backend::epochSeconds() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
 
 Runtime::Runtime(std::unique_ptr<Backend> b) : backend(std::move(b)) {
   // SECONDS() runs on the monotonic clock from the local time of day read
@@ -46,23 +17,47 @@ Runtime::Runtime(std::unique_ptr<Backend> b) : backend(std::move(b)) {
 
 Runtime::~Runtime() = default;
 
+std::string Runtime::dateFormat() const {
+  return settings.values[SET_DATEFORMAT].strOr("mm/dd/yy");
+}
+
+const PublicRoutine* Runtime::serviceRoutine(std::string_view upperName) const {
+  return findServiceBuiltin(upperName);
+}
+
+bool Runtime::hasField(std::string_view name) const {
+  return FIELDPOS(name) > 0;
+}
+
+Item Runtime::fieldGet(std::string_view name) {
+  return krx::fieldGet(name);
+}
+
+Item Runtime::fieldPut(std::string_view name, const Item& value) {
+  return krx::fieldPut(name, value);
+}
+
+Item Runtime::inArea(const Item& area, const std::function<Item()>& fn) {
+  return krx::inArea(area, fn);
+}
+
+void Runtime::errorOutput(std::string_view text) {
+  backend->errorOutput(text);
+}
+
 Runtime& RT() {
-  if (!current) {
-    std::fputs("potclock: runtime service used with no runtime context\n", stderr);
-    std::abort();
-  }
-  return *current;
+  // Every language context is a runtime context: the language part is kept
+  // apart only so that the language's files need not see the rest.
+  return static_cast<Runtime&>(LANG());
 }
 
 bool hasRuntime() {
-  return current != nullptr;
+  return hasLanguage();
 }
 
-RuntimeScope::RuntimeScope(Runtime& rt) : previous_(current) {
-  current = &rt;
-}
+RuntimeScope::RuntimeScope(Runtime& rt) : previous_(setCurrentLanguage(&rt)) {}
 RuntimeScope::~RuntimeScope() {
-  current = previous_;
+  setCurrentLanguage(previous_);
 }
 
 }  // namespace krx

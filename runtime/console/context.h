@@ -1,6 +1,7 @@
 // The runtime context: one object that owns all runtime state (screen,
-// keyboard, clock, settings, error handler, variables, work areas, the
-// routine registry). Runtime services reach the current one through RT().
+// keyboard, clock, settings, work areas, and the language's part: error
+// handler, variables, the routine registry). Runtime services reach the
+// current one through RT(), the language its own part through LANG().
 // Tests make a headless context of their own for each case.
 #pragma once
 
@@ -15,32 +16,18 @@
 #include "runtime/console/screen.h"
 #include "runtime/console/settings.h"
 #include "runtime/console/workarea.h"
-#include "runtime/lang/error.h"
-#include "runtime/lang/memvar.h"
-#include "runtime/lang/registry.h"
+#include "runtime/lang/langcontext.h"
 
 namespace krx {
-
-struct ErrorState {
-  Item handler;  // nil until ERRORBLOCK installs one
-  int errorLevel = 0;
-  std::vector<FrameInfo> frames;
-  // The call stack as it stood where the exception now unwinding left its
-  // innermost routine; empty once that exception is caught.
-  std::vector<FrameInfo> unwound;
-  int handlerDepth = 0;  // handlers running now (an erring handler nests)
-};
 
 struct ClockState {
   double originSeconds = 0;    // SECONDS() at originMonotonic
   double originMonotonic = 0;  // backend monotonic reading at start
 };
 
-struct Runtime {
+struct Runtime final : LangContext {
   explicit Runtime(std::unique_ptr<Backend> backend);
   ~Runtime();
-  Runtime(const Runtime&) = delete;
-  Runtime& operator=(const Runtime&) = delete;
 
   std::unique_ptr<Backend> backend;
   Screen screen;
@@ -48,13 +35,19 @@ struct Runtime {
   EventState events;
   ClockState clock;
   Settings settings;
-  ErrorState errors;
-  Memvars memvars;
   WorkAreas workAreas;
-  Registry registry;
   Item appWindow;  // SETAPPWINDOW
   AppState app;    // engines, session and the application-type hook
   std::vector<std::function<void()>> exitProcedures;
+
+  // What the language asks of the services (runtime/lang/langcontext.h).
+  std::string dateFormat() const override;
+  const PublicRoutine* serviceRoutine(std::string_view upperName) const override;
+  bool hasField(std::string_view name) const override;
+  Item fieldGet(std::string_view name) override;
+  Item fieldPut(std::string_view name, const Item& value) override;
+  Item inArea(const Item& area, const std::function<Item()>& fn) override;
+  void errorOutput(std::string_view text) override;
 };
 
 // The current runtime context. Using a runtime service with none current is
@@ -71,7 +64,7 @@ class RuntimeScope {
   RuntimeScope& operator=(const RuntimeScope&) = delete;
 
  private:
-  Runtime* previous_;
+  LangContext* previous_;
 };
 
 }  // namespace krx

@@ -1,6 +1,5 @@
 #include "runtime/console/events.h"
 
-#include "runtime/backends/terminal.h"
 #include "runtime/console/appwindow.h"
 #include "runtime/console/backend.h"
 #include "runtime/console/console.h"

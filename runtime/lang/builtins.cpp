@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/console/console.h"
-#include "runtime/console/context.h"
-#include "runtime/console/settings.h"
-#include "runtime/console/workarea.h"
+#include "runtime/lang/builtinargs.h"
 #include "runtime/lang/error.h"
+#include "runtime/lang/langcontext.h"
 #include "runtime/lang/registry.h"
 #include "runtime/lang/strings.h"
 
@@ -17,24 +15,9 @@ namespace krx {
 
 namespace {
 
-using Args = std::span<const Item>;
-
 // The longest string and array a built-in will make: beyond this a text of a
 // few bytes could ask for gigabytes.
 constexpr int kMaxArray = 4096;
-
-const Item& arg(Args args, std::size_t i) {
-  static const Item nil;
-  return i < args.size() ? args[i] : nil;
-}
-
-Item argError(const char* routine, Args args) {
-  auto e = makeError(EG_ARG, std::string("Argument error in ") + routine, routine,
-                     std::vector<Item>(args.begin(), args.end()));
-  e->canSubstitute = true;
-  e->canDefault = true;
-  return raiseForResult(e);
-}
 
 Item sizeError(const char* routine, Args args, int genCode, const char* what) {
   auto e = makeError(genCode, std::string(what) + " in " + routine, routine,
@@ -44,31 +27,10 @@ Item sizeError(const char* routine, Args args, int genCode, const char* what) {
   return raiseForResult(e);
 }
 
-// A count or position as an int; out-of-range values (and NaN) are clamped
-// so that converting them is always defined.
-int toInt(double n) {
-  if (std::isnan(n)) return 0;
-  constexpr double limit = 1e9;
-  return static_cast<int>(std::trunc(std::clamp(n, -limit, limit)));
-}
-
-bool isNum(Args a, std::size_t i) {
-  return arg(a, i).isNum();
-}
-bool isStr(Args a, std::size_t i) {
-  return arg(a, i).isStr();
-}
-int intArg(Args a, std::size_t i) {
-  return toInt(arg(a, i).numOr(0));
-}
-const std::string& strArg(Args a, std::size_t i) {
-  return arg(a, i).str();
-}
-
 // --- Values and flow ---------------------------------------------------------
 
 Item fnPCount(Args) {
-  return static_cast<double>(RT().memvars.innermostArgCount());
+  return static_cast<double>(LANG().memvars.innermostArgCount());
 }
 
 Item fnValtype(Args a) {
@@ -301,82 +263,23 @@ Item fnAEval(Args a) {
   return a[0];
 }
 
-// --- Work areas --------------------------------------------------------------
-
-Item fnFieldGet(Args a) {
-  return isNum(a, 0) ? FIELDGET(intArg(a, 0)) : argError("FIELDGET", a);
-}
-
-Item fnFieldPut(Args a) {
-  return isNum(a, 0) ? FIELDPUT(intArg(a, 0), arg(a, 1)) : argError("FIELDPUT", a);
-}
-
-Item fnFieldPos(Args a) {
-  return isStr(a, 0) ? Item(FIELDPOS(a[0].str())) : argError("FIELDPOS", a);
-}
-
-Item fnFCount(Args) {
-  return FCOUNT();
-}
-
-Item fnSelect(Args a) {
-  if (isStr(a, 0)) return SELECT(a[0].str());
-  return SELECT();
-}
-
-// --- Console, clock, settings ------------------------------------------------
-
-Item fnTime(Args) {
-  return TIME();
-}
-Item fnSeconds(Args) {
-  return SECONDS();
-}
-
-Item fnInkey(Args a) {
-  if (arg(a, 0).isNil()) return INKEY();
-  return isNum(a, 0) ? Item(INKEY(a[0].numOr(0))) : argError("INKEY", a);
-}
-
-Item fnLastKey(Args) {
-  return LASTKEY();
-}
-
-// SET(n) reads; SET(n, value[, additive]) changes and returns the old value.
-Item fnSet(Args a) {
-  if (!isNum(a, 0) || a[0].numOr(0) < 0 || a[0].numOr(0) >= static_cast<double>(SET_COUNT))
-    return argError("SET", a);
-  int n = intArg(a, 0);
-  if (a.size() < 2) return SET(n);
-  return SET(n, a[1], arg(a, 2).logOr(false));
-}
-
 // Names in upper case with their declared parameter counts.
 std::vector<PublicRoutine> makeTable() {
   std::vector<PublicRoutine> table{
-      {"AADD", 2, fnAAdd},         {"ABS", 1, fnAbs},
-      {"AEVAL", 5, fnAEval},       {"ALLTRIM", 1, fnAllTrim},
-      {"ARRAY", 1, fnArray},       {"ASC", 1, fnAsc},
-      {"ASCAN", 4, fnAScan},       {"AT", 2, fnAt},
-      {"BREAK", 1, fnBreak},       {"CHR", 1, fnChr},
-      {"EMPTY", 1, fnEmpty},       {"EVAL", 1, fnEval},
-      {"FCOUNT", 0, fnFCount},     {"FIELDGET", 1, fnFieldGet},
-      {"FIELDPOS", 1, fnFieldPos}, {"FIELDPUT", 2, fnFieldPut},
-      {"IIF", 3, fnIIf},           {"INKEY", 1, fnInkey},
-      {"INT", 1, fnInt},           {"LASTKEY", 0, fnLastKey},
-      {"LEFT", 2, fnLeft},         {"LEN", 1, fnLen},
-      {"LOWER", 1, fnLower},       {"LTRIM", 1, fnLTrim},
-      {"MAX", 2, fnMax},           {"MIN", 2, fnMin},
-      {"PADL", 3, fnPadL},         {"PADR", 3, fnPadR},
-      {"PCOUNT", 0, fnPCount},     {"REPLICATE", 2, fnReplicate},
-      {"RIGHT", 2, fnRight},       {"ROUND", 2, fnRound},
-      {"RTRIM", 1, fnRTrim},       {"SECONDS", 0, fnSeconds},
-      {"SELECT", 1, fnSelect},     {"SET", 3, fnSet},
-      {"SPACE", 1, fnSpace},       {"STR", 3, fnStr},
-      {"STRTRAN", 3, fnStrTran},   {"SUBSTR", 3, fnSubStr},
-      {"TIME", 0, fnTime},         {"TRIM", 1, fnRTrim},
-      {"UPPER", 1, fnUpper},       {"VAL", 1, fnVal},
-      {"VALTYPE", 1, fnValtype},
+      {"AADD", 2, fnAAdd},       {"ABS", 1, fnAbs},         {"AEVAL", 5, fnAEval},
+      {"ALLTRIM", 1, fnAllTrim}, {"ARRAY", 1, fnArray},     {"ASC", 1, fnAsc},
+      {"ASCAN", 4, fnAScan},     {"AT", 2, fnAt},           {"BREAK", 1, fnBreak},
+      {"CHR", 1, fnChr},         {"EMPTY", 1, fnEmpty},     {"EVAL", 1, fnEval},
+
+      {"IIF", 3, fnIIf},         {"INT", 1, fnInt},         {"LEFT", 2, fnLeft},
+      {"LEN", 1, fnLen},         {"LOWER", 1, fnLower},     {"LTRIM", 1, fnLTrim},
+      {"MAX", 2, fnMax},         {"MIN", 2, fnMin},         {"PADL", 3, fnPadL},
+      {"PADR", 3, fnPadR},       {"PCOUNT", 0, fnPCount},   {"REPLICATE", 2, fnReplicate},
+      {"RIGHT", 2, fnRight},     {"ROUND", 2, fnRound},     {"RTRIM", 1, fnRTrim},
+
+      {"SPACE", 1, fnSpace},     {"STR", 3, fnStr},         {"STRTRAN", 3, fnStrTran},
+      {"SUBSTR", 3, fnSubStr},   {"TRIM", 1, fnRTrim},      {"UPPER", 1, fnUpper},
+      {"VAL", 1, fnVal},         {"VALTYPE", 1, fnValtype},
   };
   // Sorted for the binary search of findBuiltin().
   std::sort(table.begin(), table.end(),
@@ -384,20 +287,25 @@ std::vector<PublicRoutine> makeTable() {
   return table;
 }
 
-}  // namespace
-
 const std::vector<PublicRoutine>& builtins() {
   static const std::vector<PublicRoutine> table = makeTable();
   return table;
 }
 
+}  // namespace
+
 const PublicRoutine* findBuiltin(std::string_view name) {
   std::string upper = upperAscii(name);
-  const auto& table = builtins();
-  auto it =
-      std::lower_bound(table.begin(), table.end(), upper,
-                       [](const PublicRoutine& r, const std::string& n) { return r.name < n; });
-  return it != table.end() && it->name == upper ? &*it : nullptr;
+  if (const PublicRoutine* r = findInTable(builtins(), upper)) return r;
+  return hasLanguage() ? LANG().serviceRoutine(upper) : nullptr;
+}
+
+const PublicRoutine* findInTable(const std::vector<PublicRoutine>& sorted,
+                                 std::string_view upperName) {
+  auto it = std::lower_bound(
+      sorted.begin(), sorted.end(), upperName,
+      [](const PublicRoutine& r, std::string_view n) { return std::string_view(r.name) < n; });
+  return it != sorted.end() && it->name == upperName ? &*it : nullptr;
 }
 
 }  // namespace krx

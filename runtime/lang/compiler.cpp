@@ -19,9 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/console/context.h"
-#include "runtime/console/workarea.h"
 #include "runtime/lang/error.h"
+#include "runtime/lang/langcontext.h"
 #include "runtime/lang/registry.h"
 #include "runtime/lang/strings.h"
 
@@ -771,9 +770,9 @@ Item evaluate(const Node& n, const Env& env);
 // on recursion.
 class Activation {
  public:
-  explicit Activation(std::size_t argCount) { RT().memvars.pushActivation(argCount); }
+  explicit Activation(std::size_t argCount) { LANG().memvars.pushActivation(argCount); }
   ~Activation() {
-    if (hasRuntime()) RT().memvars.popActivation();
+    if (hasLanguage()) LANG().memvars.popActivation();
   }
   Activation(const Activation&) = delete;
   Activation& operator=(const Activation&) = delete;
@@ -789,7 +788,7 @@ class CompiledBlock final : public Block {
 
  protected:
   Item call(std::span<const Item> args) override {
-    if (RT().memvars.activationDepth() >= kMaxActivations) {
+    if (LANG().memvars.activationDepth() >= kMaxActivations) {
       auto err = makeError(EG_BOUND,
                            "Callables nested too deeply (more than " +
                                std::to_string(kMaxActivations) + " at once) in " + quoted(source()),
@@ -821,13 +820,13 @@ Item& param(const Node& n, const Env& env) {
 
 // True when the current work area has a table with a field of that name.
 bool currentAreaHasField(std::string_view name) {
-  return FIELDPOS(name) > 0;
+  return LANG().hasField(name);
 }
 
 Item readMemvar(const std::string& name) {
   return withRecovery(
       [&]() -> std::optional<Item> {
-        if (VarRef v = RT().memvars.find(name)) return *v;
+        if (VarRef v = LANG().memvars.find(name)) return *v;
         return std::nullopt;
       },
       [&] { return noVariable(name); });
@@ -836,8 +835,8 @@ Item readMemvar(const std::string& name) {
 Item readName(const std::string& name) {
   return withRecovery(
       [&]() -> std::optional<Item> {
-        if (currentAreaHasField(name)) return fieldGet(name);
-        if (VarRef v = RT().memvars.find(name)) return *v;
+        if (currentAreaHasField(name)) return LANG().fieldGet(name);
+        if (VarRef v = LANG().memvars.find(name)) return *v;
         return std::nullopt;
       },
       [&] { return noVariable(name); });
@@ -847,8 +846,8 @@ Item readName(const std::string& name) {
 void writeDynamic(const std::string& name, const Item& value, bool fieldsToo) {
   withRecovery(
       [&]() -> std::optional<Item> {
-        if (fieldsToo && currentAreaHasField(name)) return fieldPut(name, value);
-        if (VarRef v = RT().memvars.find(name)) return *v = value;
+        if (fieldsToo && currentAreaHasField(name)) return LANG().fieldPut(name, value);
+        if (VarRef v = LANG().memvars.find(name)) return *v = value;
         return std::nullopt;
       },
       [&] { return noVariable(name); });
@@ -867,7 +866,7 @@ Item callRoutine(const Node& n, const Env& env) {
   // so that a routine registered after compilation is found.
   return withRecovery(
       [&]() -> std::optional<Item> {
-        const PublicRoutine* r = n.routine ? n.routine : RT().registry.find(n.name);
+        const PublicRoutine* r = n.routine ? n.routine : LANG().registry.find(n.name);
         if (!r || !r->fn) return std::nullopt;
         // Only the arguments written: a routine tells an argument left out
         // from NIL passed (GetActive() from GetActive(NIL)), and reads the
@@ -930,13 +929,13 @@ Item assign(const Node& n, const Env& env) {
     }
     case Op::Field: {
       Item value = evaluate(*n.kids[1], env);
-      fieldPut(target.name, value);
+      LANG().fieldPut(target.name, value);
       return value;
     }
     case Op::AreaField: {
       Item area = evaluate(*target.kids[0], env);
       Item value = evaluate(*n.kids[1], env);
-      inArea(area, [&] { return fieldPut(target.name, value); });
+      LANG().inArea(area, [&] { return LANG().fieldPut(target.name, value); });
       return value;
     }
     case Op::Member: {
@@ -1019,14 +1018,14 @@ Item evaluate(const Node& n, const Env& env) {
     case Op::Memvar:
       return readMemvar(n.name);
     case Op::Field:
-      return fieldGet(n.name);
+      return LANG().fieldGet(n.name);
     case Op::AreaField: {
       Item area = evaluate(*n.kids[0], env);
-      return inArea(area, [&] { return fieldGet(n.name); });
+      return LANG().inArea(area, [&] { return LANG().fieldGet(n.name); });
     }
     case Op::AreaExpr: {
       Item area = evaluate(*n.kids[0], env);
-      return inArea(area, [&] { return evaluate(*n.kids[1], env); });
+      return LANG().inArea(area, [&] { return evaluate(*n.kids[1], env); });
     }
     case Op::Call:
       return callRoutine(n, env);

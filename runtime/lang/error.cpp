@@ -4,7 +4,7 @@
 #include <exception>
 #include <utility>
 
-#include "runtime/console/context.h"
+#include "runtime/lang/langcontext.h"
 #include "runtime/lang/registry.h"
 
 namespace krx {
@@ -73,13 +73,13 @@ ErrorRef makeError(int genCode, std::string description, std::string operation,
 }
 
 Recovery raise(const ErrorRef& error) {
-  Runtime& rt = RT();
+  LangContext& rt = LANG();
   // No handler yet, or one that keeps failing inside itself: give up.
   if (!rt.errors.handler.isBlock() || rt.errors.handlerDepth > 16) {
     std::string text = "Error " + error->subSystem.strOr("????") + "/" +
                        std::to_string(static_cast<long>(error->subCode.numOr(0))) + "  " +
                        error->description.strOr("") + "\n";
-    rt.backend->errorOutput(text);
+    rt.errorOutput(text);
     rt.errors.errorLevel = 1;
     throw QuitSignal{};
   }
@@ -118,36 +118,36 @@ void _QUIT() {
 }
 
 Item ERRORBLOCK() {
-  return RT().errors.handler;
+  return LANG().errors.handler;
 }
 
 Item ERRORBLOCK(const Item& handler) {
-  Item previous = RT().errors.handler;
-  if (handler.isBlock() || handler.isNil()) RT().errors.handler = handler;
+  Item previous = LANG().errors.handler;
+  if (handler.isBlock() || handler.isNil()) LANG().errors.handler = handler;
   return previous;
 }
 
 int ERRORLEVEL() {
-  return RT().errors.errorLevel;
+  return LANG().errors.errorLevel;
 }
 
 int ERRORLEVEL(int code) {
-  int previous = RT().errors.errorLevel;
-  RT().errors.errorLevel = code;
+  int previous = LANG().errors.errorLevel;
+  LANG().errors.errorLevel = code;
   return previous;
 }
 
 ProcFrame::ProcFrame(std::string name, int line)
-    : depth_(RT().errors.frames.size()), uncaught_(std::uncaught_exceptions()) {
-  ErrorState& errors = RT().errors;
+    : depth_(LANG().errors.frames.size()), uncaught_(std::uncaught_exceptions()) {
+  ErrorState& errors = LANG().errors;
   // A routine that begins means the last exception was caught.
   if (!errors.unwound.empty()) errors.unwound.clear();
   errors.frames.push_back({std::move(name), line});
 }
 
 ProcFrame::~ProcFrame() {
-  if (!hasRuntime()) return;
-  ErrorState& errors = RT().errors;
+  if (!hasLanguage()) return;
+  ErrorState& errors = LANG().errors;
   // The first routine that an exception leaves is where it arose: whoever
   // catches it at the top can still say where that was.
   if (std::uncaught_exceptions() > uncaught_ && errors.unwound.empty())
@@ -156,31 +156,31 @@ ProcFrame::~ProcFrame() {
 }
 
 const std::vector<FrameInfo>& unwoundFrames() {
-  return RT().errors.unwound;
+  return LANG().errors.unwound;
 }
 
 void forgetUnwoundFrames() {
-  if (hasRuntime()) RT().errors.unwound.clear();
+  if (hasLanguage()) LANG().errors.unwound.clear();
 }
 
 void ProcFrame::setLine(int line) {
-  auto& frames = RT().errors.frames;
+  auto& frames = LANG().errors.frames;
   if (depth_ < frames.size()) frames[depth_].line = line;
 }
 
 void markCallerLine(const CallSite& from) {
-  auto& frames = RT().errors.frames;
+  auto& frames = LANG().errors.frames;
   if (from.line() != 0 && !frames.empty()) frames.back().line = from.line();
 }
 
 std::string PROCNAME(int level) {
-  const auto& frames = RT().errors.frames;
+  const auto& frames = LANG().errors.frames;
   if (level < 0 || static_cast<std::size_t>(level) >= frames.size()) return "";
   return frames[frames.size() - 1 - level].name;
 }
 
 int PROCLINE(int level) {
-  const auto& frames = RT().errors.frames;
+  const auto& frames = LANG().errors.frames;
   if (level < 0 || static_cast<std::size_t>(level) >= frames.size()) return 0;
   return frames[frames.size() - 1 - level].line;
 }

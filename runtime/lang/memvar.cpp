@@ -1,6 +1,6 @@
 #include "runtime/lang/memvar.h"
 
-#include "runtime/console/context.h"
+#include "runtime/lang/langcontext.h"
 #include "runtime/lang/registry.h"
 
 namespace krx {
@@ -36,10 +36,10 @@ void Memvars::releasePrivatesTo(std::size_t mark) {
   if (mark < privates_.size()) privates_.resize(mark);
 }
 
-PrivateScope::PrivateScope() : mark_(RT().memvars.privateMark()) {}
+PrivateScope::PrivateScope() : mark_(LANG().memvars.privateMark()) {}
 
 PrivateScope::~PrivateScope() {
-  if (hasRuntime()) RT().memvars.releasePrivatesTo(mark_);
+  if (hasLanguage()) LANG().memvars.releasePrivatesTo(mark_);
 }
 
 }  // namespace krx

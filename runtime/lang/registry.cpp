@@ -1,6 +1,6 @@
 #include "runtime/lang/registry.h"
 
-#include "runtime/console/context.h"
+#include "runtime/lang/langcontext.h"
 
 namespace krx {
 
@@ -31,7 +31,7 @@ const PublicRoutine* Registry::find(std::string_view name) const {
 
 const PublicRoutine* resolveRoutine(std::string_view name) {
   if (const PublicRoutine* builtin = findBuiltin(name)) return builtin;
-  return RT().registry.find(name);
+  return LANG().registry.find(name);
 }
 
 bool ISFUNCTION(std::string_view name, int flags) {

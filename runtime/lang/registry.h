@@ -33,9 +33,13 @@ class Registry {
 };
 
 // The runtime's own callable-by-name functions (IIf is handled by the
-// compiler, since it evaluates only one branch). Built once.
+// compiler, since it evaluates only one branch): the language's, built once,
+// then those of the services the current context offers.
 const PublicRoutine* findBuiltin(std::string_view name);
-const std::vector<PublicRoutine>& builtins();
+
+// The row of that name in a table sorted by name; null when there is none.
+const PublicRoutine* findInTable(const std::vector<PublicRoutine>& sorted,
+                                 std::string_view upperName);
 
 // Resolves a name as compiled text does: built-ins first, then the registry
 // of the current runtime. Null when neither has it.

@@ -12,8 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "runtime/console/context.h"
-#include "runtime/console/settings.h"
+#include "runtime/lang/langcontext.h"
 #include "runtime/lang/object.h"
 
 namespace krx {
@@ -177,7 +176,7 @@ bool isBlank(char c) {
 
 // Dates show in the format of setting 4; without a runtime, the default.
 std::string dateText(Date d) {
-  return formatDate(d, hasRuntime() ? SET(SET_DATEFORMAT).strOr("mm/dd/yy") : "mm/dd/yy");
+  return formatDate(d, hasLanguage() ? LANG().dateFormat() : "mm/dd/yy");
 }
 
 // ===========================================================================

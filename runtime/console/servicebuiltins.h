@@ -1,0 +1,15 @@
+// The console services' routines reachable by name from compiled text: work
+// areas and fields, keys, the clock and the settings. The language finds
+// them through the runtime context, after its own built-ins.
+#pragma once
+
+#include <string_view>
+
+#include "runtime/lang/registry.h"
+
+namespace krx {
+
+// The routine of that (upper-case) name; null when the services have none.
+const PublicRoutine* findServiceBuiltin(std::string_view upperName);
+
+}  // namespace krx
