@@ -100,10 +100,10 @@ GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing, st
   }
 }
 
-GameJournal::GameJournal(const std::filesystem::path& file, int nMinutes, bool hands)
+GameJournal::GameJournal(const std::filesystem::path& file, int nPerLevel, Mode mode)
     : GameJournal(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
                   Writing::inForeground, file.filename().string()) {
-  begin(nMinutes, hands);
+  begin(nPerLevel, mode);
 }
 
 GameJournal::~GameJournal() {
@@ -123,9 +123,9 @@ GameJournal::~GameJournal() {
     w.thread.detach();
 }
 
-void GameJournal::begin(int nMinutes, bool hands) {
-  game_.nMinutes = nMinutes;
-  game_.hands = hands;
+void GameJournal::begin(int nPerLevel, Mode mode) {
+  game_.nPerLevel = nPerLevel;
+  game_.mode = mode;
 }
 
 void GameJournal::keepStructure(std::string text) {
@@ -133,10 +133,10 @@ void GameJournal::keepStructure(std::string text) {
   write(true, std::move(text));
 }
 
-void GameJournal::structureEntry(int length, bool hands) {
+void GameJournal::structureEntry(int length, Mode mode) {
   game_.structure = true;
-  game_.nMinutes = length;
-  game_.hands = hands;
+  game_.nPerLevel = length;
+  game_.mode = mode;
 }
 
 void GameJournal::running(int nLevel, double secondsLeft) {

@@ -28,7 +28,7 @@ class GameJournal {
   GameJournal(std::optional<StateLocation> where, Writing writing, std::string name);
   // The same in the directory of `file`, written in the foreground, with
   // the game begun.
-  GameJournal(const std::filesystem::path& file, int nMinutes, bool hands);
+  GameJournal(const std::filesystem::path& file, int nPerLevel, Mode mode);
   // Waits a moment for a write under way, then leaves it to the disk: the
   // way out is never held by one.
   ~GameJournal();
@@ -36,14 +36,14 @@ class GameJournal {
   GameJournal& operator=(const GameJournal&) = delete;
 
   // What the game is: its minutes or hands per level.
-  void begin(int nMinutes, bool hands);
+  void begin(int nPerLevel, Mode mode);
 
   // A structure game: its structure, kept beside the game once, before the
   // game's first state.
   void keepStructure(std::string text);
-  // A structure game, as each of its entries starts: its length and whether
-  // it counts hands.
-  void structureEntry(int length, bool hands);
+  // A structure game, as each of its entries starts: its length and how it
+  // runs.
+  void structureEntry(int length, Mode mode);
 
   // Minutes mode, at each pass of the countdown: level nLevel has
   // `secondsLeft` to run.

@@ -80,10 +80,10 @@ LoadFailure loadFailureOf(const ReadFailure& failure) {
 std::string formatGameState(const GameState& s) {
   std::string out = std::string(kMagic) + " " + std::to_string(kGameStateVersion) + "\n";
   out += "level " + std::to_string(s.nLevel) + "\n";
-  out += "per-level " + std::to_string(s.nMinutes) + "\n";
-  out += std::string("mode ") + (s.hands ? "H" : "M") + "\n";
+  out += "per-level " + std::to_string(s.nPerLevel) + "\n";
+  out += "mode " + std::string(modeLetter(s.mode)) + "\n";
   if (s.structure) out += "structure 1\n";
-  if (s.hands) {
+  if (s.mode == Mode::hands) {
     out += "hands-counted " + std::to_string(s.handsCounted) + "\n";
   } else if (s.paused) {
     out += "paused-left " + std::to_string(s.secondsLeft) + "\n";
@@ -105,7 +105,7 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
   std::optional<int> level, perLevel, handsCounted;
   std::optional<long> pausedLeft;
   std::optional<double> endsAt;
-  std::optional<std::string_view> mode;
+  std::optional<Mode> mode;
   bool structure = false;
   for (std::size_t i = 1; i < lines->size(); ++i) {
     const auto [key, value] = (*lines)[i];
@@ -116,7 +116,8 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
       perLevel = number<int>(value);
       if (!perLevel) return StateFault::damaged;
     } else if (key == "mode") {
-      mode = value;
+      mode = modeOfLetter(value);
+      if (!mode) return StateFault::damaged;
     } else if (key == "ends-at") {
       endsAt = number<double>(value);
       if (!endsAt) return StateFault::damaged;
@@ -137,21 +138,21 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
   const int lastLevel = structure ? kMaxEntries : kLastLevel;
   if (!level || !perLevel || !mode || *level < 1 || *level > lastLevel || *perLevel < 1)
     return StateFault::damaged;
-  if (*perLevel > (structure      ? kMaxLength
-                   : *mode == "H" ? kMostHandsPerLevel
-                                  : kMostMinutesPerLevel))
+  if (*perLevel > (structure              ? kMaxLength
+                   : *mode == Mode::hands ? kMostHandsPerLevel
+                                          : kMostMinutesPerLevel))
     return StateFault::damaged;
 
   GameState s;
   s.nLevel = *level;
-  s.nMinutes = *perLevel;
+  s.nPerLevel = *perLevel;
+  s.mode = *mode;
   s.structure = structure;
-  if (*mode == "H") {
+  if (*mode == Mode::hands) {
     if (!handsCounted || endsAt || pausedLeft || *handsCounted < 0 || *handsCounted >= *perLevel)
       return StateFault::damaged;
-    s.hands = true;
     s.handsCounted = *handsCounted;
-  } else if (*mode == "M") {
+  } else {
     if (handsCounted || endsAt.has_value() == pausedLeft.has_value()) return StateFault::damaged;
     if (pausedLeft) {
       if (*pausedLeft < 0 || *pausedLeft > 60L * *perLevel) return StateFault::damaged;
@@ -161,8 +162,6 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
       if (!std::isfinite(*endsAt) || *endsAt <= 0) return StateFault::damaged;
       s.endsAt = *endsAt;
     }
-  } else {
-    return StateFault::damaged;
   }
   return s;
 }
@@ -203,7 +202,7 @@ std::string saveGameState(const StateDir& dir, std::string_view name, const Game
 std::string probeGameState(const StateDir& dir, std::string_view name) {
   GameState longest;
   longest.nLevel = kLastLevel;
-  longest.nMinutes = kMostMinutesPerLevel;
+  longest.nPerLevel = kMostMinutesPerLevel;
   longest.endsAt = 9999999999.999;
   return dir.probe(name, formatGameState(longest).size());
 }

@@ -8,14 +8,15 @@
 #include <string_view>
 #include <variant>
 
+#include "app/mode.h"
 #include "app/statedir.h"
 
 namespace potclock {
 
 struct GameState {
   int nLevel = 1;
-  int nMinutes = 1;  // minutes or hands per level
-  bool hands = false;
+  int nPerLevel = 1;  // minutes or hands per level, as `mode` says
+  Mode mode = Mode::minutes;
   // Minutes mode: running, the level ends at `endsAt` (wall clock, seconds
   // since the epoch); paused, `secondsLeft` stay frozen.
   bool paused = false;
@@ -24,7 +25,7 @@ struct GameState {
   // Hands mode: the hands already counted in the level.
   int handsCounted = 0;
   // A game of an organiser's own structure (kept beside the state file, see
-  // structureCopyName): nLevel is its entry, from 1, and nMinutes and hands
+  // structureCopyName): nLevel is its entry, from 1, and nPerLevel and mode
   // are that entry's length and kind.
   bool structure = false;
 

@@ -11,7 +11,10 @@
 namespace potclock {
 
 inline constexpr int kLevelCount = 64;
-inline constexpr int kLastLevel = 63;  // the highest level that runs
+inline constexpr int kFirstLevel = 1;
+// The highest level that runs: the table's last label only ever shows as
+// the level after it.
+inline constexpr int kLastLevel = kLevelCount - 1;
 
 extern const std::array<std::string_view, kLevelCount> aLevels;
 extern const std::array<long, 23> aBlindsA;

@@ -19,8 +19,8 @@ void playNewGame(std::string_view game) {
   // on its first screen, before the game runs.
   GameJournal journal(stateLocation(), GameJournal::Writing::inBackground, gameFileName(game));
   Handover h = runSetup(journal.notice());
-  journal.begin(h.nMinutes, h.cMode == "H");
-  runTimer(h.nLevel, h.nMinutes, h.cMode, journal);
+  journal.begin(h.nPerLevel, h.mode);
+  runTimer(h.nLevel, h.nPerLevel, h.mode, journal);
 }
 
 }  // namespace potclock

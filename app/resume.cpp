@@ -27,14 +27,41 @@ std::optional<Tournament> savedStructure(const std::filesystem::path& file) {
   return std::nullopt;
 }
 
-// Where a saved structure game stands now, or nothing when its state or its
-// structure cannot be used.
-std::optional<TournamentResume> structureGame(const std::filesystem::path& file,
-                                              const GameState& state, double now,
-                                              std::optional<Tournament>& t) {
-  t = savedStructure(file);
-  if (!t) return std::nullopt;
-  return tournamentResumePoint(state, *t, now);
+// Why a saved game is not taken up.
+struct Refusal {
+  std::string message;
+  int status;         // the exit status
+  bool over = false;  // the game is over, and its file goes
+};
+
+Refusal damaged(const std::filesystem::path& file) {
+  return {loadFailureMessage(file, {LoadFailure::damaged, {}}), 1};
+}
+
+// Where a saved game stands at `now`, or why it cannot be taken up.
+using Standing = std::variant<ResumePoint, TournamentResume, Refusal>;
+
+Standing standingAt(const SavedGame& game, double now) {
+  if (game.state.structure) {
+    if (!game.structure) return damaged(game.file);
+    if (auto at = tournamentResumePoint(game.state, *game.structure, now)) return *at;
+    return damaged(game.file);
+  }
+  if (auto point = resumePoint(game.state, now)) return *point;
+  return Refusal{kGameOver, 0, true};
+}
+
+// Tells a refusal on standard error: the runtime's while one runs, which
+// holds it until the terminal is back. Returns the exit status.
+int refuse(const std::filesystem::path& file, const Refusal& refusal) {
+  if (krx::hasRuntime()) {
+    krx::OUTERR(refusal.message + "\n");
+    krx::ERRORLEVEL(refusal.status);
+  } else {
+    std::fprintf(stderr, "%s\n", refusal.message.c_str());
+  }
+  if (refusal.over) removeGameState(file);
+  return refusal.status;
 }
 
 }  // namespace
@@ -55,10 +82,10 @@ std::optional<TournamentResume> tournamentResumePoint(const GameState& state, co
     return std::nullopt;
   std::size_t index = static_cast<std::size_t>(state.nLevel) - 1;
   const Entry& e = t.entries[index];
-  if (state.nMinutes != e.length || state.hands != countsHands(t, index)) return std::nullopt;
+  if (state.nPerLevel != e.length || state.mode != entryMode(t, index)) return std::nullopt;
   TournamentResume point;
   point.entry = index;
-  if (state.hands) {
+  if (state.mode == Mode::hands) {
     point.within.handsCounted = state.handsCounted;
     return point;
   }
@@ -78,7 +105,7 @@ std::optional<TournamentResume> tournamentResumePoint(const GameState& state, co
   const std::size_t last = t.entries.size() - 1;
   for (;;) {
     if (index < last) ++index;
-    if (countsHands(t, index)) break;  // waits for its first hand
+    if (entryMode(t, index) == Mode::hands) break;  // waits for its first hand
     length = 60.0 * t.entries[index].length;
     if (index == last) over = std::fmod(over, length);
     if (over < length) {
@@ -94,11 +121,11 @@ std::optional<TournamentResume> tournamentResumePoint(const GameState& state, co
 std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
   ResumePoint point;
   point.nLevel = state.nLevel;
-  if (state.hands) {
+  if (state.mode == Mode::hands) {
     point.within.handsCounted = state.handsCounted;
     return point;
   }
-  const double length = 60.0 * state.nMinutes;
+  const double length = 60.0 * state.nPerLevel;
   if (state.paused) {
     point.within.paused = true;
     point.within.secondsLeft = static_cast<double>(state.secondsLeft);
@@ -121,63 +148,33 @@ std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
   return point;
 }
 
-std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) {
-  const auto loaded = loadGameState(file);
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
-    std::fprintf(stderr, "%s\n", loadFailureMessage(file, *failure).c_str());
-    return 1;
-  }
-  const GameState& state = std::get<GameState>(loaded);
-  if (state.structure) {
-    std::optional<Tournament> t;
-    if (structureGame(file, state, now, t)) return std::nullopt;
-    std::fprintf(stderr, "%s\n", loadFailureMessage(file, {LoadFailure::damaged, {}}).c_str());
-    return 1;
-  }
-  if (!resumePoint(state, now)) {
-    std::fprintf(stderr, "%s\n", kGameOver);
-    removeGameState(file);
-    return 0;
-  }
-  return std::nullopt;
+std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now) {
+  auto loaded = loadGameState(file);
+  if (const auto* failure = std::get_if<LoadFailure>(&loaded))
+    return refuse(file, {loadFailureMessage(file, *failure), 1});
+  SavedGame game{file, std::get<GameState>(std::move(loaded)), std::nullopt};
+  if (game.state.structure) game.structure = savedStructure(file);
+  const Standing standing = standingAt(game, now);
+  if (const auto* refusal = std::get_if<Refusal>(&standing)) return refuse(file, *refusal);
+  return game;
 }
 
-void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing) {
-  const auto loaded = loadGameState(file);
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
-    krx::OUTERR(loadFailureMessage(file, *failure) + "\n");
-    krx::ERRORLEVEL(1);
-    return;
-  }
-  const GameState& state = std::get<GameState>(loaded);
-  if (state.structure) {
-    std::optional<Tournament> t;
-    const auto at = structureGame(file, state, krx::RT().backend->epochSeconds(), t);
-    if (!at) {
-      krx::OUTERR(loadFailureMessage(file, {LoadFailure::damaged, {}}) + "\n");
-      krx::ERRORLEVEL(1);
-      return;
-    }
-    blankScreen();
-    GameJournal journal(stateLocationOf(file), writing, file.filename().string());
-    runTournament(*t, journal, &*at);
-    return;
-  }
-  const auto point = resumePoint(state, krx::RT().backend->epochSeconds());
-  if (!point) {
-    krx::OUTERR(std::string(kGameOver) + "\n");
-    removeGameState(file);
+void RESUME(const SavedGame& game, GameJournal::Writing writing) {
+  KRX_ROUTINE("RESUME");
+  const Standing standing = standingAt(game, krx::RT().backend->epochSeconds());
+  if (const auto* refusal = std::get_if<Refusal>(&standing)) {
+    refuse(game.file, *refusal);
     return;
   }
   blankScreen();
-  GameJournal journal(stateLocationOf(file), writing, file.filename().string());
-  journal.begin(state.nMinutes, state.hands);
-  runTimer(point->nLevel, state.nMinutes, state.hands ? "H" : "M", journal, &point->within);
-}
-
-void RESUME() {
-  KRX_ROUTINE("RESUME");
-  resumeGame(gameStatePath(), GameJournal::Writing::inBackground);
+  GameJournal journal(stateLocationOf(game.file), writing, game.file.filename().string());
+  if (const auto* entry = std::get_if<TournamentResume>(&standing)) {
+    runTournament(*game.structure, journal, entry);
+    return;
+  }
+  const ResumePoint& point = std::get<ResumePoint>(standing);
+  journal.begin(game.state.nPerLevel, game.state.mode);
+  runTimer(point.nLevel, game.state.nPerLevel, game.state.mode, journal, &point.within);
 }
 
 }  // namespace potclock

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <variant>
 
 #include "app/gamejournal.h"
 #include "app/gamestate.h"
@@ -35,17 +36,24 @@ std::optional<TournamentResume> tournamentResumePoint(const GameState& state, co
 // `dir`; nothing when the copy is missing or damaged.
 std::optional<Tournament> loadStructureCopy(const StateDir& dir, std::string_view name);
 
-// Before the terminal is taken: says why the game in `file` cannot or need
-// not be resumed, on standard error, and gives the exit status for that
-// (1: no game, or a file that cannot be used, which is kept as it is; 0: the
-// game is over, and its file goes). Nothing when it can be resumed.
-std::optional<int> resumeRefusal(const std::filesystem::path& file, double now);
+// A saved game read to be taken up: read once, before the terminal is taken,
+// and handed as it was read to RESUME.
+struct SavedGame {
+  std::filesystem::path file;
+  GameState state;
+  std::optional<Tournament> structure;  // a structure game's, as it started
+};
 
-// The main routine of a resumed game: the game kept in `file` on the
-// timer's screen, from where it stands now, with the file kept up to date.
-void resumeGame(const std::filesystem::path& file,
-                GameJournal::Writing writing = GameJournal::Writing::inForeground);
-// The same for the state file in its usual place.
-void RESUME();
+// The game kept in `file`, read and found fit to take up at `now` (wall
+// clock, epoch seconds); or, said on standard error, why it cannot or need
+// not be taken up, and the exit status for that (1: no game, or a file that
+// cannot be used, which is kept as it is; 0: the game is over, and its file
+// goes). Standard error is the runtime's while one runs.
+std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now);
+
+// The main routine of a resumed game: `game` on the timer's screen, from
+// where it stands now, with its file kept up to date. A game found over by
+// now is told as loadSavedGame tells it.
+void RESUME(const SavedGame& game, GameJournal::Writing writing);
 
 }  // namespace potclock

@@ -104,15 +104,16 @@ int withinOr(const VarRef& var, int low, int high, int otherwise) {
 }
 
 Handover manualHandover(const Answers& a) {
+  // Any answer but "H" runs minutes.
   return {withinOr(a.nLevel, 1, kLastLevel, 1), withinOr(a.nMinutes, 1, 40, 10),
-          a.cMode->strOr("") == "H" ? "H" : "M"};
+          modeOfLetter(a.cMode->strOr("")).value_or(Mode::minutes)};
 }
 
 // A finish time of now, or a minute on, shares almost no time among the
 // levels; at least a minute each keeps them from racing by with a chime.
 Handover computedHandover(const Answers& a) {
   const double n = a.nMinutes->numOr(10);
-  return {static_cast<int>(a.nLevel->numOr(1)), n < 1 ? 1 : static_cast<int>(n), "M"};
+  return {static_cast<int>(a.nLevel->numOr(1)), n < 1 ? 1 : static_cast<int>(n), Mode::minutes};
 }
 
 }  // namespace
@@ -167,7 +168,7 @@ Handover runSetup(std::string_view notice) {
   // A refused mode letter left with Escape stays in cMode; the timer runs
   // minutes then, and the start prompt goes with them.
   Handover h = computed ? computedHandover(a) : manualHandover(a);
-  if (h.cMode == "M") startPrompt(notice);
+  if (h.mode == Mode::minutes) startPrompt(notice);
   return h;
 }
 

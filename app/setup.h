@@ -1,16 +1,17 @@
 // The setup dialogue: the first half of MAIN.
 #pragma once
 
-#include <string>
 #include <string_view>
+
+#include "app/mode.h"
 
 namespace potclock {
 
 // What the dialogue leaves for the timer, always within the timer's bounds.
 struct Handover {
-  int nLevel;         // 1 to 63
-  int nMinutes;       // manual: 1 to 40; computed: 1 or more
-  std::string cMode;  // "H" hands, "M" minutes
+  int nLevel;     // 1 to 63
+  int nPerLevel;  // minutes or hands; manual: 1 to 40; computed: 1 or more
+  Mode mode;
 };
 
 // Shows the banner and level list, asks computed or manual and the questions

@@ -25,13 +25,13 @@ constexpr int kEscape = 27;
 constexpr int kSpace = 32;
 const int kPlus = ASC("+");
 const int kMinus = ASC("-");
-constexpr int kMarker = 1;  // put into the buffer by the timer itself
+// Code 1 (Ctrl-A) never counts a hand: the wait goes on as after a time-out.
+constexpr int kNotAHand = 1;
 
-// Puts a key into the buffer and reads it straight back, so that LASTKEY()
-// holds it instead of a key already dealt with.
-void markKey(std::string_view key, double wait) {
-  _KEYBOARD(key);
-  INKEY(wait);
+// Drops the keys typed but not read yet, so that those pressed at a pause,
+// a question or the skip tones are not taken for commands afterwards.
+void clearTypeahead() {
+  _KEYBOARD("");
 }
 
 void showCaption(int nLevel) {
@@ -43,120 +43,108 @@ void showNextLevelOf(int nLevel) {
   showNextLevel(NextLevel{label, ALLTRIM(label), ""});
 }
 
-// "Quit PotClock?": "Yes" ends the program; "No" returns.
-void askQuit(GameJournal& journal) {
-  hideTimeOfDay();
-  if (ALERT(kQuitQuestion, {"No", "Yes"}) == 2) {
-    journal.finished();
-    _QUIT();
+// The level's end that a key asks for: Escape asks whether to quit (keys
+// typed while the question stood are dropped), "+" and "-" skip.
+std::optional<Outcome> levelEndOf(int key) {
+  if (key == kEscape) {
+    if (quitConfirmed()) return Outcome::quit;
+    clearTypeahead();
   }
+  if (key == kMinus) return Outcome::skippedBack;
+  if (key == kPlus) return Outcome::skippedForward;
+  return std::nullopt;
 }
 
-// Sounds the skip tones and moves nLevel so that the loop's step lands on
-// the previous ("-") or the same-or-next ("+") level.
-void skipBack(int& nLevel) {
-  nLevel -= 2;
-  TONE(1000, 2);
-  if (nLevel < 0) {
-    TONE(600, 1);
-    nLevel = 0;
-  }
-}
-
-void skipForward(int& nLevel) {
-  TONE(2000, 3);
-  if (nLevel > 62) {
-    TONE(600, 1);
-    nLevel = 62;
-  }
-}
-
-void runHands(int& nLevel, int nMinutes, bool& lSkipped, GameJournal& journal, int firstHand) {
-  for (int nHand = firstHand; nHand <= nMinutes; ++nHand) {
+Outcome runHands(int nLevel, int nPerLevel, GameJournal& journal, int firstHand) {
+  for (int nHand = firstHand; nHand <= nPerLevel; ++nHand) {
     journal.hand(nLevel, nHand - 1);
-    SAYBIG(15, handCountText(nHand, nMinutes));
+    SAYBIG(15, handCountText(nHand, nPerLevel));
+    // A key pressed twice by mistake counts one hand.
     INKEY(0.1);
     INKEY(0.1);
-    markKey("\x01", 0.1);
-    while (LASTKEY() == kMarker) {
+    clearTypeahead();
+    int key = 0;
+    while (key == 0 || key == kNotAHand || key == kEscape) {
       showTimeOfDay();
-      if (INKEY(1) == kEscape) {
-        askQuit(journal);
-        markKey("\x01", 0.1);
-      }
-    }
-    if (LASTKEY() == kMinus) {
-      lSkipped = true;
-      skipBack(nLevel);
-      nHand = nMinutes;
-    }
-    if (LASTKEY() == kPlus) {
-      skipForward(nLevel);
-      lSkipped = true;
-      nHand = nMinutes;
+      key = INKEY(1);
+      if (const auto end = levelEndOf(key)) return *end;
     }
   }
+  return Outcome::ranOut;
 }
 
 // Space: freezes the level with nRemain seconds left until any key.
-void pause(int nLevel, int nMinutes, long nRemain, double& nStart, GameJournal& journal) {
+void pause(int nLevel, int nPerLevel, long nRemain, double& nStart, GameJournal& journal) {
   journal.paused(nLevel, nRemain);
   waitPaused();
-  markKey("x", 0);
-  drawLevel(nLevel, false, Hints::clock);
-  nStart = MYSECONDS(false) + static_cast<double>(nRemain) - 60.0 * nMinutes;
+  clearTypeahead();
+  drawLevel(nLevel, Mode::minutes, Hints::clock);
+  nStart = MYSECONDS(false) + static_cast<double>(nRemain) - 60.0 * nPerLevel;
 }
 
-void runMinutes(int& nLevel, int nMinutes, double& nStart, bool& lSkipped, GameJournal& journal,
-                bool pauseAtOnce) {
-  auto levelEnd = [&] { return nStart + 60.0 * nMinutes; };
-  while (MYSECONDS(false) < levelEnd() && LASTKEY() != kEscape && LASTKEY() != kMinus &&
-         LASTKEY() != kPlus) {
+Outcome runMinutes(int nLevel, int nPerLevel, double& nStart, GameJournal& journal,
+                   bool pauseAtOnce) {
+  auto levelEnd = [&] { return nStart + 60.0 * nPerLevel; };
+  while (MYSECONDS(false) < levelEnd()) {
     const double left = levelEnd() - MYSECONDS(false);
     long nRemain = static_cast<long>(ROUND(left, 0));
     SAYBIG(15, timeLeftText(nRemain));
-    // A second, or what is left of the level when that is less, so that the
-    // level ends on time rather than up to a second late.
-    if (!pauseAtOnce) {
+    int key = kSpace;  // a game resumed paused comes back as Space left it
+    if (!std::exchange(pauseAtOnce, false)) {
       journal.running(nLevel, left);
-      INKEY(std::clamp(left, 0.01, 1.0));
+      // A second, or what is left of the level when that is less, so that
+      // the level ends on time rather than up to a second late.
+      key = INKEY(std::clamp(left, 0.01, 1.0));
     }
     showTimeOfDay();
-    if (std::exchange(pauseAtOnce, false) || LASTKEY() == kSpace)
-      pause(nLevel, nMinutes, nRemain, nStart, journal);
-    if (LASTKEY() == kEscape) {
-      askQuit(journal);
-      markKey("x", 0.1);
-    }
+    if (key == kSpace) pause(nLevel, nPerLevel, nRemain, nStart, journal);
+    // The countdown goes on while the quit question stands.
+    if (const auto end = levelEndOf(key)) return *end;
   }
-  if (LASTKEY() == kMinus) {
-    lSkipped = true;
-    markKey("\x01", 0.1);
-    skipBack(nLevel);
-  } else if (LASTKEY() == kPlus) {
-    skipForward(nLevel);
-    lSkipped = true;
-    markKey("\x01", 0.1);
+  return Outcome::ranOut;
+}
+
+// The skip tones, and the level a skip lands on: the one before or after,
+// or the same one again, with the low tone, where there is none.
+int skipTo(int nLevel, Outcome outcome) {
+  if (outcome == Outcome::skippedBack) {
+    TONE(1000, 2);
+    if (nLevel > kFirstLevel) return nLevel - 1;
+  } else {
+    TONE(2000, 3);
+    if (nLevel < kLastLevel) return nLevel + 1;
   }
+  TONE(600, 1);
+  return nLevel;
 }
 
 }  // namespace
 
-void showHintRow(Hints hints, bool hands) {
+bool quitConfirmed() {
+  hideTimeOfDay();
+  return ALERT(kQuitQuestion, {"No", "Yes"}) == 2;
+}
+
+void quitGame(GameJournal& journal) {
+  journal.finished();
+  _QUIT();
+}
+
+void showHintRow(Hints hints, Mode mode) {
   if (hints == Hints::display)
     say(23, 1, kDisplayHint);
-  else if (hands)
+  else if (mode == Mode::hands)
     say(23, 59, kHandsHint);
   else
     say(23, 1, kMinutesHints);
 }
 
-void drawLevel(int nLevel, bool hands, Hints hints) {
+void drawLevel(int nLevel, Mode mode, Hints hints) {
   SCROLL(3, 0);
   SETPOS(3, 0);
   showCaption(nLevel);
   SAYBIG(6, levelLabel(nLevel));
-  if (hands) {
+  if (mode == Mode::hands) {
     SETCOLOR(kPromptColors);
     say(13, 1, kHandHeading);
     SETCOLOR(kSetupColors);
@@ -164,7 +152,7 @@ void drawLevel(int nLevel, bool hands, Hints hints) {
     say(13, 1, kTimeHeading);
   }
   showNextLevelOf(nLevel);
-  showHintRow(hints, hands);
+  showHintRow(hints, mode);
   showBand();
 }
 
@@ -201,19 +189,17 @@ std::string timeLeftText(long nRemain) {
          RIGHT(STR(static_cast<double>(nRemain % 60) + 100, 3, 0), 2);
 }
 
-std::string handCountText(int nHand, int nMinutes) {
-  if (nMinutes < 10) return " HAND: " + STR(nHand, 1, 0) + "/" + STR(nMinutes, 1, 0);
-  return "HAND:" + STR(nHand, 2, 0) + "/" + STR(nMinutes, 2, 0);
+std::string handCountText(int nHand, int nPerLevel) {
+  if (nPerLevel < 10) return " HAND: " + STR(nHand, 1, 0) + "/" + STR(nPerLevel, 1, 0);
+  return "HAND:" + STR(nHand, 2, 0) + "/" + STR(nPerLevel, 2, 0);
 }
 
-void runTimer(int nLevel, int nMinutes, const std::string& cMode) {
+void runTimer(int nLevel, int nPerLevel, Mode mode) {
   GameJournal none;
-  runTimer(nLevel, nMinutes, cMode, none);
+  runTimer(nLevel, nPerLevel, mode, none);
 }
 
-void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& journal,
-              const TimerResume* from) {
-  bool lSkipped = false;
+void runTimer(int nLevel, int nPerLevel, Mode mode, GameJournal& journal, const TimerResume* from) {
   // However the timer is left, rows 21 to 24 are no longer its band.
   const BandScope band;
   SETCURSOR(0);
@@ -221,29 +207,33 @@ void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& j
   std::optional<double> nNextStart;  // where the level that ran out ended
   bool pauseAtOnce = from && from->paused;
   int firstHand = from ? from->handsCounted + 1 : 1;
-  if (from) nNextStart = nReset + from->secondsLeft - 60.0 * nMinutes;
-  for (; nLevel <= kLastLevel; ++nLevel) {
+  if (from) nNextStart = nReset + from->secondsLeft - 60.0 * nPerLevel;
+  while (nLevel <= kLastLevel) {
     // A level the table does not have raises here: the error log's line.
     krx::markCallerLine(krx::CallSite::here());
-    drawLevel(nLevel, cMode == "H", Hints::clock);
+    drawLevel(nLevel, mode, Hints::clock);
     double nStart = nNextStart.value_or(MYSECONDS(false));
     nNextStart.reset();
-    if (cMode == "H") {
-      runHands(nLevel, nMinutes, lSkipped, journal, std::exchange(firstHand, 1));
+    Outcome outcome;
+    if (mode == Mode::hands) {
+      outcome = runHands(nLevel, nPerLevel, journal, std::exchange(firstHand, 1));
     } else {
-      runMinutes(nLevel, nMinutes, nStart, lSkipped, journal, std::exchange(pauseAtOnce, false));
+      outcome = runMinutes(nLevel, nPerLevel, nStart, journal, std::exchange(pauseAtOnce, false));
       // The next level starts where this one ended by the clock: the chime
       // and the last pass come out of it, so levels do not drift from the
       // schedule one after another. A skip starts the next level afresh, and
       // so does a level held well past its end (a quit question left open),
       // which must not shorten the next one.
-      const double nEnd = nStart + 60.0 * nMinutes;
-      if (!lSkipped && MYSECONDS(false) - nEnd < kCarryOver) nNextStart = nEnd;
+      const double nEnd = nStart + 60.0 * nPerLevel;
+      if (outcome == Outcome::ranOut && MYSECONDS(false) - nEnd < kCarryOver) nNextStart = nEnd;
     }
-
-    markKey("\x01", 0.1);
-    if (!lSkipped) playChime();
-    lSkipped = false;
+    if (outcome == Outcome::quit) quitGame(journal);
+    if (outcome != Outcome::ranOut) nLevel = skipTo(nLevel, outcome);
+    clearTypeahead();
+    if (outcome == Outcome::ranOut) {
+      playChime();
+      ++nLevel;
+    }
   }
   journal.finished();
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/mode.h"
+
 namespace potclock {
 
 class GameJournal;
@@ -13,10 +15,10 @@ class GameJournal;
 inline constexpr std::string_view kSetupColors = "\"G+/B,W+/Y,R+/W+,,W+/BG\"";
 inline constexpr std::string_view kPromptColors = "\"GR+/G,W+/GB,W/B,,B/W\"";
 
-// Runs the levels from nLevel up to 63. cMode "H" counts hands, anything
-// else counts down nMinutes minutes a level. Returns after the last level;
-// "Yes" to the quit question ends the program (_QUIT).
-void runTimer(int nLevel, int nMinutes, const std::string& cMode);
+// Runs the levels from nLevel up to the last, each nPerLevel minutes or
+// hands long as `mode` says. Returns after the last level; "Yes" to the quit
+// question ends the program (_QUIT).
+void runTimer(int nLevel, int nPerLevel, Mode mode);
 
 // Where a resumed game picks up within its first level.
 struct TimerResume {
@@ -26,8 +28,17 @@ struct TimerResume {
 };
 // The same, with the game kept in `journal` as it runs; a resumed game
 // starts from `from` instead of its first level's beginning.
-void runTimer(int nLevel, int nMinutes, const std::string& cMode, GameJournal& journal,
+void runTimer(int nLevel, int nPerLevel, Mode mode, GameJournal& journal,
               const TimerResume* from = nullptr);
+
+// How a level (or a structure's entry) ends: its time or its last hand ran
+// out, "+" or "-" skipped it, or "Yes" to the quit question ends the game.
+enum class Outcome { ranOut, skippedForward, skippedBack, quit };
+
+// "Quit PotClock?" with the time of day blanked: whether "Yes" was the answer.
+bool quitConfirmed();
+// "Yes" to it: the game is over and the program ends at once (_QUIT).
+[[noreturn]] void quitGame(GameJournal& journal);
 
 // The pause: the band "PAUSED" across the large text and the resume hint,
 // the time of day kept going, until any key (which does nothing else).
@@ -40,8 +51,8 @@ enum class Hints { clock, display };
 // A built-in level's screen from row 3 down: caption, large blinds, the
 // heading of the time left or of the hands, next level, hint row. The large
 // count below the heading is the caller's.
-void drawLevel(int nLevel, bool hands, Hints hints);
-void showHintRow(Hints hints, bool hands);
+void drawLevel(int nLevel, Mode mode, Hints hints);
+void showHintRow(Hints hints, Mode mode);
 // The band "PAUSED" across the large text (and, on the clock, its hint).
 void showPausedBand(Hints hints);
 // The three notes of a level running out.
@@ -51,6 +62,6 @@ void playChime();
 // minutes, ":", two-digit seconds).
 std::string timeLeftText(long nRemain);
 // The hand count as the large display shows it.
-std::string handCountText(int nHand, int nMinutes);
+std::string handCountText(int nHand, int nPerLevel);
 
 }  // namespace potclock

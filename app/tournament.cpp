@@ -109,8 +109,8 @@ long labelAmount(std::string_view text) {
 
 }  // namespace
 
-bool countsHands(const Tournament& t, std::size_t index) {
-  return t.hands && !t.entries[index].isBreak;
+Mode entryMode(const Tournament& t, std::size_t index) {
+  return t.hands && !t.entries[index].isBreak ? Mode::hands : Mode::minutes;
 }
 
 int levelNumber(const Tournament& t, std::size_t index) {

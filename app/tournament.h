@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/mode.h"
+
 namespace potclock {
 
 // The limits that keep every entry on the screen and the clock sane.
@@ -37,9 +39,9 @@ struct Tournament {
   bool operator==(const Tournament&) const = default;
 };
 
-// Whether entry `index` counts hands: a level of a hands structure (a
-// break counts minutes in either kind).
-bool countsHands(const Tournament& t, std::size_t index);
+// How entry `index` runs: a level of a hands structure counts hands, any
+// other entry (a break in either kind) counts minutes.
+Mode entryMode(const Tournament& t, std::size_t index);
 
 // The number the caption gives entry `index` (from 0): levels count from 1,
 // breaks have none (0).

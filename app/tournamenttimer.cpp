@@ -28,8 +28,7 @@ constexpr int kEscape = 27;
 constexpr int kSpace = 32;
 constexpr int kPlus = '+';
 constexpr int kMinus = '-';
-// The key of code 1 never counts a hand: the built-in timer keeps it for
-// itself, and a structure game reads keys alike.
+// The key of code 1 never counts a hand, as with the built-in levels.
 constexpr int kNotAHand = 1;
 
 constexpr std::string_view kBreakLabel = "  BREAK";
@@ -47,9 +46,6 @@ void sayCentred(int row, std::string_view utf8) {
   const std::string shown = utf8ToCp437(utf8);
   say(row, static_cast<int>((80 - std::min<std::size_t>(shown.size(), 80)) / 2), shown);
 }
-
-// How an entry ended.
-enum class Outcome { ranOut, forward, back };
 
 // The next entry as row 22 names it, and as the TV band shows it.
 NextLevel nextLevelOf(const Tournament& t, std::size_t index) {
@@ -77,16 +73,16 @@ class TournamentTimer {
     std::optional<TimerResume> within;
     if (from) within = from->within;
     std::optional<double> nextStart;  // where the entry that ran out ended
-    if (within && !within->paused && !countsHands(index))
+    if (within && !within->paused && mode(index) == Mode::minutes)
       nextStart = MYSECONDS(false) + within->secondsLeft - lengthSeconds(index);
     for (;;) {
       const Entry& e = t_.entries[index];
-      journal_.structureEntry(e.length, countsHands(index));
+      journal_.structureEntry(e.length, mode(index));
       drawEntry(index);
       double start = nextStart.value_or(MYSECONDS(false));
       nextStart.reset();
       Outcome outcome;
-      if (countsHands(index)) {
+      if (mode(index) == Mode::hands) {
         outcome = runHands(index, within ? within->handsCounted + 1 : 1);
       } else {
         outcome = runCountdown(index, start, within && within->paused);
@@ -96,13 +92,14 @@ class TournamentTimer {
         const double end = start + lengthSeconds(index);
         if (outcome == Outcome::ranOut && MYSECONDS(false) - end < kCarryOver) nextStart = end;
       }
+      if (outcome == Outcome::quit) quitGame(journal_);
       within.reset();
       index = next(index, outcome);
     }
   }
 
  private:
-  bool countsHands(std::size_t index) const { return potclock::countsHands(t_, index); }
+  Mode mode(std::size_t index) const { return entryMode(t_, index); }
   double lengthSeconds(std::size_t index) const { return 60.0 * t_.entries[index].length; }
   std::size_t last() const { return t_.entries.size() - 1; }
 
@@ -115,29 +112,22 @@ class TournamentTimer {
         playChime();
         if (index < last()) return index + 1;
         break;
-      case Outcome::forward:
+      case Outcome::skippedForward:
         TONE(2000, 3);
         if (index < last()) return index + 1;
         break;
-      case Outcome::back:
+      case Outcome::skippedBack:
         TONE(1000, 2);
         if (index > 0) return index - 1;
         break;
+      case Outcome::quit:  // the game has ended before this
+        return index;
     }
     TONE(600, 1);
     return index;
   }
 
   void drawEntry(std::size_t index) const { drawTournamentEntry(t_, index, Hints::clock); }
-
-  // "Quit PotClock?": "Yes" ends the program; "No" goes on.
-  void askQuit() const {
-    hideTimeOfDay();
-    if (ALERT(kQuitQuestion, {"No", "Yes"}) == 2) {
-      journal_.finished();
-      _QUIT();
-    }
-  }
 
   // Freezes the entry with `remain` seconds left until any key, which does
   // nothing else; returns the clock reading at which the entry would have
@@ -167,9 +157,9 @@ class TournamentTimer {
       }
       showTimeOfDay();
       if (key == kSpace) start = pause(index, remain);
-      if (key == kEscape) askQuit();
-      if (key == kPlus) return Outcome::forward;
-      if (key == kMinus) return Outcome::back;
+      if (key == kEscape && quitConfirmed()) return Outcome::quit;
+      if (key == kPlus) return Outcome::skippedForward;
+      if (key == kMinus) return Outcome::skippedBack;
     }
   }
 
@@ -186,10 +176,10 @@ class TournamentTimer {
       while (key == 0 || key == kNotAHand || key == kEscape) {
         showTimeOfDay();
         key = INKEY(1);
-        if (key == kEscape) askQuit();
+        if (key == kEscape && quitConfirmed()) return Outcome::quit;
       }
-      if (key == kPlus) return Outcome::forward;
-      if (key == kMinus) return Outcome::back;
+      if (key == kPlus) return Outcome::skippedForward;
+      if (key == kMinus) return Outcome::skippedBack;
     }
     return Outcome::ranOut;
   }
@@ -216,15 +206,15 @@ void drawTournamentEntry(const Tournament& t, std::size_t index, Hints hints) {
     SAYBIG(6, blindsLabel(e.small, e.big));
   }
   showNextLevel(nextLevelOf(t, index));
-  const bool hands = countsHands(t, index);
-  if (hands) {
+  const Mode mode = entryMode(t, index);
+  if (mode == Mode::hands) {
     SETCOLOR(kPromptColors);
     say(13, 1, kHandHeading);
     SETCOLOR(kSetupColors);
   } else {
     say(13, 1, e.isBreak ? kBreakHeading : kTimeHeading);
   }
-  showHintRow(hints, hands);
+  showHintRow(hints, mode);
   showBand();
 }
 

@@ -120,7 +120,7 @@ struct View {
   std::string why;  // no game: why its file cannot be used, if that is why
   bool structure = false;
   std::size_t level = 0;  // the built-in level, or the structure's entry
-  bool hands = false;
+  Mode mode = Mode::minutes;
   bool paused = false;
   double left = 0;  // running: seconds left
   long remain = 0;  // the seconds the countdown shows
@@ -150,7 +150,7 @@ View viewOf(const std::variant<GameState, LoadFailure>& loaded, const std::optio
     if (!point) return waiting(loadFailureMessage(file, {LoadFailure::damaged, {}}).substr(10));
     v.structure = true;
     v.level = point->entry;
-    v.hands = countsHands(*t, point->entry);
+    v.mode = entryMode(*t, point->entry);
     v.of = t->entries[point->entry].length;
     within = point->within;
   } else {
@@ -158,8 +158,8 @@ View viewOf(const std::variant<GameState, LoadFailure>& loaded, const std::optio
     const auto point = resumePoint(state, now);
     if (!point) return waiting();
     v.level = static_cast<std::size_t>(point->nLevel);
-    v.hands = state.hands;
-    v.of = state.nMinutes;
+    v.mode = state.mode;
+    v.of = state.nPerLevel;
     within = point->within;
   }
   v.game = true;
@@ -177,7 +177,8 @@ bool ranOut(const View& before, const View& now) {
   if (!before.game || !now.game || before.structure != now.structure || before.paused) return false;
   const bool next = now.level == before.level + 1;
   const bool same = now.level == before.level;
-  if (before.hands) return before.hand == before.of && (next || (same && now.hand < before.hand));
+  if (before.mode == Mode::hands)
+    return before.hand == before.of && (next || (same && now.hand < before.hand));
   return before.remain <= 1 && (next || (same && now.remain > before.remain));
 }
 
@@ -191,7 +192,7 @@ void drawWaiting(const View& v, std::string_view game) {
                            : "No game named " + std::string(game) + " is running on this machine.");
   centred(13, "The game shows here as soon as a potclock starts it.");
   if (!v.why.empty()) centred(16, v.why);
-  showHintRow(Hints::display, false);
+  showHintRow(Hints::display, Mode::minutes);
 }
 
 void draw(const View& v, const std::optional<Tournament>& t, std::string_view game) {
@@ -204,8 +205,8 @@ void draw(const View& v, const std::optional<Tournament>& t, std::string_view ga
     if (v.structure)
       drawTournamentEntry(*t, v.level, Hints::display);
     else
-      drawLevel(static_cast<int>(v.level), v.hands, Hints::display);
-    if (v.hands)
+      drawLevel(static_cast<int>(v.level), v.mode, Hints::display);
+    if (v.mode == Mode::hands)
       SAYBIG(15, v.structure ? tournamentHandText(v.hand, v.of) : handCountText(v.hand, v.of));
     else
       SAYBIG(15, timeLeftText(v.remain));
@@ -218,7 +219,7 @@ void draw(const View& v, const std::optional<Tournament>& t, std::string_view ga
 // time left rounded, as the clock does), or the time of day's.
 double untilNextChange(const View& v) {
   double wait = 1.0 - std::fmod(SECONDS(), 1.0);
-  if (v.game && !v.hands && !v.paused)
+  if (v.game && v.mode == Mode::minutes && !v.paused)
     wait = std::min(wait, v.left - (static_cast<double>(v.remain) - 0.5));
   return std::max(wait, 0.0) + 0.002;
 }

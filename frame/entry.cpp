@@ -59,10 +59,14 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     std::fprintf(stderr, "%s\n", claim.refusal.c_str());
     return 1;
   }
+  // The game to take up is read once, here, and handed to RESUME.
+  std::optional<SavedGame> saved;
   if (options.resume) {
     using namespace std::chrono;
     const double now = duration<double>(system_clock::now().time_since_epoch()).count();
-    if (const auto status = resumeRefusal(file, now)) return *status;
+    auto loaded = loadSavedGame(file, now);
+    if (const int* status = std::get_if<int>(&loaded)) return *status;
+    saved = std::get<SavedGame>(std::move(loaded));
   }
   std::function<void()> main;
   if (options.watch) {
@@ -75,11 +79,8 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       KRX_ROUTINE("MAIN");
       playTournament(t, file);
     };
-  } else if (options.resume) {
-    main = [file] {
-      KRX_ROUTINE("RESUME");
-      resumeGame(file, GameJournal::Writing::inBackground);
-    };
+  } else if (saved) {
+    main = [game = std::move(*saved)] { RESUME(game, GameJournal::Writing::inBackground); };
   } else {
     main = [game = options.game] {
       KRX_ROUTINE("MAIN");

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 GameState minutes(int level, int perLevel, double endsAt) {
   GameState s;
   s.nLevel = level;
-  s.nMinutes = perLevel;
+  s.nPerLevel = perLevel;
   s.endsAt = endsAt;
   return s;
 }
@@ -36,8 +36,8 @@ GameState paused(int level, int perLevel, long left) {
 GameState hands(int level, int perLevel, int counted) {
   GameState s;
   s.nLevel = level;
-  s.nMinutes = perLevel;
-  s.hands = true;
+  s.nPerLevel = perLevel;
+  s.mode = Mode::hands;
   s.handsCounted = counted;
   return s;
 }
@@ -225,7 +225,7 @@ TEST(GameStateFile, HalfWrittenFilesOfProcessesGoneAreRemovedAtTheStart) {
         std::string("notes.new")})
     writeText(dir / name, "half");
   TestRuntime t;
-  GameJournal journal(dir / "game", 10, true);
+  GameJournal journal(dir / "game", 10, Mode::hands);
   EXPECT_FALSE(fs::exists(dir / gone));
   EXPECT_FALSE(fs::exists(dir / ("game.structure." + std::to_string(child) + ".new")));
   EXPECT_TRUE(fs::exists(dir / running));

@@ -88,7 +88,7 @@ TEST_P(HandsTest, LevelsAndTonesAfterTheKeys) {
   krx::SETCOLOR(kSetupColors);
   krx::SCROLL();
   resetClockForTest();
-  EXPECT_THROW(runTimer(row.nLevel, row.nHands, "H"), krx::QuitSignal);
+  EXPECT_THROW(runTimer(row.nLevel, row.nHands, Mode::hands), krx::QuitSignal);
 
   EXPECT_EQ(levels, row.levels);
   EXPECT_EQ(timerscreen::tonesHeard(t.hl), row.tones);

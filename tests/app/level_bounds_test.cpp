@@ -88,9 +88,9 @@ TEST(LevelBounds, TheTimerIsHandedOnlyWhatItCanRun) {
     bool prompted = false;
     const Handover h = setupWith(row.keys, prompted);
     EXPECT_EQ(h.nLevel, row.nLevel);
-    EXPECT_EQ(h.nMinutes, row.nMinutes);
-    EXPECT_EQ(h.cMode, row.cMode);
-    EXPECT_EQ(prompted, h.cMode == "M");  // the minutes wait for a key to start
+    EXPECT_EQ(h.nPerLevel, row.nMinutes);
+    EXPECT_EQ(modeLetter(h.mode), row.cMode);
+    EXPECT_EQ(prompted, h.mode == Mode::minutes);  // the minutes wait for a key to start
   }
 }
 
@@ -112,7 +112,7 @@ TEST(LevelBounds, TheTimerRefusesALevelItsTableDoesNotHave) {
     const int startLine = __LINE__ - 1;
     krx::markCallerLine(krx::CallSite::here());  // as the dialogue's last read leaves it
     const int readLine = __LINE__ - 1;
-    EXPECT_THROW(runTimer(level, 10, "M"), krx::BreakSignal);
+    EXPECT_THROW(runTimer(level, 10, Mode::minutes), krx::BreakSignal);
     EXPECT_EQ(recorder.lastCode(), krx::EG_BOUND);
     EXPECT_GT(mainLine, 0);
     EXPECT_NE(mainLine, startLine);
@@ -122,7 +122,7 @@ TEST(LevelBounds, TheTimerRefusesALevelItsTableDoesNotHave) {
   TestRuntime t;
   ErrorRecorder recorder;
   resetClockForTest();
-  runTimer(64, 10, "M");
+  runTimer(64, 10, Mode::minutes);
   EXPECT_TRUE(recorder.errors.empty());
   EXPECT_TRUE(t.hl.tones.empty());
 }
@@ -142,7 +142,7 @@ TEST(LevelBounds, ALevelOfAThousandMinutesOrMoreShowsAllItsDigits) {
     t.hl.alertAnswers({2});  // ...answered "Yes"
     krx::SETCOLOR(kSetupColors);
     resetClockForTest();
-    EXPECT_THROW(runTimer(1, minutes, "M"), krx::QuitSignal);
+    EXPECT_THROW(runTimer(1, minutes, Mode::minutes), krx::QuitSignal);
     ASSERT_EQ(band.size(), 6u);
     const auto want = expected::bigRows(shown);
     for (std::size_t r = 0; r < 6; ++r) EXPECT_EQ(band[r], want[r]);

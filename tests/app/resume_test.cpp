@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/clock.h"
@@ -17,6 +18,7 @@
 #include "app/timer.h"
 #include "errors/temp_dir.h"
 #include "runtime/console/console.h"
+#include "runtime/console/context.h"
 #include "runtime/lang/error.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"
@@ -38,6 +40,22 @@ GameState read(const fs::path& file) {
   return std::get<GameState>(loaded);
 }
 
+// What `potclock --resume` does before the terminal is taken: nothing when
+// the game can be taken up, else the exit status.
+std::optional<int> resumeRefusal(const fs::path& file, double now) {
+  const auto loaded = loadSavedGame(file, now);
+  if (const int* status = std::get_if<int>(&loaded)) return *status;
+  return std::nullopt;
+}
+
+// The same with the runtime up, its wall clock taken for now, and the game
+// taken up when it can be.
+void resumeGame(const fs::path& file) {
+  const auto loaded = loadSavedGame(file, krx::RT().backend->epochSeconds());
+  if (const auto* game = std::get_if<SavedGame>(&loaded))
+    RESUME(*game, GameJournal::Writing::inForeground);
+}
+
 using timerscreen::band;
 using timerscreen::bandOf;
 
@@ -54,7 +72,7 @@ krx::LocalTime wallAt(int hour, int minute, double second) {
 TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
   GameState running;
   running.nLevel = 5;
-  running.nMinutes = 2;
+  running.nPerLevel = 2;
   running.endsAt = 1000;
   struct Case {
     const char* why;
@@ -97,8 +115,8 @@ TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
 
   GameState handsGame;
   handsGame.nLevel = 23;
-  handsGame.nMinutes = 5;
-  handsGame.hands = true;
+  handsGame.nPerLevel = 5;
+  handsGame.mode = Mode::hands;
   handsGame.handsCounted = 2;
   const auto hands = resumePoint(handsGame, 1e9);
   ASSERT_TRUE(hands.has_value());
@@ -113,8 +131,8 @@ void runMinutesGame(TestRuntime& t, const fs::path& file, const std::function<vo
   krx::SETCOLOR(kSetupColors);
   krx::SCROLL();
   resetClockForTest();
-  GameJournal journal(file, 2, false);
-  runTimer(5, 2, "M", journal);
+  GameJournal journal(file, 2, Mode::minutes);
+  runTimer(5, 2, Mode::minutes, journal);
 }
 
 TEST(GameJournal, FollowsTheLevelsPausesAndSkipsOfAMinutesGame) {
@@ -144,8 +162,8 @@ TEST(GameJournal, FollowsTheLevelsPausesAndSkipsOfAMinutesGame) {
   // Level 5 began at the start and ends two minutes later.
   GameState s = stateAt(1);
   EXPECT_EQ(s.nLevel, 5);
-  EXPECT_EQ(s.nMinutes, 2);
-  EXPECT_FALSE(s.hands);
+  EXPECT_EQ(s.nPerLevel, 2);
+  EXPECT_EQ(s.mode, Mode::minutes);
   EXPECT_FALSE(s.paused);
   EXPECT_NEAR(s.endsAt, kEpochAtStart + 120, 0.01);
   // Paused with the 80 seconds shown then.
@@ -209,8 +227,8 @@ TEST(GameJournal, TheLastLevelRunningOutEndsTheGameAndItsFile) {
     existed = existed || fs::exists(file);
   };
   resetClockForTest();
-  GameJournal journal(file, 1, false);
-  runTimer(62, 1, "M", journal);
+  GameJournal journal(file, 1, Mode::minutes);
+  runTimer(62, 1, Mode::minutes, journal);
   EXPECT_TRUE(existed);
   EXPECT_FALSE(fs::exists(file));
 }
@@ -224,8 +242,8 @@ TEST(GameJournal, AFailedWriteIsToldOnceAndTheClockGoesOn) {
   t.hl.keyAt(20.5, 'x');
   t.hl.keyAt(30.5, '+');
   resetClockForTest();
-  GameJournal journal(file, 1, false);
-  runTimer(60, 1, "M", journal);
+  GameJournal journal(file, 1, Mode::minutes);
+  runTimer(60, 1, Mode::minutes, journal);
   EXPECT_EQ(t.hl.errorText,
             "potclock: cannot keep the game in " + file.string() + ": Not a directory\n");
   // Levels 60 (skipped), 61, 62 and 63 ran to the end: three chimes.
@@ -257,7 +275,8 @@ struct FirstScreen {
   std::size_t tones = 0;
 };
 
-FirstScreen resumeAt(const fs::path& file, krx::LocalTime wall) {
+// The same for a game started by `start` on a runtime at `wall`.
+FirstScreen firstScreen(krx::LocalTime wall, const std::function<void()>& start) {
   TestRuntime t(wall);
   FirstScreen first;
   bool taken = false;
@@ -272,8 +291,12 @@ FirstScreen resumeAt(const fs::path& file, krx::LocalTime wall) {
     throw Killed{};
   };
   resetClockForTest();
-  EXPECT_THROW(resumeGame(file), Killed);
+  EXPECT_THROW(start(), Killed);
   return first;
+}
+
+FirstScreen resumeAt(const fs::path& file, krx::LocalTime wall) {
+  return firstScreen(wall, [&] { resumeGame(file); });
 }
 
 TEST(Resume, AKilledGameGoesOnWithTheTimeThatPassedMeanwhileWithoutAChime) {
@@ -344,12 +367,12 @@ TEST(Resume, AHandsGameIsKeptHandByHandAndComesBackAtItsHand) {
     if (hl.now() >= 20) throw Killed{};
   };
   resetClockForTest();
-  GameJournal journal(file, 5, true);
-  EXPECT_THROW(runTimer(23, 5, "H", journal), Killed);
+  GameJournal journal(file, 5, Mode::hands);
+  EXPECT_THROW(runTimer(23, 5, Mode::hands, journal), Killed);
   ASSERT_EQ(seen.size(), 3u);
   for (int counted = 0; counted < 3; ++counted) {
     EXPECT_EQ(seen[counted].nLevel, 23);
-    EXPECT_TRUE(seen[counted].hands);
+    EXPECT_EQ(seen[counted].mode, Mode::hands);
     EXPECT_EQ(seen[counted].handsCounted, counted);
   }
 
@@ -358,12 +381,27 @@ TEST(Resume, AHandsGameIsKeptHandByHandAndComesBackAtItsHand) {
   EXPECT_EQ(first.countdown, bandOf(" HAND: 3/5"));
 }
 
+TEST(Resume, TheGameIsReadOnceBeforeTheTerminalIsTakenAndGoesOnAsRead) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "game";
+  playAndKill(file, 30);
+  const auto loaded = loadSavedGame(file, kEpochAtStart + 75);
+  ASSERT_TRUE(std::holds_alternative<SavedGame>(loaded));
+  std::ofstream(file) << "potclock-state 1\nlevel 99\n";  // not read again
+
+  const FirstScreen first = firstScreen(wallAt(20, 1, 15), [&] {
+    RESUME(std::get<SavedGame>(loaded), GameJournal::Writing::inForeground);
+  });
+  EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  5)");
+  EXPECT_EQ(first.countdown, bandOf("    0:45"));
+}
+
 TEST(Resume, AGameWhoseLastLevelRanOutMeanwhileIsOver) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "game";
   GameState s;
   s.nLevel = 63;
-  s.nMinutes = 1;
+  s.nPerLevel = 1;
   s.endsAt = kEpochAtStart - 1;
   ASSERT_EQ(saveGameState(file, s), "");
 

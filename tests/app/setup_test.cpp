@@ -54,8 +54,8 @@ TEST_F(SetupTest, EnterChoosesComputedModeAndEscapeKeepsTheDefaults) {
   type({'k'});     // the start prompt
   Handover h = runSetup();
   EXPECT_EQ(h.nLevel, 1);
-  EXPECT_EQ(h.nMinutes, 10);  // no chips, no qualifying level
-  EXPECT_EQ(h.cMode, "M");
+  EXPECT_EQ(h.nPerLevel, 10);  // no chips, no qualifying level
+  EXPECT_EQ(h.mode, Mode::minutes);
   EXPECT_TRUE(everShown("      Enter approximate total number of chips:        0"));
   EXPECT_TRUE(everShown(" If the time is now 20:00, at what time"));
   EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):  22:00"));
@@ -74,8 +74,8 @@ TEST_F(SetupTest, ComputedModeHandsOverTheSchedule) {
   Handover h = runSetup();
   // 100 chips: big blinds 2, 4 and 8 of the fast structure; 120 minutes / 3.
   EXPECT_EQ(h.nLevel, 25);
-  EXPECT_EQ(h.nMinutes, 40);
-  EXPECT_EQ(h.cMode, "M");
+  EXPECT_EQ(h.nPerLevel, 40);
+  EXPECT_EQ(h.mode, Mode::minutes);
 }
 
 TEST_F(SetupTest, AnyOtherLetterIsComputedModeAndAStructureLetterIsChecked) {
@@ -87,7 +87,7 @@ TEST_F(SetupTest, AnyOtherLetterIsComputedModeAndAStructureLetterIsChecked) {
   type({' '});
   Handover h = runSetup();
   EXPECT_EQ(h.nLevel, 1);
-  EXPECT_EQ(h.nMinutes, 30);  // 2, 4, 6, 10 qualify: 120 / 4
+  EXPECT_EQ(h.nPerLevel, 30);  // 2, 4, 6, 10 qualify: 120 / 4
 }
 
 TEST_F(SetupTest, EscapeAtTheModeQuestionEndsTheProgram) {
@@ -106,8 +106,8 @@ TEST_F(SetupTest, ManualHandsModeStartsAtOnceWithTheLevelList) {
   type("h");
   Handover h = runSetup();
   EXPECT_EQ(h.nLevel, 24);
-  EXPECT_EQ(h.nMinutes, 8);
-  EXPECT_EQ(h.cMode, "H");
+  EXPECT_EQ(h.nPerLevel, 8);
+  EXPECT_EQ(h.mode, Mode::hands);
   EXPECT_TRUE(
       everShown("          Enter starting level:    1  (eg: enter 25 for 1st level Fast Blinds)"));
   EXPECT_TRUE(everShown(" Enter hands/minutes per level:   10    H(ands or M(inutes:  M"));
@@ -122,8 +122,8 @@ TEST_F(SetupTest, ManualMinutesModeShowsTheStartPrompt) {
   type({'q'});
   Handover h = runSetup();
   EXPECT_EQ(h.nLevel, 1);
-  EXPECT_EQ(h.nMinutes, 10);
-  EXPECT_EQ(h.cMode, "M");
+  EXPECT_EQ(h.nPerLevel, 10);
+  EXPECT_EQ(h.mode, Mode::minutes);
   EXPECT_EQ(row(12).substr(20, 29), "Press any key to start timer ");
   for (int r = 13; r <= 23; ++r) EXPECT_EQ(row(r), std::string(80, ' ')) << r;
   EXPECT_EQ(t.attrAt(12, 20), krx::makeAttr(14, 2));  // the prompt colours
@@ -144,7 +144,7 @@ TEST_F(SetupTest, StartingLevelOutsideTheRangeIsRefused) {
   Handover h = runSetup();
   EXPECT_TRUE(everShown("Range: 1 - 63"));
   EXPECT_EQ(h.nLevel, 63);
-  EXPECT_EQ(h.cMode, "H");
+  EXPECT_EQ(h.mode, Mode::hands);
 }
 
 class Midnight : public SetupTest {
@@ -158,7 +158,7 @@ TEST_F(Midnight, DefaultFinishTimeAfterMidnight) {
   type({kEnter, kEnter, kEnter, ' '});
   Handover h = runSetup();
   EXPECT_TRUE(everShown("    would you like the game to finish (HH:MM):   1:40"));
-  EXPECT_EQ(h.nMinutes, 120);  // only the first big blind, 2, qualifies
+  EXPECT_EQ(h.nPerLevel, 120);  // only the first big blind, 2, qualifies
 }
 
 // The finish time offered is two hours on, across midnight at 22 and 23

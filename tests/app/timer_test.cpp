@@ -43,9 +43,10 @@ class TimerRun {
     krx::SCROLL();
   }
 
-  void run(int nLevel, int nMinutes, const char* cMode) {
+  // `letter` as the dialogue answers: "M" minutes, "H" hands.
+  void run(int nLevel, int nPerLevel, const char* letter) {
     resetClockForTest();
-    runTimer(nLevel, nMinutes, cMode);
+    runTimer(nLevel, nPerLevel, *modeOfLetter(letter));
   }
 
   Tones tones() const { return timerscreen::tonesHeard(t_.hl); }
@@ -210,6 +211,33 @@ TEST(Timer, SkipBackAtLevelsOneTwoAndTwentyFive) {
     EXPECT_EQ(run.tones(), (Tones{{1000, 2}}));
     EXPECT_TEXT_AT(t, 4, 55, "24)");
     EXPECT_EQ(band(t.rt.screen, 6), bandOf("-----"));
+  }
+}
+
+// Keys typed while a skip's tones sound are dropped, so a key pressed twice
+// skips once; a key typed while the chime sounds is the next level's.
+TEST(Timer, KeysTypedAsALevelEnds) {
+  struct Case {
+    const char* why;
+    std::vector<std::pair<double, int>> keys;
+    double quitAt;
+    Tones tones;
+    const char* level;  // in the caption when the timer is left
+  };
+  const Tones plus{{2000, 3}};
+  const Case cases[] = {
+      {"+ twice", {{10.5, '+'}, {10.6, '+'}}, 30.5, plus, " 6)"},
+      {"- twice", {{10.5, '-'}, {10.55, '-'}}, 30.5, {{1000, 2}}, " 4)"},
+      {"+ during the chime", {{60.2, '+'}}, 70.5, concat({kChime, plus}), " 7)"},
+  };
+  for (const Case& c : cases) {
+    TestRuntime t;
+    TimerRun run(t);
+    for (const auto& [when, key] : c.keys) t.hl.keyAt(when, key);
+    quitAfter(t, c.quitAt);
+    EXPECT_THROW(run.run(5, 1, "M"), krx::QuitSignal) << c.why;
+    EXPECT_EQ(run.tones(), c.tones) << c.why;
+    EXPECT_TEXT_AT(t, 4, 55, c.level) << c.why;
   }
 }
 

@@ -220,7 +220,7 @@ TEST(TournamentResume, EntriesThatRanOutMeanwhileArePassedByTheirOwnLengths) {
     GameState s;
     s.structure = true;
     s.nLevel = entry;
-    s.nMinutes = length;
+    s.nPerLevel = length;
     s.endsAt = endsAt;
     return s;
   };
