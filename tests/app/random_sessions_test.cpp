@@ -190,8 +190,6 @@ const char* const kEndingNames[] = {"MAIN returned", "quit", "break", "waiting f
 // Runs one session; returns what went wrong, or nothing.
 std::string runSession(const std::vector<Key>& keys, Ending* ending = nullptr) {
   TestRuntime t;
-  resetReadStatusForTest();
-  resetClockForTest();
   ErrorRecorder recorder;
   recorder.answer = [](const ErrorRef& e) -> Item { BREAK(Item(e)); };
   for (const Key& k : keys) t.hl.keyAt(k.at, k.code);
@@ -221,7 +219,6 @@ std::string runSession(const std::vector<Key>& keys, Ending* ending = nullptr) {
     failure = "an unknown exception";
   }
   if (!recorder.errors.empty()) failure += " runtime error: " + recorder.lastText();
-  resetReadStatusForTest();
   if (ending) *ending = how;
   return failure;
 }

@@ -112,7 +112,6 @@ void runMinutesGame(TestRuntime& t, const fs::path& file, const std::function<vo
   t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) { at(hl.now()); };
   krx::SETCOLOR(kSetupColors);
   krx::SCROLL();
-  resetClockForTest();
   GameJournal journal(file, 2, false);
   runTimer(5, 2, "M", journal);
 }
@@ -208,7 +207,6 @@ TEST(GameJournal, TheLastLevelRunningOutEndsTheGameAndItsFile) {
   t.hl.onWait = [&](krx::HeadlessBackend&, const krx::Screen&) {
     existed = existed || fs::exists(file);
   };
-  resetClockForTest();
   GameJournal journal(file, 1, false);
   runTimer(62, 1, "M", journal);
   EXPECT_TRUE(existed);
@@ -223,7 +221,6 @@ TEST(GameJournal, AFailedWriteIsToldOnceAndTheClockGoesOn) {
   t.hl.keyAt(10.5, ' ');
   t.hl.keyAt(20.5, 'x');
   t.hl.keyAt(30.5, '+');
-  resetClockForTest();
   GameJournal journal(file, 1, false);
   runTimer(60, 1, "M", journal);
   EXPECT_EQ(t.hl.errorText,
@@ -271,7 +268,6 @@ FirstScreen resumeAt(const fs::path& file, krx::LocalTime wall) {
     first.tones = hl.tones.size();
     throw Killed{};
   };
-  resetClockForTest();
   EXPECT_THROW(resumeGame(file), Killed);
   return first;
 }
@@ -324,7 +320,6 @@ TEST(Resume, APausedGameComesBackPausedWithItsTimeLeft) {
       throw Killed{};
     }
   };
-  resetClockForTest();
   EXPECT_THROW(resumeGame(file), Killed);
   EXPECT_TRUE(pausedSeen);
   ASSERT_TRUE(after.has_value());
@@ -343,7 +338,6 @@ TEST(Resume, AHandsGameIsKeptHandByHandAndComesBackAtItsHand) {
       seen.push_back(read(file));
     if (hl.now() >= 20) throw Killed{};
   };
-  resetClockForTest();
   GameJournal journal(file, 5, true);
   EXPECT_THROW(runTimer(23, 5, "H", journal), Killed);
   ASSERT_EQ(seen.size(), 3u);

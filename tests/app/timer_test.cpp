@@ -43,10 +43,7 @@ class TimerRun {
     krx::SCROLL();
   }
 
-  void run(int nLevel, int nMinutes, const char* cMode) {
-    resetClockForTest();
-    runTimer(nLevel, nMinutes, cMode);
-  }
+  void run(int nLevel, int nMinutes, const char* cMode) { runTimer(nLevel, nMinutes, cMode); }
 
   Tones tones() const { return timerscreen::tonesHeard(t_.hl); }
 
