@@ -205,14 +205,14 @@ std::string runSession(const std::vector<Key>& keys, Ending* ending = nullptr) {
   Ending how = kReturned;
   try {
     MAIN();
+  } catch (const ScriptExhausted&) {
+    how = kWaitingForKey;
   } catch (const QuitSignal&) {
     how = kQuit;
   } catch (const BreakSignal&) {
     how = kBreak;
   } catch (const SessionOver&) {
     how = kStillRunning;
-  } catch (const ScriptExhausted&) {
-    how = kWaitingForKey;
   } catch (const std::exception& e) {
     failure = std::string("exception: ") + e.what();
   } catch (...) {
