@@ -1,18 +1,23 @@
 #include "app/clock.h"
 
 #include "runtime/console/console.h"
+#include "runtime/console/context.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/item.h"
 
 namespace potclock {
 
 namespace {
-krx::Item nLastSecs;    // the last reading; nil until the first reset
-double nDayOffset = 0;  // 86400 for each midnight passed since the reset
+// One for the whole program, kept by the runtime.
+struct Clock {
+  krx::Item nLastSecs;    // the last reading; nil until the first reset
+  double nDayOffset = 0;  // 86400 for each midnight passed since the reset
+};
 }  // namespace
 
 double MYSECONDS(bool lReset) {
   KRX_ROUTINE("MYSECONDS");
+  auto& [nLastSecs, nDayOffset] = krx::RT().programState.get<Clock>();
   if (lReset) {
     nLastSecs = 0.0;
     nDayOffset = 0;
@@ -23,11 +28,6 @@ double MYSECONDS(bool lReset) {
   if (krx::greater(nLastSecs, krx::Item(now + nDayOffset))) nDayOffset += 86400.0;
   nLastSecs = now + nDayOffset;
   return nLastSecs.numOr(0);
-}
-
-void resetClockForTest() {
-  nLastSecs = krx::Item();
-  nDayOffset = 0;
 }
 
 }  // namespace potclock

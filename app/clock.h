@@ -7,7 +7,4 @@ namespace potclock {
 // the first reset raises the runtime error of comparing nil with a number.
 double MYSECONDS(bool lReset);
 
-// Back to the state at program start (no reading yet), for tests.
-void resetClockForTest();
-
 }  // namespace potclock

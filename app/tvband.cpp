@@ -8,6 +8,7 @@
 #include "app/timertexts.h"
 #include "bigtext/bigletters.h"
 #include "runtime/console/console.h"
+#include "runtime/console/context.h"
 
 namespace potclock {
 
@@ -20,8 +21,13 @@ constexpr std::string_view kBandHeading = "N E X T   L E V E L";
 constexpr int kLeast = 8;
 
 // The next level row 22 shows: the large characters and the words beside
-// them are not on the screen, so they are kept here.
-NextLevel gNext;
+// them are not on the screen, so they are kept here, one for the program.
+struct ShownNext {
+  NextLevel next;
+};
+NextLevel& shownNext() {
+  return krx::RT().programState.get<ShownNext>().next;
+}
 
 bool blankRow(const krx::Screen& screen, int row) {
   for (int c = 0; c < krx::Screen::kCols; ++c) {
@@ -93,9 +99,10 @@ std::optional<std::string> timeOnRow(const NextLevel& next, const krx::Screen& s
 }
 
 void declare() {
-  krx::SETFINEROWS(kFirstRow, kLastRow, [next = gNext](const krx::Screen& s, int cols, int rows) {
-    return drawBand(next, s, cols, rows);
-  });
+  krx::SETFINEROWS(kFirstRow, kLastRow,
+                   [next = shownNext()](const krx::Screen& s, int cols, int rows) {
+                     return drawBand(next, s, cols, rows);
+                   });
 }
 
 }  // namespace
@@ -136,7 +143,7 @@ std::optional<krx::FinePicture> drawBand(const NextLevel& next, const krx::Scree
 }
 
 void showNextLevel(const NextLevel& next) {
-  gNext = next;
+  shownNext() = next;
   say(kNextRow, 1, std::string(kNextLevel) + next.text);
   declare();
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/console/console.h"
+#include "runtime/console/context.h"
 #include "runtime/console/screen.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"
@@ -78,10 +79,14 @@ struct Glyph {
   std::array<std::string, 6> rows;  // code page 437 bytes
 };
 
-// The glyph table: empty until the first call fills it, then unchanged.
-std::vector<Glyph> aGlyphs;
+// The glyph table, one for the program, kept by the runtime: empty until the
+// first call fills it, then unchanged.
+struct GlyphTable {
+  std::vector<Glyph> aGlyphs;
+};
 
 const std::vector<Glyph>& glyphs() {
+  std::vector<Glyph>& aGlyphs = krx::RT().programState.get<GlyphTable>().aGlyphs;
   if (aGlyphs.empty()) {
     aGlyphs.reserve(std::size(kFont));
     for (const GlyphSource& g : kFont) {

@@ -6,6 +6,7 @@
 #include "forms/readqueries.h"
 #include "forms/scoreboard.h"
 #include "runtime/console/console.h"
+#include "runtime/console/context.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/registry.h"
 #include "runtime/lang/strings.h"
@@ -16,8 +17,11 @@ using krx::Item;
 
 namespace {
 
-// The one read state of the program (module-wide, created on first use).
-ReadStatusRef theReadStatus;
+// The one read state of the program, kept by the runtime; made by the first
+// READSTATUS().
+struct TheReadStatus {
+  ReadStatusRef object;
+};
 
 // --- Members by name ----------------------------------------------------------
 // Text compiled at run time reaches the state as `oStatus:thisPos`; the table
@@ -106,6 +110,7 @@ struct WriteField {
 
 ReadStatusRef READSTATUS() {
   KRX_ROUTINE("READSTATUS");
+  ReadStatusRef& theReadStatus = krx::RT().programState.get<TheReadStatus>().object;
   if (!theReadStatus) {
     auto created = std::make_shared<ReadStatus>();
     created->isClass_ = true;
@@ -113,10 +118,6 @@ ReadStatusRef READSTATUS() {
     theReadStatus = created;
   }
   return theReadStatus;
-}
-
-void resetReadStatusForTest() {
-  theReadStatus.reset();
 }
 
 ReadStatusRef ReadStatus::New() {

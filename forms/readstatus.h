@@ -92,17 +92,12 @@ class ReadStatus : public krx::Object {
 
  private:
   friend std::shared_ptr<ReadStatus> READSTATUS();
-  friend void resetReadStatusForTest();
   bool isClass_ = false;
 };
 using ReadStatusRef = std::shared_ptr<ReadStatus>;
 
 // The read state of the whole program, created (and initClass run) on first use.
 ReadStatusRef READSTATUS();
-
-// Drops the read state so that the next READSTATUS() creates it afresh, as a
-// new program would; tests call it between cases.
-void resetReadStatusForTest();
 
 // UPPER(get:name), or "" when the Get has no name.
 std::string GETVARNAME(const krx::Get& get);

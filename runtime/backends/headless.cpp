@@ -109,7 +109,7 @@ void HeadlessBackend::tone(double hz, double seconds) {
   now_ += seconds;
 }
 
-std::optional<int> HeadlessBackend::alertAnswer(std::string_view text,
+std::optional<int> HeadlessBackend::answerAlert(std::string_view text,
                                                 const std::vector<std::string>& options) {
   // Every alert is recorded; one answered with keys gets its answer when it
   // closes (alertAnswered).

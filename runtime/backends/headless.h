@@ -1,7 +1,8 @@
 // The headless backend: the runtime without a terminal, for tests. Keys come
 // from a script, time from a virtual clock that moves on by the time-out
 // whenever INKEY waits with no scripted key due before it, so hours of
-// timer run in milliseconds. Tones, bells and alerts are recorded.
+// timer run in milliseconds. Tones, bells and alerts are recorded; alerts
+// may be answered by the script without keys.
 #pragma once
 
 #include <deque>
@@ -11,17 +12,22 @@
 #include <string>
 #include <vector>
 
+#include "runtime/console/alertstandin.h"
 #include "runtime/console/backend.h"
+#include "runtime/lang/error.h"
 
 namespace krx {
 
 // Thrown when the program waits without limit and the script has no key left:
-// a test that ends that way would otherwise hang.
-struct ScriptExhausted : std::runtime_error {
+// a test that ends that way would otherwise hang. A script that has run out
+// is a terminal that has gone away, so a program run by the start routine
+// ends as on a hang-up (a quit, with its exit procedures); a test that calls
+// a routine itself catches it by this name.
+struct ScriptExhausted : QuitSignal, std::runtime_error {
   ScriptExhausted() : std::runtime_error("the key script ran out while waiting without limit") {}
 };
 
-class HeadlessBackend : public Backend {
+class HeadlessBackend : public Backend, public AlertStandIn {
  public:
   struct ToneRecord {
     double hz;
@@ -85,7 +91,10 @@ class HeadlessBackend : public Backend {
   void discardTypeahead() override;
   void errorOutput(std::string_view text) override { errorText += text; }
   KeyEvent lastKeyEvent(int inkey) override;
-  std::optional<int> alertAnswer(std::string_view text,
+
+  // --- Alerts ----------------------------------------------------------------------
+  // Every alert is recorded; the scripted answers come first, keys after.
+  std::optional<int> answerAlert(std::string_view text,
                                  const std::vector<std::string>& options) override;
   void alertAnswered(int answer) override;
 

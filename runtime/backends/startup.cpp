@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/backends/headless.h"
 #include "runtime/backends/terminal.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
@@ -81,8 +80,6 @@ bool runStep(const std::function<void()>& step) {
   } catch (BreakSignal&) {
     RT().errors.errorLevel = 1;
     return false;
-  } catch (const ScriptExhausted&) {
-    throw;  // a test's script ran out: the test must hear of it, not the program
   } catch (const std::exception& failure) {
     endOnForeignFailure(failure.what());
     return false;
@@ -131,8 +128,6 @@ int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
       procedure();
     } catch (QuitSignal&) {
     } catch (BreakSignal&) {
-    } catch (const ScriptExhausted&) {
-      throw;
     } catch (const std::exception& failure) {
       // Too late to ask anybody; the remaining procedures still run.
       reportUnhandled(failure.what());

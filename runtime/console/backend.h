@@ -3,10 +3,8 @@
 // headless one runs on a script and a virtual clock, for tests.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "runtime/console/screen.h"
 
@@ -63,15 +61,6 @@ class Backend {
   virtual void setMouse(bool on) { (void)on; }
   // Text for the standard error stream.
   virtual void errorOutput(std::string_view text) = 0;
-
-  // Tests may answer alerts without keys; nullopt lets ALERT run with keys.
-  virtual std::optional<int> alertAnswer(std::string_view text,
-                                         const std::vector<std::string>& options) {
-    (void)text, (void)options;
-    return std::nullopt;
-  }
-  // Told how an alert that ran with keys was answered (tests record it).
-  virtual void alertAnswered(int answer) { (void)answer; }
 };
 
 }  // namespace krx

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/console/alertstandin.h"
 #include "runtime/console/context.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/strings.h"
@@ -538,7 +539,10 @@ char firstLetter(std::string_view option) {
 int ALERT(std::string_view text, const std::vector<std::string>& options) {
   const std::vector<std::string> opts = options.empty() ? std::vector<std::string>{"Ok"} : options;
   Runtime& rt = RT();
-  if (const auto answer = rt.backend->alertAnswer(text, opts)) return *answer;
+  auto* standIn = dynamic_cast<AlertStandIn*>(rt.backend.get());
+  if (standIn) {
+    if (const auto answer = standIn->answerAlert(text, opts)) return *answer;
+  }
 
   const AlertLayout a = layoutAlert(text, opts);
   ScreenRegionGuard guard(a.top, a.left, a.bottom, a.right);
@@ -585,7 +589,7 @@ int ALERT(std::string_view text, const std::vector<std::string>& options) {
         }
     }
   }
-  rt.backend->alertAnswered(answer);
+  if (standIn) standIn->alertAnswered(answer);
   return answer;
 }
 

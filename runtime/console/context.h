@@ -13,6 +13,7 @@
 #include "runtime/console/backend.h"
 #include "runtime/console/console.h"
 #include "runtime/console/events.h"
+#include "runtime/console/programstate.h"
 #include "runtime/console/screen.h"
 #include "runtime/console/settings.h"
 #include "runtime/console/workarea.h"
@@ -39,6 +40,9 @@ struct Runtime final : LangContext {
   Item appWindow;  // SETAPPWINDOW
   AppState app;    // engines, session and the application-type hook
   std::vector<std::function<void()>> exitProcedures;
+  // Last, so that it goes first: the program's state may hold what the
+  // members above made.
+  ProgramState programState;
 
   // What the language asks of the services (runtime/lang/langcontext.h).
   std::string dateFormat() const override;

@@ -41,20 +41,21 @@ TEST(Clock, ASecondMidnightAddsAnotherDay) {
 }
 
 TEST(Clock, ReadingBeforeAnyResetRaises) {
-  TestRuntime t;
-  resetClockForTest();
-  int raised = 0;
-  krx::ERRORBLOCK(krx::Item(krx::makeBlock("{|e| .F.}", [&](std::span<const krx::Item> a) {
-    auto e = a[0].as<krx::Error>();
-    EXPECT_EQ(e->genCode.numOr(0), krx::EG_ARG);
-    EXPECT_EQ(e->operation.strOr(""), ">");
-    ++raised;
-    return krx::Item(false);
-  })));
-  MYSECONDS(false);
-  EXPECT_EQ(raised, 1);
+  {
+    TestRuntime t;
+    int raised = 0;
+    krx::ERRORBLOCK(krx::Item(krx::makeBlock("{|e| .F.}", [&](std::span<const krx::Item> a) {
+      auto e = a[0].as<krx::Error>();
+      EXPECT_EQ(e->genCode.numOr(0), krx::EG_ARG);
+      EXPECT_EQ(e->operation.strOr(""), ">");
+      ++raised;
+      return krx::Item(false);
+    })));
+    MYSECONDS(false);
+    EXPECT_EQ(raised, 1);
+  }
   // Without a handler the program ends (exit code 1) instead.
-  resetClockForTest();
+  TestRuntime t;
   krx::ERRORBLOCK(krx::Item());
   EXPECT_THROW(MYSECONDS(false), krx::QuitSignal);
   EXPECT_EQ(krx::ERRORLEVEL(), 1);

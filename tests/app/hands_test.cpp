@@ -87,7 +87,6 @@ TEST_P(HandsTest, LevelsAndTonesAfterTheKeys) {
 
   krx::SETCOLOR(kSetupColors);
   krx::SCROLL();
-  resetClockForTest();
   EXPECT_THROW(runTimer(row.nLevel, row.nHands, Mode::hands), krx::QuitSignal);
 
   EXPECT_EQ(levels, row.levels);

@@ -40,7 +40,6 @@ struct Typed {
 // apart; also tells whether the start prompt was shown.
 Handover setupWith(const Typed& typed, bool& prompted) {
   TestRuntime t(krx::LocalTime{2026, 12, 7, 20, 0, 0});
-  resetReadStatusForTest();
   double when = 0;
   for (int k : typed.keys) t.hl.keyAt(when += 0.1, k);
   prompted = false;
@@ -48,7 +47,6 @@ Handover setupWith(const Typed& typed, bool& prompted) {
     prompted = prompted || t.rowText(12).substr(20, 29) == "Press any key to start timer ";
   };
   Handover h = runSetup();
-  resetReadStatusForTest();
   return h;
 }
 
@@ -107,7 +105,6 @@ TEST(LevelBounds, TheTimerRefusesALevelItsTableDoesNotHave) {
         if (krx::PROCNAME(i) == "MAIN") mainLine = krx::PROCLINE(i);
       return krx::Item(false);
     };
-    resetClockForTest();
     KRX_ROUTINE("MAIN");
     const int startLine = __LINE__ - 1;
     krx::markCallerLine(krx::CallSite::here());  // as the dialogue's last read leaves it
@@ -121,7 +118,6 @@ TEST(LevelBounds, TheTimerRefusesALevelItsTableDoesNotHave) {
   // Above the last level there is nothing to run: no error, no chime.
   TestRuntime t;
   ErrorRecorder recorder;
-  resetClockForTest();
   runTimer(64, 10, Mode::minutes);
   EXPECT_TRUE(recorder.errors.empty());
   EXPECT_TRUE(t.hl.tones.empty());
@@ -141,7 +137,6 @@ TEST(LevelBounds, ALevelOfAThousandMinutesOrMoreShowsAllItsDigits) {
     t.hl.keys({kEsc});       // the quit question on the first pass...
     t.hl.alertAnswers({2});  // ...answered "Yes"
     krx::SETCOLOR(kSetupColors);
-    resetClockForTest();
     EXPECT_THROW(runTimer(1, minutes, Mode::minutes), krx::QuitSignal);
     ASSERT_EQ(band.size(), 6u);
     const auto want = expected::bigRows(shown);

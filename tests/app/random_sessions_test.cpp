@@ -190,8 +190,6 @@ const char* const kEndingNames[] = {"MAIN returned", "quit", "break", "waiting f
 // Runs one session; returns what went wrong, or nothing.
 std::string runSession(const std::vector<Key>& keys, Ending* ending = nullptr) {
   TestRuntime t;
-  resetReadStatusForTest();
-  resetClockForTest();
   ErrorRecorder recorder;
   recorder.answer = [](const ErrorRef& e) -> Item { BREAK(Item(e)); };
   for (const Key& k : keys) t.hl.keyAt(k.at, k.code);
@@ -207,21 +205,20 @@ std::string runSession(const std::vector<Key>& keys, Ending* ending = nullptr) {
   Ending how = kReturned;
   try {
     MAIN();
+  } catch (const ScriptExhausted&) {
+    how = kWaitingForKey;
   } catch (const QuitSignal&) {
     how = kQuit;
   } catch (const BreakSignal&) {
     how = kBreak;
   } catch (const SessionOver&) {
     how = kStillRunning;
-  } catch (const ScriptExhausted&) {
-    how = kWaitingForKey;
   } catch (const std::exception& e) {
     failure = std::string("exception: ") + e.what();
   } catch (...) {
     failure = "an unknown exception";
   }
   if (!recorder.errors.empty()) failure += " runtime error: " + recorder.lastText();
-  resetReadStatusForTest();
   if (ending) *ending = how;
   return failure;
 }

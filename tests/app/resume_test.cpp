@@ -130,7 +130,6 @@ void runMinutesGame(TestRuntime& t, const fs::path& file, const std::function<vo
   t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) { at(hl.now()); };
   krx::SETCOLOR(kSetupColors);
   krx::SCROLL();
-  resetClockForTest();
   GameJournal journal(file, 2, Mode::minutes);
   runTimer(5, 2, Mode::minutes, journal);
 }
@@ -226,7 +225,6 @@ TEST(GameJournal, TheLastLevelRunningOutEndsTheGameAndItsFile) {
   t.hl.onWait = [&](krx::HeadlessBackend&, const krx::Screen&) {
     existed = existed || fs::exists(file);
   };
-  resetClockForTest();
   GameJournal journal(file, 1, Mode::minutes);
   runTimer(62, 1, Mode::minutes, journal);
   EXPECT_TRUE(existed);
@@ -241,7 +239,6 @@ TEST(GameJournal, AFailedWriteIsToldOnceAndTheClockGoesOn) {
   t.hl.keyAt(10.5, ' ');
   t.hl.keyAt(20.5, 'x');
   t.hl.keyAt(30.5, '+');
-  resetClockForTest();
   GameJournal journal(file, 1, Mode::minutes);
   runTimer(60, 1, Mode::minutes, journal);
   EXPECT_EQ(t.hl.errorText,
@@ -290,7 +287,6 @@ FirstScreen firstScreen(krx::LocalTime wall, const std::function<void()>& start)
     first.tones = hl.tones.size();
     throw Killed{};
   };
-  resetClockForTest();
   EXPECT_THROW(start(), Killed);
   return first;
 }
@@ -347,7 +343,6 @@ TEST(Resume, APausedGameComesBackPausedWithItsTimeLeft) {
       throw Killed{};
     }
   };
-  resetClockForTest();
   EXPECT_THROW(resumeGame(file), Killed);
   EXPECT_TRUE(pausedSeen);
   ASSERT_TRUE(after.has_value());
@@ -366,7 +361,6 @@ TEST(Resume, AHandsGameIsKeptHandByHandAndComesBackAtItsHand) {
       seen.push_back(read(file));
     if (hl.now() >= 20) throw Killed{};
   };
-  resetClockForTest();
   GameJournal journal(file, 5, Mode::hands);
   EXPECT_THROW(runTimer(23, 5, Mode::hands, journal), Killed);
   ASSERT_EQ(seen.size(), 3u);

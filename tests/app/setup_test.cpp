@@ -20,12 +20,10 @@ class SetupTest : public ::testing::Test {
  protected:
   SetupTest() : SetupTest(krx::LocalTime{2026, 12, 7, 20, 0, 0}) {}
   explicit SetupTest(krx::LocalTime start) : t(start) {
-    resetReadStatusForTest();
     t.hl.onWait = [this](krx::HeadlessBackend&, const krx::Screen&) {
       screens.push_back(t.screenText());
     };
   }
-  ~SetupTest() override { resetReadStatusForTest(); }
 
   // Keys one after another, a tenth of a second apart.
   void type(std::initializer_list<int> codes) {

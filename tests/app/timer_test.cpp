@@ -45,7 +45,6 @@ class TimerRun {
 
   // `letter` as the dialogue answers: "M" minutes, "H" hands.
   void run(int nLevel, int nPerLevel, const char* letter) {
-    resetClockForTest();
     runTimer(nLevel, nPerLevel, *modeOfLetter(letter));
   }
 

@@ -27,14 +27,12 @@ struct Program {
   krx::GetRef get;
 
   Program() {
-    resetReadStatusForTest();
     ERRORSYS();
     auto crt = krx::ROOTCRT_New();
     crt->Create();
     krx::SETAPPWINDOW(krx::Item(crt));
     get = krx::Get::New(4, 33, ANCHORCB(level), "nLevel", "999");
   }
-  ~Program() { resetReadStatusForTest(); }
 };
 
 int readLine = 0;

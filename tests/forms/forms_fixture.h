@@ -15,9 +15,6 @@
 
 class FormsTest : public ::testing::Test {
  protected:
-  FormsTest() { potclock::resetReadStatusForTest(); }
-  ~FormsTest() override { potclock::resetReadStatusForTest(); }
-
   // A field bound to `var`, with an optional VALID and WHEN callable.
   static krx::GetRef field(int row, int col, const krx::VarRef& var, std::string name,
                            std::string picture, krx::Item valid = {}, krx::Item when = {}) {

@@ -120,7 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   krx::Runtime rt(std::make_unique<krx::HeadlessBackend>());
   krx::RuntimeScope scope(rt);
-  potclock::resetReadStatusForTest();
   // No key is ever an error: a runtime error raised while editing is a fault.
   krx::ERRORBLOCK(krx::Item(krx::makeBlock(
       "{|e| Abort()}", [](std::span<const krx::Item>) -> krx::Item { std::abort(); })));
@@ -152,6 +151,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(expected == 0 || width == expected);
     }
   }
-  potclock::resetReadStatusForTest();
   return 0;
 }
