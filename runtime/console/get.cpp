@@ -71,20 +71,6 @@ std::string dateFormat() {
   return SET(SET_DATEFORMAT).strOr("mm/dd/yy");
 }
 
-const Item& arg(std::span<const Item> args, std::size_t i) {
-  static const Item nil;
-  return i < args.size() ? args[i] : nil;
-}
-
-// A two-digit year falls in the hundred years around today.
-int fullYear(int yy) {
-  const int now = splitDate(DATE()).year;
-  int year = now / 100 * 100 + yy;
-  if (year > now + 49) year -= 100;
-  if (year < now - 50) year += 100;
-  return year;
-}
-
 }  // namespace
 
 // --- Creation ------------------------------------------------------------------
@@ -325,32 +311,7 @@ Item Get::bufferValue(bool& ok) {
 std::optional<Date> Get::bufferDate() const {
   const std::string format = dateFormat();
   if (format.size() != buffer_.size()) return std::nullopt;
-  int part[3] = {0, 0, 0};    // year, month, day
-  int digits[3] = {0, 0, 0};  // digits typed in each part
-  int width[3] = {0, 0, 0};   // positions of each part
-  bool any = false;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    const char l = lower(format[i]);
-    const int k = l == 'y' ? 0 : l == 'm' ? 1 : l == 'd' ? 2 : -1;
-    if (k < 0) continue;
-    ++width[k];
-    const char c = buffer_[i];
-    if (isDigit(c)) {
-      part[k] = part[k] * 10 + (c - '0');
-      ++digits[k];
-      any = true;
-    } else if (c != ' ') {
-      return std::nullopt;
-    }
-  }
-  if (!any) return Date{};
-  if (digits[0] == 0 || digits[1] == 0 || digits[2] == 0) return std::nullopt;
-  const int year = width[0] <= 2 ? fullYear(part[0]) : part[0];
-  const int month = part[1];
-  const int day = part[2];
-  const Date date = makeDate(year, month, day);  // empty for an impossible day
-  if (date.julian == 0) return std::nullopt;
-  return date;
+  return parseDate(buffer_, format);
 }
 
 std::vector<int> Get::editable() const {

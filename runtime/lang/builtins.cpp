@@ -23,11 +23,6 @@ using Args = std::span<const Item>;
 // few bytes could ask for gigabytes.
 constexpr int kMaxArray = 4096;
 
-const Item& arg(Args args, std::size_t i) {
-  static const Item nil;
-  return i < args.size() ? args[i] : nil;
-}
-
 Item argError(const char* routine, Args args) {
   auto e = makeError(EG_ARG, std::string("Argument error in ") + routine, routine,
                      std::vector<Item>(args.begin(), args.end()));
