@@ -123,7 +123,7 @@ std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
 
 std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) {
   const auto loaded = loadGameState(file);
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
+  if (const auto* failure = std::get_if<Failure>(&loaded)) {
     std::fprintf(stderr, "%s\n", loadFailureMessage(file, *failure).c_str());
     return 1;
   }
@@ -131,7 +131,7 @@ std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) 
   if (state.structure) {
     std::optional<Tournament> t;
     if (structureGame(file, state, now, t)) return std::nullopt;
-    std::fprintf(stderr, "%s\n", loadFailureMessage(file, {LoadFailure::damaged, {}}).c_str());
+    std::fprintf(stderr, "%s\n", loadFailureMessage(file, {Failure::damaged, {}}).c_str());
     return 1;
   }
   if (!resumePoint(state, now)) {
@@ -144,7 +144,7 @@ std::optional<int> resumeRefusal(const std::filesystem::path& file, double now) 
 
 void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing) {
   const auto loaded = loadGameState(file);
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
+  if (const auto* failure = std::get_if<Failure>(&loaded)) {
     krx::OUTERR(loadFailureMessage(file, *failure) + "\n");
     krx::ERRORLEVEL(1);
     return;
@@ -154,7 +154,7 @@ void resumeGame(const std::filesystem::path& file, GameJournal::Writing writing)
     std::optional<Tournament> t;
     const auto at = structureGame(file, state, krx::RT().backend->epochSeconds(), t);
     if (!at) {
-      krx::OUTERR(loadFailureMessage(file, {LoadFailure::damaged, {}}) + "\n");
+      krx::OUTERR(loadFailureMessage(file, {Failure::damaged, {}}) + "\n");
       krx::ERRORLEVEL(1);
       return;
     }

@@ -1,9 +1,8 @@
 #include "runtime/console/context.h"
+#include "runtime/backends/fdio.h"
 #include "runtime/backends/termsignals.h"
 
 #include <unistd.h>
-
-#include <cerrno>
 
 #include <chrono>
 #include <cstdio>
@@ -16,19 +15,11 @@ Runtime* current = nullptr;
 }
 
 void Backend::errorOutput(std::string_view text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Collected while the screen is up, where a file-size limit or a full
-      // memory refuses it like any file: kept aside, so it still reaches
-      // the user at the end.
-      termsignals::keepRefusedStderr(text.data() + done, text.size() - done);
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  const std::size_t done = writeAll(STDERR_FILENO, text.data(), text.size());
+  // Collected while the screen is up, where a file-size limit or a full
+  // memory refuses it like any file: kept aside, so it still reaches the
+  // user at the end.
+  if (done < text.size()) termsignals::keepRefusedStderr(text.data() + done, text.size() - done);
 }
 
 double Backend::epochSeconds() {
