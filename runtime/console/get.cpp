@@ -485,6 +485,14 @@ void Get::updateBuffer() {
 
 // --- Cursor ------------------------------------------------------------------
 
+std::vector<int> Get::startMove() {
+  if (!hasFocus_) return {};
+  clear_ = false;
+  auto e = editable();
+  typeOut_ = e.empty();
+  return e;
+}
+
 void Get::home() {
   if (!hasFocus_) return;
   clear_ = false;
@@ -495,10 +503,7 @@ void Get::home() {
 
 // To the position after the last character that is not blank.
 void Get::_end() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   int last = -1;
   for (std::size_t k = 0; k < e.size(); ++k) {
@@ -509,10 +514,7 @@ void Get::_end() {
 }
 
 void Get::left() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   const int k = index(e);
   if (k == 0) {
@@ -525,10 +527,7 @@ void Get::left() {
 }
 
 void Get::right() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   const auto k = static_cast<std::size_t>(index(e));
   if (k + 1 < e.size()) {
@@ -560,10 +559,7 @@ int Get::wordRightOf(const std::vector<int>& e, std::size_t k) const {
 }
 
 void Get::wordLeft() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   const int j = wordLeftOf(e, static_cast<std::size_t>(index(e)));
   if (j < 0) {
