@@ -43,7 +43,7 @@ struct GameJournal::Writer {
   std::optional<std::string> structure;  // a structure game's copy, written first
   bool busy = false;
   bool stop = false;
-  std::string failure;  // the first write that failed, until collected
+  Result<void> failure;  // the first write that failed, until collected
   std::thread thread;
 
   void run() {
@@ -59,11 +59,11 @@ struct GameJournal::Writer {
       next.reset();
       busy = true;
       lock.unlock();
-      std::string why = isStructure ? dir.write(structureCopyName(name), text, &gate)
-                                    : dir.write(name, text, &gate);
+      Result<void> written = isStructure ? dir.write(structureCopyName(name), text, &gate)
+                                         : dir.write(name, text, &gate);
       lock.lock();
       busy = false;
-      if (!why.empty() && failure.empty()) failure = std::move(why);
+      if (!written.ok() && failure.ok()) failure = std::move(written);
       idle.notify_all();
     }
     idle.notify_all();
@@ -78,14 +78,14 @@ GameJournal::GameJournal(std::optional<StateLocation> where, Writing writing, st
   }
   file_ = where->directory() / name_;
   auto opened = StateDir::open(*where, true);
-  if (auto* failure = std::get_if<StateDir::Failure>(&opened)) {
-    report(failure->reason);
+  if (!opened.ok()) {
+    report(opened.failure().reason);
     return;
   }
-  StateDir& dir = std::get<StateDir>(opened);
+  StateDir& dir = opened.value();
   dir.removeStaleTemporaries();
-  if (std::string why = probeGameState(dir, name_); !why.empty()) {
-    report(why);
+  if (const auto probed = probeGameState(dir, name_); !probed.ok()) {
+    report(probed.failure().reason);
     return;
   }
   writer_ = std::make_shared<Writer>(std::move(dir), name_);
@@ -201,17 +201,18 @@ void GameJournal::write(bool structure, std::string text) {
     return;
   }
   const std::string file = structure ? structureCopyName(name_) : name_;
-  if (std::string why = writer_->dir.write(file, text, &writer_->gate); !why.empty()) report(why);
+  if (const auto written = writer_->dir.write(file, text, &writer_->gate); !written.ok())
+    report(written.failure().reason);
 }
 
 void GameJournal::collectFailure() {
   if (!writer_ || failed_) return;
-  std::string why;
+  Result<void> written;
   {
     std::lock_guard lock(writer_->mutex);
-    why = std::move(writer_->failure);
+    std::swap(written, writer_->failure);
   }
-  if (!why.empty()) report(why);
+  if (!written.ok()) report(written.failure().reason);
 }
 
 void GameJournal::report(const std::string& why) {

@@ -1,7 +1,5 @@
 #include "app/gamelock.h"
 
-#include <variant>
-
 #include "app/gamestate.h"
 
 namespace potclock {
@@ -10,16 +8,16 @@ GameClaim claimGame(const std::filesystem::path& file, std::string_view game, bo
   GameClaim claim;
   if (file.empty()) return claim;
   auto dir = StateDir::open(stateLocationOf(file), create);
-  auto* opened = std::get_if<StateDir>(&dir);
-  if (opened == nullptr) return claim;
-  auto lock = opened->lock(lockFileName(file.filename().string()));
-  if (auto* held = std::get_if<FileLock>(&lock)) {
-    claim.lock = std::move(*held);
-  } else if (const auto* other = std::get_if<LockHeld>(&lock)) {
+  if (!dir.ok()) return claim;
+  auto lock = dir.value().lock(lockFileName(file.filename().string()));
+  if (lock.ok()) {
+    claim.lock = std::move(lock.value());
+  } else if (lock.failure().kind == Failure::held) {
+    const long holder = lock.failure().holder;
     const std::string watch =
         game.empty() ? "potclock --watch" : "potclock --watch --game " + std::string(game);
     const std::string process =
-        other->pid > 0 ? " (process " + std::to_string(other->pid) + ")" : std::string();
+        holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string();
     claim.refusal =
         "potclock: this game is running in another potclock" + process + "; " + watch + " shows it";
   }

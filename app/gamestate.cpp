@@ -62,19 +62,6 @@ std::optional<std::vector<std::pair<std::string_view, std::string_view>>> fields
   return out;
 }
 
-// A file too long for what it holds was not written by this program.
-LoadFailure loadFailureOf(const ReadFailure& failure) {
-  switch (failure.kind) {
-    case ReadFailure::missing:
-      return {LoadFailure::missing, {}};
-    case ReadFailure::unreadable:
-      return {LoadFailure::unreadable, failure.reason};
-    case ReadFailure::tooLong:
-      break;
-  }
-  return {LoadFailure::damaged, {}};
-}
-
 }  // namespace
 
 std::string formatGameState(const GameState& s) {
@@ -95,12 +82,13 @@ std::string formatGameState(const GameState& s) {
   return out;
 }
 
-std::variant<GameState, StateFault> parseGameState(std::string_view text) {
+Result<GameState> parseGameState(std::string_view text) {
+  const Failure damaged{Failure::damaged, {}};
   const auto lines = fields(text);
-  if (!lines || lines->empty() || lines->front().first != kMagic) return StateFault::damaged;
+  if (!lines || lines->empty() || lines->front().first != kMagic) return damaged;
   const auto version = number<int>(lines->front().second);
-  if (!version || *version < 1) return StateFault::damaged;
-  if (*version > kGameStateVersion) return StateFault::newer;
+  if (!version || *version < 1) return damaged;
+  if (*version > kGameStateVersion) return Failure{Failure::newer, {}};
 
   std::optional<int> level, perLevel, handsCounted;
   std::optional<long> pausedLeft;
@@ -111,37 +99,37 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
     const auto [key, value] = (*lines)[i];
     if (key == "level") {
       level = number<int>(value);
-      if (!level) return StateFault::damaged;
+      if (!level) return damaged;
     } else if (key == "per-level") {
       perLevel = number<int>(value);
-      if (!perLevel) return StateFault::damaged;
+      if (!perLevel) return damaged;
     } else if (key == "mode") {
       mode = modeOfLetter(value);
-      if (!mode) return StateFault::damaged;
+      if (!mode) return damaged;
     } else if (key == "ends-at") {
       endsAt = number<double>(value);
-      if (!endsAt) return StateFault::damaged;
+      if (!endsAt) return damaged;
     } else if (key == "paused-left") {
       pausedLeft = number<long>(value);
-      if (!pausedLeft) return StateFault::damaged;
+      if (!pausedLeft) return damaged;
     } else if (key == "structure") {
-      if (value != "1") return StateFault::damaged;
+      if (value != "1") return damaged;
       structure = true;
     } else if (key == "hands-counted") {
       handsCounted = number<int>(value);
-      if (!handsCounted) return StateFault::damaged;
+      if (!handsCounted) return damaged;
     } else {
-      return StateFault::damaged;
+      return damaged;
     }
   }
   // A structure's entries and their lengths have the structure file's limits.
   const int lastLevel = structure ? kMaxEntries : kLastLevel;
   if (!level || !perLevel || !mode || *level < 1 || *level > lastLevel || *perLevel < 1)
-    return StateFault::damaged;
+    return damaged;
   if (*perLevel > (structure              ? kMaxLength
                    : *mode == Mode::hands ? kMostHandsPerLevel
                                           : kMostMinutesPerLevel))
-    return StateFault::damaged;
+    return damaged;
 
   GameState s;
   s.nLevel = *level;
@@ -150,16 +138,16 @@ std::variant<GameState, StateFault> parseGameState(std::string_view text) {
   s.structure = structure;
   if (*mode == Mode::hands) {
     if (!handsCounted || endsAt || pausedLeft || *handsCounted < 0 || *handsCounted >= *perLevel)
-      return StateFault::damaged;
+      return damaged;
     s.handsCounted = *handsCounted;
   } else {
-    if (handsCounted || endsAt.has_value() == pausedLeft.has_value()) return StateFault::damaged;
+    if (handsCounted || endsAt.has_value() == pausedLeft.has_value()) return damaged;
     if (pausedLeft) {
-      if (*pausedLeft < 0 || *pausedLeft > 60L * *perLevel) return StateFault::damaged;
+      if (*pausedLeft < 0 || *pausedLeft > 60L * *perLevel) return damaged;
       s.paused = true;
       s.secondsLeft = *pausedLeft;
     } else {
-      if (!std::isfinite(*endsAt) || *endsAt <= 0) return StateFault::damaged;
+      if (!std::isfinite(*endsAt) || *endsAt <= 0) return damaged;
       s.endsAt = *endsAt;
     }
   }
@@ -194,12 +182,12 @@ std::filesystem::path gameStatePath(std::string_view game) {
   return where ? where->directory() / gameFileName(game) : std::filesystem::path();
 }
 
-std::string saveGameState(const StateDir& dir, std::string_view name, const GameState& state,
-                          CommitGate* gate) {
+Result<void> saveGameState(const StateDir& dir, std::string_view name, const GameState& state,
+                           CommitGate* gate) {
   return dir.write(name, formatGameState(state), gate);
 }
 
-std::string probeGameState(const StateDir& dir, std::string_view name) {
+Result<void> probeGameState(const StateDir& dir, std::string_view name) {
   GameState longest;
   longest.nLevel = kLastLevel;
   longest.nPerLevel = kMostMinutesPerLevel;
@@ -207,14 +195,12 @@ std::string probeGameState(const StateDir& dir, std::string_view name) {
   return dir.probe(name, formatGameState(longest).size());
 }
 
-std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir, std::string_view name) {
+Result<GameState> loadGameState(const StateDir& dir, std::string_view name) {
   const auto text = dir.read(name, kMaxFileSize);
-  if (const auto* failure = std::get_if<ReadFailure>(&text)) return loadFailureOf(*failure);
-  const auto parsed = parseGameState(std::get<std::string>(text));
-  if (const auto* state = std::get_if<GameState>(&parsed)) return *state;
-  return LoadFailure{
-      std::get<StateFault>(parsed) == StateFault::newer ? LoadFailure::newer : LoadFailure::damaged,
-      {}};
+  // A file too long for what it holds was not written by this program.
+  if (!text.ok() && text.failure().kind == Failure::tooLong) return Failure{Failure::damaged, {}};
+  if (!text.ok()) return text.failure();
+  return parseGameState(text.value());
 }
 
 void removeGameState(const StateDir& dir, std::string_view name) {
@@ -227,31 +213,30 @@ StateLocation stateLocationOf(const std::filesystem::path& file) {
   return {dir.parent_path(), dir.filename()};
 }
 
-std::string saveGameState(const std::filesystem::path& file, const GameState& state) {
+Result<void> saveGameState(const std::filesystem::path& file, const GameState& state) {
   auto dir = StateDir::open(stateLocationOf(file), true);
-  if (auto* failure = std::get_if<StateDir::Failure>(&dir)) return failure->reason;
-  return saveGameState(std::get<StateDir>(dir), file.filename().string(), state);
+  if (!dir.ok()) return Failure{Failure::refused, dir.failure().reason};
+  return saveGameState(dir.value(), file.filename().string(), state);
 }
 
-std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file) {
+Result<GameState> loadGameState(const std::filesystem::path& file) {
   auto dir = StateDir::open(stateLocationOf(file), false);
-  if (auto* failure = std::get_if<StateDir::Failure>(&dir)) {
-    if (failure->missing) return LoadFailure{LoadFailure::missing, {}};
-    return LoadFailure{LoadFailure::unreadable, failure->reason};
-  }
-  return loadGameState(std::get<StateDir>(dir), file.filename().string());
+  if (!dir.ok()) return dir.failure();
+  return loadGameState(dir.value(), file.filename().string());
 }
 
-std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure) {
+std::string loadFailureMessage(const std::filesystem::path& file, const Failure& failure) {
   const std::string name = file.string();
   switch (failure.kind) {
-    case LoadFailure::missing:
+    case Failure::missing:
       return "potclock: there is no game to resume";
-    case LoadFailure::unreadable:
+    case Failure::refused:
+    case Failure::held:
       return "potclock: cannot read the saved game " + name + ": " + failure.reason;
-    case LoadFailure::damaged:
+    case Failure::damaged:
+    case Failure::tooLong:
       return "potclock: the saved game " + name + " is damaged";
-    case LoadFailure::newer:
+    case Failure::newer:
       return "potclock: the saved game " + name + " was written by a newer version of potclock";
   }
   return {};

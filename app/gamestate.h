@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "app/mode.h"
 #include "app/statedir.h"
@@ -55,9 +54,9 @@ inline constexpr int kGameStateVersion = 1;
 
 std::string formatGameState(const GameState& state);
 
-// Why a file's text is not a game state.
-enum class StateFault { damaged, newer };
-std::variant<GameState, StateFault> parseGameState(std::string_view text);
+// The game a file's text holds; else `damaged`, or `newer` for the text of
+// a later version.
+Result<GameState> parseGameState(std::string_view text);
 
 // $XDG_STATE_HOME/potclock/game, or ~/.local/state/potclock/game (the file of
 // `game`, see gameFileName); empty when the environment names neither a
@@ -69,24 +68,21 @@ std::filesystem::path gameStatePath(std::string_view game = {});
 StateLocation stateLocationOf(const std::filesystem::path& file);
 
 // The game of file `name` in its state directory: replaced whole (see
-// StateDir::write), read, removed. Returns an empty text or why it failed.
-std::string saveGameState(const StateDir& dir, std::string_view name, const GameState& state,
-                          CommitGate* gate = nullptr);
+// StateDir::write), read, removed.
+Result<void> saveGameState(const StateDir& dir, std::string_view name, const GameState& state,
+                           CommitGate* gate = nullptr);
 // Whether a game could be written there now, without the wait for the disk.
-std::string probeGameState(const StateDir& dir, std::string_view name);
+Result<void> probeGameState(const StateDir& dir, std::string_view name);
 // The same for a file named by its path: the last directory of the path is
 // the state directory, made when missing and opened as StateDir::open does.
-std::string saveGameState(const std::filesystem::path& file, const GameState& state);
+Result<void> saveGameState(const std::filesystem::path& file, const GameState& state);
 
-// Why a state file could not be read. The outcomes a caller tells apart: no file, a file
-// that cannot be read (with the system's reason), a damaged or newer one.
-struct LoadFailure {
-  enum Kind { missing, unreadable, damaged, newer } kind;
-  std::string reason;  // for unreadable
-};
-std::variant<GameState, LoadFailure> loadGameState(const StateDir& dir, std::string_view name);
+// A failure to load is one of the outcomes a caller tells apart: `missing`
+// (no file), `refused` (a file that cannot be read, with the system's
+// reason), `damaged` (a file too long counts as damaged) or `newer`.
+Result<GameState> loadGameState(const StateDir& dir, std::string_view name);
 // Reads a state file.
-std::variant<GameState, LoadFailure> loadGameState(const std::filesystem::path& file);
+Result<GameState> loadGameState(const std::filesystem::path& file);
 
 // Where a structure game keeps its copy of the structure: beside the game's
 // file `name`, so a structure file edited or moved meanwhile changes nothing.
@@ -95,7 +91,7 @@ std::string structureCopyName(std::string_view name);
 std::string lockFileName(std::string_view name);
 
 // The one line that tells the user why a game cannot be resumed.
-std::string loadFailureMessage(const std::filesystem::path& file, const LoadFailure& failure);
+std::string loadFailureMessage(const std::filesystem::path& file, const Failure& failure);
 
 // Removes the file and the structure kept beside it (the game is over); a
 // missing file is no failure.

@@ -35,7 +35,7 @@ struct Refusal {
 };
 
 Refusal damaged(const std::filesystem::path& file) {
-  return {loadFailureMessage(file, {LoadFailure::damaged, {}}), 1};
+  return {loadFailureMessage(file, {Failure::damaged, {}}), 1};
 }
 
 // Where a saved game stands at `now`, or why it cannot be taken up.
@@ -150,7 +150,7 @@ std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
 
 std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now) {
   auto loaded = loadGameState(file);
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded))
+  if (const auto* failure = std::get_if<Failure>(&loaded))
     return refuse(file, {loadFailureMessage(file, *failure), 1});
   SavedGame game{file, std::get<GameState>(std::move(loaded)), std::nullopt};
   if (game.state.structure) game.structure = savedStructure(file);

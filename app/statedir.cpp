@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/console/fdio.h"
+
 namespace potclock {
 
 namespace {
@@ -23,41 +25,10 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kNewSuffix = ".new";
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd& operator=(Fd&& other) noexcept {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.release();
-    return *this;
-  }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  // Closes now, so that a failing close is seen.
-  bool close() { return ::close(release()) == 0; }
+using krx::UniqueFd;
 
- private:
-  int fd_;
-};
-
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    // Nothing taken and no error: a disk that takes no more.
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+bool writeWhole(int fd, std::string_view data) {
+  return krx::writeAll(fd, data.data(), data.size()) == data.size();
 }
 
 // Makes the directory and any missing parent, each private to the user.
@@ -70,16 +41,26 @@ bool makeDirectories(const fs::path& dir) {
   return true;
 }
 
-// Why a directory of ours may not be trusted with the game, or nothing.
-std::string untrusted(int fd, const fs::path& path) {
+Failure refused(std::string reason) {
+  return {Failure::refused, std::move(reason)};
+}
+
+// The system's reason for the call that has just failed.
+Failure refusedBySystem(int error = errno) {
+  return refused(std::strerror(error));
+}
+
+// Whether a directory of ours may be trusted with the game.
+Result<void> trusted(int fd, const fs::path& path) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return path.string() + ": " + std::strerror(errno);
+  if (::fstat(fd, &info) != 0) return refused(path.string() + ": " + std::strerror(errno));
   if (info.st_uid != ::geteuid())
-    return "the directory " + path.string() + " belongs to another user";
+    return refused("the directory " + path.string() + " belongs to another user");
   if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-    return "the directory " + path.string() + " may be changed by other users (mode " + mode + ")";
+    return refused("the directory " + path.string() + " may be changed by other users (mode " +
+                   mode + ")");
   }
   return {};
 }
@@ -112,18 +93,19 @@ std::optional<StateLocation> stateLocation() {
   return StateLocation{home, fs::path(".local") / "state" / "potclock"};
 }
 
-std::variant<StateDir, StateDir::Failure> StateDir::open(const StateLocation& where, bool create) {
-  auto failure = [](std::string reason, bool missing = false) {
-    return Failure{std::move(reason), missing};
+Result<StateDir> StateDir::open(const StateLocation& where, bool create) {
+  // A missing level keeps ENOENT's text: a caller may show it.
+  auto refusedOrMissing = [](int error) {
+    return Failure{error == ENOENT ? Failure::missing : Failure::refused, std::strerror(error)};
   };
-  if (create && !makeDirectories(where.base)) return failure(std::strerror(errno));
-  Fd dir(::open(where.base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0) return failure(std::strerror(errno), errno == ENOENT);
+  if (create && !makeDirectories(where.base)) return refusedBySystem();
+  UniqueFd dir(::open(where.base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.valid()) return refusedOrMissing(errno);
   fs::path path = where.base;
   for (const auto& part : where.below) {
     path /= part;
     if (create && ::mkdirat(dir.get(), part.c_str(), 0700) != 0 && errno != EEXIST)
-      return failure(std::strerror(errno));
+      return refusedBySystem();
     const int next =
         ::openat(dir.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0) {
@@ -131,158 +113,119 @@ std::variant<StateDir, StateDir::Failure> StateDir::open(const StateLocation& wh
       struct stat info {};
       if (::fstatat(dir.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
           S_ISLNK(info.st_mode))
-        return failure(path.string() + " is a symbolic link");
-      return failure(std::strerror(error), error == ENOENT);
+        return refused(path.string() + " is a symbolic link");
+      return refusedOrMissing(error);
     }
-    ::close(dir.release());
-    dir = Fd(next);
-    if (auto why = untrusted(dir.get(), path); !why.empty()) return failure(std::move(why));
+    dir.reset(next);
+    if (auto trust = trusted(dir.get(), path); !trust.ok()) return trust.failure();
   }
-  return StateDir(dir.release(), std::move(path));
+  return StateDir(std::move(dir), std::move(path));
 }
 
-StateDir::StateDir(StateDir&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
-
-StateDir& StateDir::operator=(StateDir&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
-StateDir::~StateDir() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-std::string StateDir::write(std::string_view name, std::string_view text, CommitGate* gate) const {
+Result<void> StateDir::write(std::string_view name, std::string_view text, CommitGate* gate) const {
   // Named after this process: a second clock started by mistake must not
   // rename this one's half-written file over the game, nor remove it.
   const std::string temporary = temporaryName(name, ::getpid());
   const std::string target(name);
   constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  int fd = ::openat(fd_, temporary.c_str(), kCreate, 0600);
+  int fd = ::openat(fd_.get(), temporary.c_str(), kCreate, 0600);
   if (fd < 0 && errno == EEXIST) {
     // Left by a write of an earlier process with this number, cut short.
-    ::unlinkat(fd_, temporary.c_str(), 0);
-    fd = ::openat(fd_, temporary.c_str(), kCreate, 0600);
+    ::unlinkat(fd_.get(), temporary.c_str(), 0);
+    fd = ::openat(fd_.get(), temporary.c_str(), kCreate, 0600);
   }
-  if (fd < 0) return std::strerror(errno);
-  Fd out(fd);
+  if (fd < 0) return refusedBySystem();
+  UniqueFd out(fd);
   bool renamed = false;
-  bool ok = writeAll(out.get(), text) && ::fsync(out.get()) == 0 && out.close();
+  bool ok = writeWhole(out.get(), text) && ::fsync(out.get()) == 0 && out.close();
   if (ok) {
     std::unique_lock<std::mutex> lock;
     if (gate != nullptr) lock = std::unique_lock(gate->mutex);
     if (gate == nullptr || gate->open) {
-      ok = ::renameat(fd_, temporary.c_str(), fd_, target.c_str()) == 0;
+      ok = ::renameat(fd_.get(), temporary.c_str(), fd_.get(), target.c_str()) == 0;
       renamed = ok;
     }
   }
   const int error = errno;
-  if (!renamed) ::unlinkat(fd_, temporary.c_str(), 0);
-  if (!ok) return std::strerror(error);
+  if (!renamed) ::unlinkat(fd_.get(), temporary.c_str(), 0);
+  if (!ok) return refusedBySystem(error);
   // The rename itself must survive a power cut.
-  if (renamed) ::fsync(fd_);
+  if (renamed) ::fsync(fd_.get());
   return {};
 }
 
-std::string StateDir::probe(std::string_view name, std::size_t size) const {
+Result<void> StateDir::probe(std::string_view name, std::size_t size) const {
   const std::string temporary = temporaryName(name, ::getpid());
-  ::unlinkat(fd_, temporary.c_str(), 0);
-  Fd out(
-      ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (out.get() < 0) return std::strerror(errno);
-  const bool ok = writeAll(out.get(), std::string(size, '\n')) && out.close();
+  ::unlinkat(fd_.get(), temporary.c_str(), 0);
+  UniqueFd out(::openat(fd_.get(), temporary.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!out.valid()) return refusedBySystem();
+  const bool ok = writeWhole(out.get(), std::string(size, '\n')) && out.close();
   const int error = errno;
-  ::unlinkat(fd_, temporary.c_str(), 0);
-  return ok ? std::string() : std::strerror(error);
+  ::unlinkat(fd_.get(), temporary.c_str(), 0);
+  if (!ok) return refusedBySystem(error);
+  return {};
 }
 
-std::variant<std::string, ReadFailure> StateDir::read(std::string_view name,
-                                                      std::size_t limit) const {
+Result<std::string> StateDir::read(std::string_view name, std::size_t limit) const {
   const std::string file(name);
-  Fd in(::openat(fd_, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (in.get() < 0) {
-    if (errno == ENOENT) return ReadFailure{ReadFailure::missing, {}};
-    return ReadFailure{ReadFailure::unreadable, std::strerror(errno)};
+  UniqueFd in(::openat(fd_.get(), file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (!in.valid()) {
+    if (errno == ENOENT) return Failure{Failure::missing, {}};
+    return refusedBySystem();
   }
   struct stat info {};
-  if (::fstat(in.get(), &info) != 0)
-    return ReadFailure{ReadFailure::unreadable, std::strerror(errno)};
-  if (!S_ISREG(info.st_mode)) return ReadFailure{ReadFailure::unreadable, "not a regular file"};
+  if (::fstat(in.get(), &info) != 0) return refusedBySystem();
+  if (!S_ISREG(info.st_mode)) return refused("not a regular file");
 
+  // One byte past the limit tells a file that is too long.
   std::string text;
-  char buffer[1024];
-  for (;;) {
-    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ReadFailure{ReadFailure::unreadable, std::strerror(errno)};
-    if (n == 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > limit) return ReadFailure{ReadFailure::tooLong, {}};
-  }
+  if (!krx::readUpTo(in.get(), text, limit + 1)) return refusedBySystem();
+  if (text.size() > limit) return Failure{Failure::tooLong, {}};
   return text;
 }
 
-FileLock::FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-FileLock::~FileLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-std::variant<FileLock, LockHeld, std::string> StateDir::lock(std::string_view name) const {
+Result<FileLock> StateDir::lock(std::string_view name) const {
   const std::string file(name);
-  Fd fd(::openat(fd_, file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
-  if (fd.get() < 0) return std::string(std::strerror(errno));
+  UniqueFd fd(::openat(fd_.get(), file.c_str(),
+                       O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
+  if (!fd.valid()) return refusedBySystem();
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return std::string(std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return std::string("not a regular file");
+  if (::fstat(fd.get(), &info) != 0) return refusedBySystem();
+  if (!S_ISREG(info.st_mode)) return refused("not a regular file");
   // The holder may let go between the two calls: then try again.
   for (int attempt = 0; attempt < 3; ++attempt) {
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
-    if (::fcntl(fd.get(), F_SETLK, &whole) == 0) return FileLock(fd.release());
-    if (errno != EACCES && errno != EAGAIN) return std::string(std::strerror(errno));
+    if (::fcntl(fd.get(), F_SETLK, &whole) == 0) return FileLock(std::move(fd));
+    if (errno != EACCES && errno != EAGAIN) return refusedBySystem();
     whole = {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
-    if (::fcntl(fd.get(), F_GETLK, &whole) != 0) return std::string(std::strerror(errno));
-    if (whole.l_type != F_UNLCK) return LockHeld{static_cast<long>(whole.l_pid)};
+    if (::fcntl(fd.get(), F_GETLK, &whole) != 0) return refusedBySystem();
+    if (whole.l_type != F_UNLCK) return Failure{Failure::held, {}, static_cast<long>(whole.l_pid)};
   }
-  return LockHeld{};
+  return Failure{Failure::held, {}};
 }
 
 int StateDir::watch(int inotify, std::uint32_t mask) const {
   // The open directory's own name in /proc: a directory swapped in at the
   // path meanwhile is not the one watched.
-  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
   return ::inotify_add_watch(inotify, self.c_str(), mask | IN_ONLYDIR);
 }
 
 void StateDir::remove(std::string_view name) const {
-  ::unlinkat(fd_, std::string(name).c_str(), 0);
+  ::unlinkat(fd_.get(), std::string(name).c_str(), 0);
 }
 
 void StateDir::removeStaleTemporaries() const {
-  const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return;
-  }
+  UniqueFd fd(::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return;
+  DIR* dir = ::fdopendir(fd.get());
+  if (dir == nullptr) return;
+  fd.release();  // the directory stream's now
   std::vector<std::string> stale;
   while (const dirent* entry = ::readdir(dir)) {
     const auto pid = writerOf(entry->d_name);
@@ -295,8 +238,9 @@ void StateDir::removeStaleTemporaries() const {
   ::closedir(dir);
   for (const std::string& name : stale) {
     struct stat info {};
-    if (::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-      ::unlinkat(fd_, name.c_str(), 0);
+    if (::fstatat(fd_.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode))
+      ::unlinkat(fd_.get(), name.c_str(), 0);
   }
 }
 

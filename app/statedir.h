@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "app/result.h"
+#include "runtime/console/fdio.h"
 
 namespace potclock {
 
@@ -41,25 +43,10 @@ struct CommitGate {
 // program never keeps it.
 class FileLock {
  public:
-  explicit FileLock(int fd) : fd_(fd) {}
-  FileLock(FileLock&& other) noexcept;
-  FileLock& operator=(FileLock&& other) noexcept;
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  ~FileLock();
+  explicit FileLock(krx::UniqueFd fd) : fd_(std::move(fd)) {}
 
  private:
-  int fd_ = -1;
-};
-
-// Another process holds the lock.
-struct LockHeld {
-  long pid = 0;  // 0: not known (a process out of this one's sight)
-};
-
-struct ReadFailure {
-  enum Kind { missing, unreadable, tooLong } kind;
-  std::string reason;  // for unreadable
+  krx::UniqueFd fd_;
 };
 
 class StateDir {
@@ -67,38 +54,31 @@ class StateDir {
   // Opens the directory, making the missing levels (mode 0700) when
   // `create`. Refuses a level below the base that is a link, and a state
   // directory that belongs to another user or that others may write in.
-  // The failure is a sentence that names the directory; a missing directory
-  // when not `create` is ENOENT's text, told apart by `missing`.
-  struct Failure {
-    std::string reason;
-    bool missing = false;
-  };
-  static std::variant<StateDir, Failure> open(const StateLocation& where, bool create);
-
-  StateDir(StateDir&& other) noexcept;
-  StateDir& operator=(StateDir&& other) noexcept;
-  StateDir(const StateDir&) = delete;
-  StateDir& operator=(const StateDir&) = delete;
-  ~StateDir();
+  // The failure's reason is a sentence that names the directory, or the
+  // system's; a missing directory when not `create` is `missing`, with
+  // ENOENT's text.
+  static Result<StateDir> open(const StateLocation& where, bool create);
 
   const std::filesystem::path& path() const { return path_; }
 
   // Replaces `name` whole: a new file beside it, flushed to the disk, then
-  // renamed over it (unless `gate` has been closed meanwhile). Returns an
-  // empty text or the system's reason.
-  std::string write(std::string_view name, std::string_view text, CommitGate* gate = nullptr) const;
-  // The text of `name`, a regular file of at most `limit` bytes.
-  std::variant<std::string, ReadFailure> read(std::string_view name, std::size_t limit) const;
+  // renamed over it (unless `gate` has been closed meanwhile). A failure is
+  // `refused`, with the system's reason.
+  Result<void> write(std::string_view name, std::string_view text,
+                     CommitGate* gate = nullptr) const;
+  // The text of `name`, a regular file of at most `limit` bytes: else
+  // `missing`, `tooLong`, or `refused` with the system's reason.
+  Result<std::string> read(std::string_view name, std::size_t limit) const;
   // A missing file is no failure.
   void remove(std::string_view name) const;
   // Whether a file of `name` could be made here now: the quick part of a
   // write (create and fill a new file of `size` bytes), undone at once.
-  std::string probe(std::string_view name, std::size_t size) const;
+  Result<void> probe(std::string_view name, std::size_t size) const;
   // Takes the lock on `name` (a file made for it, empty, and kept: removing
   // it would let two processes lock two different files of one name). A
   // record lock rather than a whole-file one, so that its holder can be
-  // named. The failure is the system's reason.
-  std::variant<FileLock, LockHeld, std::string> lock(std::string_view name) const;
+  // named: `held` by another process, or `refused` with the system's reason.
+  Result<FileLock> lock(std::string_view name) const;
   // Adds the directory itself to the inotify instance `inotify`: the
   // directory opened here, not whatever its path names now. The watch
   // descriptor, or -1.
@@ -108,8 +88,9 @@ class StateDir {
   void removeStaleTemporaries() const;
 
  private:
-  StateDir(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
-  int fd_ = -1;
+  StateDir(krx::UniqueFd fd, std::filesystem::path path)
+      : fd_(std::move(fd)), path_(std::move(path)) {}
+  krx::UniqueFd fd_;
   std::filesystem::path path_;
 };
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 
+#include "runtime/console/fdio.h"
 #include "runtime/console/screen.h"
 
 namespace potclock {
@@ -233,8 +234,7 @@ Entry readEntry(const toml::table& table, const Defaults& defaults, Problems& pr
 
 }  // namespace
 
-std::variant<Tournament, std::vector<std::string>> parseStructure(std::string_view text,
-                                                                  std::string_view fileName) {
+StructureRead parseStructure(std::string_view text, std::string_view fileName) {
   toml::parse_result parsed = toml::parse(text, fileName);
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
@@ -300,37 +300,25 @@ std::variant<Tournament, std::vector<std::string>> parseStructure(std::string_vi
   return t;
 }
 
-std::variant<Tournament, std::vector<std::string>> readStructureFile(
-    const std::filesystem::path& file) {
+StructureRead readStructureFile(const std::filesystem::path& file) {
   const std::string name = file.string();
   const auto cannot = [&](std::string_view reason) {
     return std::vector<std::string>{name + ": cannot read: " + std::string(reason)};
   };
   // Without O_NONBLOCK a FIFO with no writer would hold the program at open.
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return cannot(std::strerror(errno));
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
+  const krx::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) return cannot(std::strerror(errno));
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return cannot(std::strerror(errno));
+  if (::fstat(fd.get(), &st) != 0) return cannot(std::strerror(errno));
   if (S_ISDIR(st.st_mode)) return cannot("it is a directory");
   if (!S_ISREG(st.st_mode)) return cannot("not a regular file");
   const auto tooLarge = [&] { return cannot("larger than 1 MiB"); };
   if (static_cast<std::uintmax_t>(st.st_size) > kMaxStructureFileSize) return tooLarge();
   // The size can change while it is read: read one byte past the limit to see.
-  std::string text(kMaxStructureFileSize + 1, '\0');
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return cannot(std::strerror(errno));
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  if (got > kMaxStructureFileSize) return tooLarge();
-  text.resize(got);
+  std::string text;
+  if (!krx::readUpTo(fd.get(), text, kMaxStructureFileSize + 1))
+    return cannot(std::strerror(errno));
+  if (text.size() > kMaxStructureFileSize) return tooLarge();
   return parseStructure(text, name);
 }
 

@@ -20,9 +20,9 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
+#include "app/result.h"
 #include "app/tournament.h"
 
 namespace potclock {
@@ -34,13 +34,12 @@ inline constexpr std::size_t kMaxStructureFileSize = 1024 * 1024;
 
 // The tournament `text` describes, or its problems in the order they stand
 // in the file, each "FILE:LINE:COLUMN: what is wrong; expected ...".
-std::variant<Tournament, std::vector<std::string>> parseStructure(std::string_view text,
-                                                                  std::string_view fileName);
+using StructureRead = Result<Tournament, std::vector<std::string>>;
+StructureRead parseStructure(std::string_view text, std::string_view fileName);
 
 // The same for a file; one that cannot be read is the one problem
 // "FILE: cannot read: reason". A FIFO or a device is refused, never waited on.
-std::variant<Tournament, std::vector<std::string>> readStructureFile(
-    const std::filesystem::path& file);
+StructureRead readStructureFile(const std::filesystem::path& file);
 
 // `t` as a structure file, headed by `comment` as "# " lines. Reading it back
 // gives `t` again, as long as `t` keeps within the limits.

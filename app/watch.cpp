@@ -16,6 +16,7 @@
 #include "app/tournamenttimer.h"
 #include "app/tvband.h"
 #include "bigtext/bigletters.h"
+#include "runtime/console/fdio.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/strings.h"
@@ -45,13 +46,8 @@ class Follower {
         name_(std::move(name)),
         structureName_(structureCopyName(name_)),
         inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
-  ~Follower() {
-    if (inotify_ >= 0) ::close(inotify_);
-  }
-  Follower(const Follower&) = delete;
-  Follower& operator=(const Follower&) = delete;
 
-  int descriptor() const { return inotify_; }
+  int descriptor() const { return inotify_.get(); }
 
   // Whether the game's files may have changed since the last look.
   bool look() {
@@ -60,16 +56,16 @@ class Follower {
       auto opened = StateDir::open(*where_, false);
       if (auto* dir = std::get_if<StateDir>(&opened)) {
         dir_ = std::move(*dir);
-        if (inotify_ >= 0) dir_->watch(inotify_, kEvents);
+        if (inotify_.valid()) dir_->watch(inotify_.get(), kEvents);
         changed = true;
       }
     }
     // Without inotify (its limits reached) every pass reads the files.
-    return changed || inotify_ < 0;
+    return changed || !inotify_.valid();
   }
 
-  std::variant<GameState, LoadFailure> state() const {
-    if (!dir_) return LoadFailure{LoadFailure::missing, {}};
+  Result<GameState> state() const {
+    if (!dir_) return Failure{Failure::missing, {}};
     return loadGameState(*dir_, name_);
   }
 
@@ -83,18 +79,18 @@ class Follower {
 
  private:
   bool drain() {
-    if (inotify_ < 0) return false;
+    if (!inotify_.valid()) return false;
     bool changed = false;
     alignas(inotify_event) char buffer[4096];
     for (;;) {
-      const ssize_t n = ::read(inotify_, buffer, sizeof buffer);
+      const ssize_t n = ::read(inotify_.get(), buffer, sizeof buffer);
       if (n <= 0) break;
       for (ssize_t at = 0; at < n;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) != 0) {
           if ((event->mask & IN_Q_OVERFLOW) == 0 && dir_) {
-            ::inotify_rm_watch(inotify_, event->wd);
+            ::inotify_rm_watch(inotify_.get(), event->wd);
             dir_.reset();
           }
           changed = true;
@@ -110,7 +106,7 @@ class Follower {
   std::optional<StateLocation> where_;
   std::string name_;
   std::string structureName_;
-  int inotify_;
+  krx::UniqueFd inotify_;
   std::optional<StateDir> dir_;
 };
 
@@ -134,10 +130,10 @@ View waiting(std::string why = {}) {
   return v;
 }
 
-View viewOf(const std::variant<GameState, LoadFailure>& loaded, const std::optional<Tournament>& t,
+View viewOf(const Result<GameState>& loaded, const std::optional<Tournament>& t,
             const std::filesystem::path& file, double now) {
-  if (const auto* failure = std::get_if<LoadFailure>(&loaded)) {
-    if (failure->kind == LoadFailure::missing) return waiting();
+  if (const auto* failure = std::get_if<Failure>(&loaded)) {
+    if (failure->kind == Failure::missing) return waiting();
     std::string why = loadFailureMessage(file, *failure);
     if (why.starts_with("potclock: ")) why.erase(0, 10);
     return waiting(why);
@@ -147,7 +143,7 @@ View viewOf(const std::variant<GameState, LoadFailure>& loaded, const std::optio
   TimerResume within;
   if (state.structure) {
     const auto point = t ? tournamentResumePoint(state, *t, now) : std::nullopt;
-    if (!point) return waiting(loadFailureMessage(file, {LoadFailure::damaged, {}}).substr(10));
+    if (!point) return waiting(loadFailureMessage(file, {Failure::damaged, {}}).substr(10));
     v.structure = true;
     v.level = point->entry;
     v.mode = entryMode(*t, point->entry);
@@ -231,7 +227,7 @@ void watchGame(std::optional<StateLocation> where, std::string_view game) {
   SETMOUSE(false);
   Follower follow(std::move(where), gameFileName(game));
   RT().backend->wakeOnInput(follow.descriptor());
-  std::variant<GameState, LoadFailure> loaded = LoadFailure{LoadFailure::missing, {}};
+  Result<GameState> loaded = Failure{Failure::missing, {}};
   std::optional<Tournament> t;
   std::optional<View> shown;
   for (;;) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "errors/errormessage.h"
 #include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
 #include "runtime/console/settings.h"
@@ -88,10 +89,6 @@ bool hasConsoleWindow() {
   return window && window->isDerivedFrom(krx::kRootCrtClass);
 }
 
-std::string decimal(double n) {
-  return krx::LTRIM(krx::STR(n));
-}
-
 void addArguments(std::vector<std::string>& lines, const krx::Item& args) {
   if (!args.isArray()) {
     lines.push_back(krx::SPACE(11) + "-> NIL");
@@ -146,9 +143,7 @@ std::vector<std::string> reportLines(const krx::Error& e, int nStack) {
 
   lines.insert(lines.end(), {rule, "CALLSTACK:", rule});
   for (int level = nStack + 1; !krx::PROCNAME(level).empty(); ++level)
-    lines.push_back(
-        krx::joinDisplayForms({"Called from", krx::TRIM(krx::PROCNAME(level)) + "(" +
-                                                  decimal(krx::PROCLINE(level)) + ")"}));
+    lines.push_back(krx::joinDisplayForms({"Called from", callerText(level)}));
   lines.push_back("");
   return lines;
 }

@@ -13,11 +13,15 @@ constexpr int kSessionTextWidth = 50;
 // any line would only cost memory; no text of the runtime is longer anyway.
 constexpr double kMaxWidth = krx::kMaxStringLength;
 
+}  // namespace
+
 std::string decimal(double n) {
   return krx::LTRIM(krx::STR(n));
 }
 
-}  // namespace
+std::string callerText(int level) {
+  return krx::TRIM(krx::PROCNAME(level)) + "(" + decimal(krx::PROCLINE(level)) + ")";
+}
 
 std::string ERRORMESSAGE(const krx::Error& oError) {
   std::string cMessage = oError.severity.numOr(0) > 1 ? "Error " : "Warning ";
@@ -51,8 +55,8 @@ std::string LINESPLIT(std::string_view cText, int nWidth) {
 
 krx::Item LINESPLIT_entry(std::span<const krx::Item> args) {
   KRX_ROUTINE("LINESPLIT");
-  const krx::Item text = args.size() > 0 ? args[0] : krx::Item();
-  const krx::Item width = args.size() > 1 ? args[1] : krx::Item();
+  const krx::Item& text = krx::arg(args, 0);
+  const krx::Item& width = krx::arg(args, 1);
   const double n = width.num();
   return LINESPLIT(text.str(), n >= 1 ? static_cast<int>(std::min(n, kMaxWidth)) : 0);
 }

@@ -9,6 +9,11 @@
 
 namespace potclock {
 
+// A number as the error texts show it: without the leading blanks.
+std::string decimal(double n);
+// Level `level` of the call stack as the error texts name it: NAME(LINE).
+std::string callerText(int level);
+
 // One string of ";"-separated lines: severity word, subsystem and subcode
 // first, then description, file, operation, thread and, when the handler has
 // put a session error into `cargo`, the session's texts.

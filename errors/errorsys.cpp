@@ -74,10 +74,6 @@ void addSessionDetails(krx::Error& e) {
   e.cargo = krx::makeArray({e.cargo, code, message});
 }
 
-std::string decimal(double n) {
-  return krx::LTRIM(krx::STR(n));
-}
-
 [[noreturn]] void endProgram() {
   krx::ERRORLEVEL(1);
   krx::_QUIT();
@@ -124,8 +120,7 @@ krx::Item askInWindow(const krx::ErrorRef& oError, std::string cMessage) {
   // Level 0 is this handler, 1 the installed callable: level 2 is where the
   // error arose.
   for (int level = 2; !krx::PROCNAME(level).empty(); ++level)
-    cMessage += ";Called from " + krx::TRIM(krx::PROCNAME(level)) + "(" +
-                decimal(krx::PROCLINE(level)) + ")";
+    cMessage += ";Called from " + callerText(level);
 
   const double severity = e.severity.numOr(0);
   const int nIcon = severity == 3 || severity == 2 ? krx::MB_ICONSTOP

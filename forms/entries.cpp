@@ -16,13 +16,10 @@
 
 namespace potclock {
 
+using krx::arg;
 using krx::Item;
 
 namespace {
-
-Item arg(EntryArgs args, std::size_t i) {
-  return i < args.size() ? args[i] : Item();
-}
 
 template <class T>
 Item itemOrNil(const std::shared_ptr<T>& ref) {

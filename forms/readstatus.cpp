@@ -13,6 +13,7 @@
 
 namespace potclock {
 
+using krx::arg;
 using krx::Item;
 
 namespace {
@@ -335,14 +336,13 @@ void ReadStatus::setMember(std::string_view name, const Item& value) {
 
 Item ReadStatus::send(std::string_view method, std::span<const Item> args) {
   const std::string m = krx::upperAscii(method);
-  auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : Item(); };
   if (m == "INIT") return Item(shared_from_this());
   ReadStatusRef state =
       isClass_ ? std::static_pointer_cast<ReadStatus>(shared_from_this()) : READSTATUS();
   if (m == "INITCLASS") {
     state->initClass();
   } else if (m == "SETTLE") {
-    state->settle(arg(0));
+    state->settle(arg(args, 0));
   } else if (m == "SAVE") {
     state->save();
   } else if (m == "RESTORE") {
@@ -350,7 +350,7 @@ Item ReadStatus::send(std::string_view method, std::span<const Item> args) {
   } else if (m == "POSTACTIVEGET") {
     state->postActiveGet();
   } else if (m == "LBCLICK") {
-    state->LbClick(static_cast<int>(arg(0).num()), static_cast<int>(arg(1).num()));
+    state->LbClick(static_cast<int>(arg(args, 0).num()), static_cast<int>(arg(args, 1).num()));
   } else if (m == "NEW") {
     return Item(New());
   } else {

@@ -8,6 +8,7 @@
 
 namespace potclock {
 
+using krx::arg;
 using krx::Item;
 
 namespace {
@@ -34,11 +35,10 @@ krx::BlockRef scoreboardBlock() {
       "{|nRow, nCol, xMsg| SetPos(0, 50), "
       "DispOut(IIf(ValType(xMsg) == \"N\", NationMsg(xMsg), xMsg)), SetPos(nRow, nCol)}",
       [](std::span<const Item> args) {
-        auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : Item(); };
-        const Item& msg = arg(2);
+        const Item& msg = arg(args, 2);
         krx::SETPOS(kScoreboardRow, kScoreboardCol);
         krx::DISPOUT(msg.isNum() ? Item(krx::NATIONMSG(static_cast<int>(msg.num()))) : msg);
-        krx::SETPOS(static_cast<int>(arg(0).num()), static_cast<int>(arg(1).num()));
+        krx::SETPOS(static_cast<int>(arg(args, 0).num()), static_cast<int>(arg(args, 1).num()));
         return Item();
       });
 }

@@ -13,10 +13,7 @@ namespace potclock {
 namespace {
 
 using Args = std::span<const krx::Item>;
-
-krx::Item arg(Args a, std::size_t i) {
-  return i < a.size() ? a[i] : krx::Item();
-}
+using krx::arg;
 
 // A routine without parameters or result, reached by name.
 template <void (*F)()>

@@ -37,19 +37,16 @@ constexpr double kLeaveWait = 0.4;
 // The one inherited is shared with the shell and whatever else writes to
 // the terminal, so its flags are not ours to change. -1 when the terminal
 // cannot be opened again.
-int openOwnOutput(int fd) {
+UniqueFd openOwnOutput(int fd) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  int own = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (own < 0) {
+  UniqueFd own(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+  if (!own.valid()) {
     char name[256];
     if (::ttyname_r(fd, name, sizeof name) == 0) {
-      own = ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+      own.reset(::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
     }
   }
-  if (own >= 0 && !::isatty(own)) {
-    ::close(own);
-    own = -1;
-  }
+  if (own.valid() && !::isatty(own.get())) own.reset();
   return own;
 }
 
@@ -74,35 +71,31 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create(const TerminalOptions& 
     failStart("the terminal type is not known (TERM is not set)");
     return nullptr;
   }
-  int outFd = STDOUT_FILENO;
-  bool ownsOut = false;
+  UniqueFd own;
   if (!::isatty(STDOUT_FILENO)) {
     // Output redirected: the screen still belongs on the terminal.
-    outFd = ::open("/dev/tty", O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (outFd < 0) {
+    own.reset(::open("/dev/tty", O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!own.valid()) {
       failStart("standard output is not a terminal");
       return nullptr;
     }
-    ownsOut = true;
-  } else if (const int own = openOwnOutput(STDOUT_FILENO); own >= 0) {
-    outFd = own;
-    ownsOut = true;
+  } else {
+    own = openOwnOutput(STDOUT_FILENO);
   }
+  const int outFd = own.valid() ? own.get() : STDOUT_FILENO;
   std::optional<TermCaps> found = TermCaps::load(term, outFd);
   if (!found) {
     failStart(std::string("unknown terminal type '") + term + "'");
-    if (ownsOut) ::close(outFd);
     return nullptr;
   }
   TermCaps caps = std::move(*found);
   if (caps.cup.empty() || caps.clear.empty()) {
     failStart(std::string("terminal type '") + term + "' cannot place the cursor");
-    if (ownsOut) ::close(outFd);
     return nullptr;
   }
   std::unique_ptr<TerminalBackend> backend(
       new TerminalBackend(STDIN_FILENO, outFd, std::move(caps), ConsoleWake::forTerminal(term)));
-  backend->ownsOutFd_ = ownsOut;
+  backend->ownOutput_ = std::move(own);
   backend->painter_.setFilled(options.filled);
   backend->quiet_ = options.quiet;
   return backend;
@@ -146,7 +139,6 @@ TerminalBackend::~TerminalBackend() {
   leaveModes();
   replayStderr(kLeaveWait);
   termsignals::disarm();
-  if (ownsOutFd_) ::close(outFd_);
   shared.outFd = shared.inFd = -1;
   shared.outFlags = -1;
   shared.winch = 0;
@@ -220,18 +212,10 @@ void TerminalBackend::updateSize() {
 }
 
 bool TerminalBackend::flushOut() {
-  std::size_t done = 0;
-  while (done < unwritten_.size()) {
-    const ssize_t n = ::write(outFd_, unwritten_.data() + done, unwritten_.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    // The terminal has gone; the hangup ends the program.
-    done = unwritten_.size();
-  }
+  std::size_t done = writeAll(outFd_, unwritten_.data(), unwritten_.size());
+  // Short of all and not for want of room: the terminal has gone, and the
+  // hangup ends the program.
+  if (done < unwritten_.size() && errno != EAGAIN && errno != EWOULDBLOCK) done = unwritten_.size();
   unwritten_.erase(0, done);
   return unwritten_.empty();
 }
@@ -436,19 +420,11 @@ void TerminalBackend::setMouse(bool on) {
 }
 
 void TerminalBackend::errorOutput(std::string_view text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Collected while the screen is up, where a file-size limit or a full
-      // memory refuses it like any file: kept aside, so it still reaches
-      // the user at the end.
-      termsignals::keepRefusedStderr(text.data() + done, text.size() - done);
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  const std::size_t done = writeAll(STDERR_FILENO, text.data(), text.size());
+  // Collected while the screen is up, where a file-size limit or a full
+  // memory refuses it like any file: kept aside, so it still reaches the
+  // user at the end.
+  if (done < text.size()) termsignals::keepRefusedStderr(text.data() + done, text.size() - done);
 }
 
 std::unique_ptr<Backend> openTerminalBackend(const TerminalOptions& options) {

@@ -91,6 +91,7 @@
 #include <vector>
 
 #include "runtime/backends/consolewake.h"
+#include "runtime/console/fdio.h"
 #include "runtime/backends/keydecoder.h"
 #include "runtime/backends/painter.h"
 #include "runtime/backends/sound.h"
@@ -151,7 +152,7 @@ class TerminalBackend : public Backend {
 
   int inFd_;
   int outFd_;
-  bool ownsOutFd_ = false;
+  UniqueFd ownOutput_;  // outFd_, when it is a description of our own
   TermCaps caps_;
   ScreenPainter painter_;
   KeyDecoder decoder_;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "runtime/backends/clock.h"
+#include "runtime/console/fdio.h"
 #include "runtime/backends/terminal.h"
 
 namespace krx {
@@ -122,22 +123,18 @@ std::string programName() {
 namespace termsignals {
 
 bool writeBefore(int fd, const char* data, std::size_t length, double deadline) {
-  while (length > 0) {
-    const ssize_t n = ::write(fd, data, length);
-    if (n > 0) {
-      data += n;
-      length -= static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+  for (;;) {
+    const std::size_t done = writeAll(fd, data, length);
+    data += done;
+    length -= done;
+    if (length == 0) return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
     const double left = deadline - bootClock();
     if (left <= 0) return false;
     pollfd out{fd, POLLOUT, 0};
     const int ms = static_cast<int>(left * 1000.0) + 1;
     if (::poll(&out, 1, ms) < 0 && errno != EINTR) return false;
   }
-  return true;
 }
 
 void restoreTerminal(double waitSeconds) {
@@ -155,16 +152,6 @@ void restoreTerminal(double waitSeconds) {
   if (fd >= 0 && shared.outFlags >= 0) ::fcntl(fd, F_SETFL, shared.outFlags);
   // At once: waiting for the output to drain could be waiting for ever.
   ::tcsetattr(shared.inFd, TCSANOW, &shared.saved);
-}
-
-void writeAllSafe(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
 }
 
 void replayStderr(double waitSeconds) {
@@ -195,8 +182,7 @@ void replayStderr(double waitSeconds) {
   char buffer[4096];
   ::lseek(capture, 0, SEEK_SET);
   for (;;) {
-    const ssize_t n = ::read(capture, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = readRetrying(capture, buffer, sizeof buffer);
     if (n <= 0) break;
     if (!writeBefore(STDERR_FILENO, buffer, static_cast<std::size_t>(n), deadline)) break;
   }
@@ -236,7 +222,7 @@ void startStderrCapture() {
 
 void failStart(const std::string& why) {
   const std::string line = programName() + ": " + why + "\n";
-  writeAllSafe(STDERR_FILENO, line.data(), line.size());
+  writeAll(STDERR_FILENO, line.data(), line.size());
 }
 
 void arm() {

@@ -98,7 +98,6 @@ bool keepRefusedStderr(const char* text, std::size_t length);
 // all of them went.
 // Async-signal-safe.
 bool writeBefore(int fd, const char* data, std::size_t length, double deadline);
-void writeAllSafe(int fd, const char* data, std::size_t length);
 // A one-line reason on standard error why the terminal cannot be used.
 void failStart(const std::string& why);
 

@@ -71,20 +71,6 @@ std::string dateFormat() {
   return SET(SET_DATEFORMAT).strOr("mm/dd/yy");
 }
 
-const Item& arg(std::span<const Item> args, std::size_t i) {
-  static const Item nil;
-  return i < args.size() ? args[i] : nil;
-}
-
-// A two-digit year falls in the hundred years around today.
-int fullYear(int yy) {
-  const int now = splitDate(DATE()).year;
-  int year = now / 100 * 100 + yy;
-  if (year > now + 49) year -= 100;
-  if (year < now - 50) year += 100;
-  return year;
-}
-
 }  // namespace
 
 // --- Creation ------------------------------------------------------------------
@@ -325,32 +311,7 @@ Item Get::bufferValue(bool& ok) {
 std::optional<Date> Get::bufferDate() const {
   const std::string format = dateFormat();
   if (format.size() != buffer_.size()) return std::nullopt;
-  int part[3] = {0, 0, 0};    // year, month, day
-  int digits[3] = {0, 0, 0};  // digits typed in each part
-  int width[3] = {0, 0, 0};   // positions of each part
-  bool any = false;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    const char l = lower(format[i]);
-    const int k = l == 'y' ? 0 : l == 'm' ? 1 : l == 'd' ? 2 : -1;
-    if (k < 0) continue;
-    ++width[k];
-    const char c = buffer_[i];
-    if (isDigit(c)) {
-      part[k] = part[k] * 10 + (c - '0');
-      ++digits[k];
-      any = true;
-    } else if (c != ' ') {
-      return std::nullopt;
-    }
-  }
-  if (!any) return Date{};
-  if (digits[0] == 0 || digits[1] == 0 || digits[2] == 0) return std::nullopt;
-  const int year = width[0] <= 2 ? fullYear(part[0]) : part[0];
-  const int month = part[1];
-  const int day = part[2];
-  const Date date = makeDate(year, month, day);  // empty for an impossible day
-  if (date.julian == 0) return std::nullopt;
-  return date;
+  return parseDate(buffer_, format);
 }
 
 std::vector<int> Get::editable() const {
@@ -524,6 +485,14 @@ void Get::updateBuffer() {
 
 // --- Cursor ------------------------------------------------------------------
 
+std::vector<int> Get::startMove() {
+  if (!hasFocus_) return {};
+  clear_ = false;
+  auto e = editable();
+  typeOut_ = e.empty();
+  return e;
+}
+
 void Get::home() {
   if (!hasFocus_) return;
   clear_ = false;
@@ -534,10 +503,7 @@ void Get::home() {
 
 // To the position after the last character that is not blank.
 void Get::_end() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   int last = -1;
   for (std::size_t k = 0; k < e.size(); ++k) {
@@ -548,10 +514,7 @@ void Get::_end() {
 }
 
 void Get::left() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   const int k = index(e);
   if (k == 0) {
@@ -564,10 +527,7 @@ void Get::left() {
 }
 
 void Get::right() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   const auto k = static_cast<std::size_t>(index(e));
   if (k + 1 < e.size()) {
@@ -599,10 +559,7 @@ int Get::wordRightOf(const std::vector<int>& e, std::size_t k) const {
 }
 
 void Get::wordLeft() {
-  if (!hasFocus_) return;
-  clear_ = false;
-  const auto e = editable();
-  typeOut_ = e.empty();
+  const auto e = startMove();
   if (e.empty()) return;
   const int j = wordLeftOf(e, static_cast<std::size_t>(index(e)));
   if (j < 0) {

@@ -138,6 +138,9 @@ class Get : public Object {
   Item bufferValue(bool& ok);
   std::optional<Date> bufferDate() const;
   std::vector<int> editable() const;  // editable buffer positions, from 1
+  // The start of a cursor move: the editable positions, none (nothing to
+  // move) without focus or with nothing to edit, which is then typed out.
+  std::vector<int> startMove();
   int firstEditable() const;
   template <class Remove>
   void deleteWith(Remove&& remove);

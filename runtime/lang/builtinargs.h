@@ -1,5 +1,5 @@
 // What every table of routines reachable by name does with its arguments:
-// a missing one reads as nil, a wrong one raises an argument error naming
+// a missing one reads as nil (arg(), in object.h), a wrong one raises an argument error naming
 // the routine (whose handler may give a substitute result), and a number
 // used as a count is clamped into range first.
 #pragma once
@@ -12,15 +12,11 @@
 
 #include "runtime/lang/error.h"
 #include "runtime/lang/item.h"
+#include "runtime/lang/object.h"
 
 namespace krx {
 
 using Args = std::span<const Item>;
-
-inline const Item& arg(Args args, std::size_t i) {
-  static const Item nil;
-  return i < args.size() ? args[i] : nil;
-}
 
 inline Item argError(const char* routine, Args args) {
   auto e = makeError(EG_ARG, std::string("Argument error in ") + routine, routine,

@@ -45,6 +45,11 @@ class NativeBlock final : public Block {
 };
 }  // namespace
 
+const Item& arg(std::span<const Item> args, std::size_t i) {
+  static const Item nil;
+  return i < args.size() ? args[i] : nil;
+}
+
 BlockRef makeBlock(std::string source, NativeFn fn) {
   return std::make_shared<NativeBlock>(std::move(source), std::move(fn));
 }

@@ -58,6 +58,10 @@ class Block {
 
 using NativeFn = std::function<Item(std::span<const Item>)>;
 
+// Argument `i` of a call; one the caller left out reads as nil, as it does in
+// compiled text.
+const Item& arg(std::span<const Item> args, std::size_t i);
+
 // A callable made from C++ code; `source` is the text it stands for.
 BlockRef makeBlock(std::string source, NativeFn fn);
 

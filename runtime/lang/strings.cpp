@@ -192,8 +192,14 @@ int daysInMonth(int y, int m) {
   return m == 2 && leapYear(y) ? 29 : kDays[m - 1];
 }
 
-// Two-digit years read as 1950 to 2049.
+// Two-digit years read as 1950 to 2049, whatever the day: a date that is
+// typed, or written and read back, means the same on every day of a run.
 constexpr int kEpoch = 1950;
+
+int fullYear(int twoDigits) {
+  const int year = kEpoch / 100 * 100 + twoDigits;
+  return year < kEpoch ? year + 100 : year;
+}
 
 // ===========================================================================
 // Memo lines
@@ -679,43 +685,30 @@ std::string formatDate(Date d, std::string_view format) {
 }
 
 std::optional<Date> parseDate(std::string_view text, std::string_view format) {
-  int year = -1, month = -1, day = -1;
-  bool any = false;
-  std::size_t i = 0, j = 0;
-  // The digits of each field are read where the format puts them.
-  while (i < format.size()) {
-    char c = static_cast<char>(format[i] | 0x20);
-    if (c != 'y' && c != 'm' && c != 'd') {
-      ++i;
-      if (j < text.size()) ++j;
-      continue;
-    }
-    std::size_t run = 1;
-    while (i + run < format.size() && static_cast<char>(format[i + run] | 0x20) == c) ++run;
-    i += run;
-    std::string_view field = j < text.size() ? text.substr(j, run) : std::string_view{};
-    j += run;
-    std::string trimmed = ALLTRIM(field);
-    if (trimmed.empty()) continue;
-    any = true;
-    for (char ch : trimmed)
-      if (ch < '0' || ch > '9') return std::nullopt;
-    int v = std::stoi(trimmed);
-    if (c == 'y') {
-      if (run <= 2) {
-        year = kEpoch / 100 * 100 + v;
-        if (year < kEpoch) year += 100;
-      } else {
-        year = v;
-      }
-    } else if (c == 'm') {
-      month = v;
-    } else {
-      day = v;
+  // Year, month and day: the digits where the format puts each, blanks among
+  // them left out (a field being typed has them).
+  int part[3] = {0, 0, 0};
+  int digits[3] = {0, 0, 0};
+  std::size_t width[3] = {0, 0, 0};
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const char l = static_cast<char>(format[i] | 0x20);
+    const int k = l == 'y' ? 0 : l == 'm' ? 1 : l == 'd' ? 2 : -1;
+    if (k < 0) continue;
+    ++width[k];
+    const char c = i < text.size() ? text[i] : ' ';
+    if (c >= '0' && c <= '9') {
+      // Past any day's numbers: impossible, and no overflow.
+      if (part[k] > 99999) return std::nullopt;
+      part[k] = part[k] * 10 + (c - '0');
+      ++digits[k];
+    } else if (c != ' ') {
+      return std::nullopt;
     }
   }
-  if (!any) return Date{};
-  Date d = makeDate(year, month, day);
+  if (digits[0] + digits[1] + digits[2] == 0) return Date{};
+  if (digits[0] == 0 || digits[1] == 0 || digits[2] == 0) return std::nullopt;
+  const int year = width[0] <= 2 ? fullYear(part[0]) : part[0];
+  const Date d = makeDate(year, part[1], part[2]);
   if (d.julian == 0) return std::nullopt;
   return d;
 }

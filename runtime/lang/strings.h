@@ -70,9 +70,10 @@ DateParts splitDate(Date d);
 // letters y, m or d (either case) shows the last n digits of that part;
 // other characters stand as they are. The empty date shows blanks for digits.
 std::string formatDate(Date d, std::string_view format);
-// Reads a date written in `format`: the empty date for a text with no digits
-// where the format has them, nullopt for an impossible date. Two-digit years
-// read as 1950 to 2049.
+// Reads a date written in `format` (the text of a date field, too): the empty
+// date for a text with no digits where the format has them, nullopt for an
+// impossible date or one with a part left blank. Two-digit years read as 1950
+// to 2049.
 std::optional<Date> parseDate(std::string_view text, std::string_view format);
 
 }  // namespace krx

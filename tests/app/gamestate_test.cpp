@@ -18,6 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The reason a write gives, or nothing when it went.
+std::string whyNot(const Result<void>& written) {
+  return written.ok() ? std::string() : written.failure().reason;
+}
+
 GameState minutes(int level, int perLevel, double endsAt) {
   GameState s;
   s.nLevel = level;
@@ -61,54 +66,52 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
   struct Case {
     const char* why;
     std::string text;
-    StateFault fault;
+    Failure::Kind fault;
   };
   const Case cases[] = {
-      {"empty", "", StateFault::damaged},
-      {"another program's file", "[game]\nlevel=5\n", StateFault::damaged},
-      {"cut short", head + "mode M\nends-at 17967", StateFault::damaged},
-      {"no version", "potclock-state\n", StateFault::damaged},
-      {"version 0", "potclock-state 0\n", StateFault::damaged},
+      {"empty", "", Failure::damaged},
+      {"another program's file", "[game]\nlevel=5\n", Failure::damaged},
+      {"cut short", head + "mode M\nends-at 17967", Failure::damaged},
+      {"no version", "potclock-state\n", Failure::damaged},
+      {"version 0", "potclock-state 0\n", Failure::damaged},
       {"a later version, whatever follows", "potclock-state 2\nlevel 5\nnew-field x\n",
-       StateFault::newer},
-      {"no mode", head, StateFault::damaged},
-      {"an unknown mode", head + "mode X\nends-at 100\n", StateFault::damaged},
-      {"no level", "potclock-state 1\nper-level 10\nmode H\nhands-counted 1\n",
-       StateFault::damaged},
+       Failure::newer},
+      {"no mode", head, Failure::damaged},
+      {"an unknown mode", head + "mode X\nends-at 100\n", Failure::damaged},
+      {"no level", "potclock-state 1\nper-level 10\nmode H\nhands-counted 1\n", Failure::damaged},
       {"level 0", "potclock-state 1\nlevel 0\nper-level 10\nmode H\nhands-counted 1\n",
-       StateFault::damaged},
+       Failure::damaged},
       {"level 64", "potclock-state 1\nlevel 64\nper-level 10\nmode H\nhands-counted 1\n",
-       StateFault::damaged},
+       Failure::damaged},
       {"no minutes", "potclock-state 1\nlevel 5\nper-level 0\nmode M\npaused-left 0\n",
-       StateFault::damaged},
-      {"a number with a tail", head + "mode M\nends-at 100s\n", StateFault::damaged},
+       Failure::damaged},
+      {"a number with a tail", head + "mode M\nends-at 100s\n", Failure::damaged},
       {"running and paused at once", head + "mode M\nends-at 100\npaused-left 5\n",
-       StateFault::damaged},
-      {"neither running nor paused", head + "mode M\n", StateFault::damaged},
-      {"more time left than the level has", head + "mode M\npaused-left 601\n",
-       StateFault::damaged},
-      {"a time not a number", head + "mode M\nends-at nan\n", StateFault::damaged},
+       Failure::damaged},
+      {"neither running nor paused", head + "mode M\n", Failure::damaged},
+      {"more time left than the level has", head + "mode M\npaused-left 601\n", Failure::damaged},
+      {"a time not a number", head + "mode M\nends-at nan\n", Failure::damaged},
       {"more hands a level than the dialogue takes",
-       "potclock-state 1\nlevel 5\nper-level 41\nmode H\nhands-counted 1\n", StateFault::damaged},
+       "potclock-state 1\nlevel 5\nper-level 41\nmode H\nhands-counted 1\n", Failure::damaged},
       {"a level longer than a day",
-       "potclock-state 1\nlevel 5\nper-level 1441\nmode M\nends-at 9\n", StateFault::damaged},
-      {"all hands counted already", head + "mode H\nhands-counted 10\n", StateFault::damaged},
-      {"hands with a time", head + "mode H\nhands-counted 1\nends-at 100\n", StateFault::damaged},
-      {"a key twice", head + "mode H\nhands-counted 1\nhands-counted 2\n", StateFault::damaged},
-      {"an unknown key", head + "mode H\nhands-counted 1\ncolour red\n", StateFault::damaged},
+       "potclock-state 1\nlevel 5\nper-level 1441\nmode M\nends-at 9\n", Failure::damaged},
+      {"all hands counted already", head + "mode H\nhands-counted 10\n", Failure::damaged},
+      {"hands with a time", head + "mode H\nhands-counted 1\nends-at 100\n", Failure::damaged},
+      {"a key twice", head + "mode H\nhands-counted 1\nhands-counted 2\n", Failure::damaged},
+      {"an unknown key", head + "mode H\nhands-counted 1\ncolour red\n", Failure::damaged},
   };
   for (const Case& c : cases) {
     const auto parsed = parseGameState(c.text);
-    ASSERT_TRUE(std::holds_alternative<StateFault>(parsed)) << c.why;
-    EXPECT_EQ(std::get<StateFault>(parsed), c.fault) << c.why;
+    ASSERT_FALSE(parsed.ok()) << c.why;
+    EXPECT_EQ(parsed.failure().kind, c.fault) << c.why;
   }
 }
 
 TEST(GameStateFile, IsKeptInAPrivateDirectoryAndReplacedWhole) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "state" / "potclock" / "game";
-  ASSERT_EQ(saveGameState(file, minutes(5, 10, 1000.5)), "");
-  ASSERT_EQ(saveGameState(file, paused(6, 10, 300)), "");
+  ASSERT_TRUE(saveGameState(file, minutes(5, 10, 1000.5)).ok());
+  ASSERT_TRUE(saveGameState(file, paused(6, 10, 300)).ok());
   struct stat info {};
   ASSERT_EQ(::stat(file.parent_path().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -123,7 +126,7 @@ TEST(GameStateFile, IsKeptInAPrivateDirectoryAndReplacedWhole) {
   const std::string mine = "game." + std::to_string(::getpid()) + ".new";
   writeText(file.parent_path() / mine, "half");
   writeText(file.parent_path() / "game.1.new", "another clock's");
-  EXPECT_EQ(saveGameState(file, hands(7, 10, 2)), "");
+  EXPECT_TRUE(saveGameState(file, hands(7, 10, 2)).ok());
   EXPECT_EQ(std::get<GameState>(loadGameState(file)), hands(7, 10, 2));
   EXPECT_FALSE(fs::exists(file.parent_path() / mine));
   EXPECT_TRUE(fs::exists(file.parent_path() / "game.1.new"));
@@ -143,14 +146,14 @@ TEST(GameStateFile, IsNeverWrittenThroughASymbolicLink) {
   const fs::path dir = tmp.path() / "a" / "potclock";
   fs::create_directories(dir);
   fs::create_symlink(elsewhere / "precious", dir / "game");
-  EXPECT_EQ(saveGameState(dir / "game", hands(7, 10, 2)), "");
+  EXPECT_TRUE(saveGameState(dir / "game", hands(7, 10, 2)).ok());
   EXPECT_FALSE(fs::is_symlink(dir / "game"));
   EXPECT_EQ(readFile(elsewhere / "precious"), "keep me");
 
   // A link in place of the directory is refused.
   fs::create_directories(tmp.path() / "b");
   fs::create_directory_symlink(elsewhere, tmp.path() / "b" / "potclock");
-  EXPECT_NE(saveGameState(tmp.path() / "b" / "potclock" / "game", hands(7, 10, 2)), "");
+  EXPECT_FALSE(saveGameState(tmp.path() / "b" / "potclock" / "game", hands(7, 10, 2)).ok());
   EXPECT_FALSE(fs::exists(elsewhere / "game"));
 }
 
@@ -203,9 +206,9 @@ TEST(GameStateFile, AStateDirectoryThatIsNotTheUsersOwnIsNotUsed) {
     const std::string named = (fs::is_symlink(dir) ? "" : "the directory ") + dir.string();
 
     const auto loaded = loadGameState(dir / "game");
-    ASSERT_TRUE(std::holds_alternative<LoadFailure>(loaded)) << c.why;
-    EXPECT_EQ(std::get<LoadFailure>(loaded).reason, named + c.reason) << c.why;
-    EXPECT_EQ(saveGameState(dir / "game", hands(9, 10, 0)), named + c.reason) << c.why;
+    ASSERT_TRUE(std::holds_alternative<Failure>(loaded)) << c.why;
+    EXPECT_EQ(std::get<Failure>(loaded).reason, named + c.reason) << c.why;
+    EXPECT_EQ(whyNot(saveGameState(dir / "game", hands(9, 10, 0))), named + c.reason) << c.why;
     removeGameState(dir / "game");
     EXPECT_EQ(readFile(target / "game"), game) << c.why;
   }
@@ -235,7 +238,7 @@ TEST(GameStateFile, HalfWrittenFilesOfProcessesGoneAreRemovedAtTheStart) {
 TEST(GameStateFile, AFailedWriteSaysWhy) {
   TempCwd tmp;
   writeText(tmp.path() / "plain", "a file, not a directory");
-  EXPECT_EQ(saveGameState(tmp.path() / "plain" / "potclock" / "game", hands(7, 10, 2)),
+  EXPECT_EQ(whyNot(saveGameState(tmp.path() / "plain" / "potclock" / "game", hands(7, 10, 2))),
             "Not a directory");
 }
 
@@ -266,8 +269,8 @@ TEST(GameStateFile, EachFileThatCannotBeResumedHasItsOwnMessage) {
     fs::remove_all(file);
     c.make(file);
     const auto loaded = loadGameState(file);
-    ASSERT_TRUE(std::holds_alternative<LoadFailure>(loaded)) << c.why;
-    EXPECT_EQ(loadFailureMessage(file, std::get<LoadFailure>(loaded)), c.message) << c.why;
+    ASSERT_TRUE(std::holds_alternative<Failure>(loaded)) << c.why;
+    EXPECT_EQ(loadFailureMessage(file, std::get<Failure>(loaded)), c.message) << c.why;
   }
 }
 

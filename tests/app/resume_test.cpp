@@ -397,13 +397,13 @@ TEST(Resume, AGameWhoseLastLevelRanOutMeanwhileIsOver) {
   s.nLevel = 63;
   s.nPerLevel = 1;
   s.endsAt = kEpochAtStart - 1;
-  ASSERT_EQ(saveGameState(file, s), "");
+  ASSERT_TRUE(saveGameState(file, s).ok());
 
   EXPECT_EQ(resumeRefusal(file, kEpochAtStart), 0);
   EXPECT_FALSE(fs::exists(file));
 
   // Found over only once the runtime is up: said on standard error.
-  ASSERT_EQ(saveGameState(file, s), "");
+  ASSERT_TRUE(saveGameState(file, s).ok());
   TestRuntime t;
   resumeGame(file);
   EXPECT_EQ(t.hl.errorText,

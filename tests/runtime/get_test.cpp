@@ -249,6 +249,27 @@ TEST(Get, DatesAreCheckedAndNeverStoredWhenImpossible) {
   EXPECT_EQ(var->date(), Date{});
 }
 
+// The field reads a two-digit year as the text functions do, and the day it
+// is edited on changes nothing.
+TEST(Get, TwoDigitYearsRead1950To2049OnAnyDay) {
+  const struct {
+    const char* typed;
+    int year;
+  } years[] = {{"00", 2000}, {"48", 2048}, {"49", 2049}, {"50", 1950}, {"51", 1951}, {"99", 1999}};
+  for (const int today : {1990, 2026, 2080}) {
+    TestRuntime t(LocalTime{today, 6, 1, 12, 0, 0});
+    SET(SET_DATEFORMAT, "mm/dd/yy");
+    for (const auto& y : years) {
+      auto [var, get] = field(makeDate(2026, 12, 7), "");
+      get->setFocus();
+      overstrike(*get, std::string("0615") + y.typed);
+      EXPECT_FALSE(get->badDate()) << y.typed;
+      get->_assign();
+      EXPECT_EQ(var->date(), makeDate(y.year, 6, 15)) << y.typed << " typed in " << today;
+    }
+  }
+}
+
 TEST(Get, LogicalsTakeOnlyTheirLetters) {
   TestRuntime t;
   auto [var, get] = field(true, "Y");

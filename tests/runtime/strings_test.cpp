@@ -163,6 +163,22 @@ TEST(DateFns, CalendarFormatsAndParsing) {
   EXPECT_EQ(parseDate("02/  /24", "mm/dd/yy"), std::nullopt);
 }
 
+TEST(DateFns, TwoDigitYearsRead1950To2049) {
+  const struct {
+    const char* text;
+    std::optional<Date> date;
+  } cases[] = {
+      {"06/15/00", makeDate(2000, 6, 15)}, {"06/15/48", makeDate(2048, 6, 15)},
+      {"06/15/49", makeDate(2049, 6, 15)}, {"06/15/50", makeDate(1950, 6, 15)},
+      {"06/15/51", makeDate(1951, 6, 15)}, {"06/15/99", makeDate(1999, 6, 15)},
+      {"02/29/00", makeDate(2000, 2, 29)},  // 2000, a leap year, not 1900
+      {"02/29/50", std::nullopt},           // 1950, not a leap year
+      {" 6/15/ 9", makeDate(2009, 6, 15)},  // blanks among the digits, as typed
+      {"06/15/  ", std::nullopt},           // no year
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseDate(c.text, "mm/dd/yy"), c.date) << c.text;
+}
+
 TEST(ValueText, EmptyByType) {
   for (const Item& v :
        {Item(), Item(0), Item(" \t\r\n"), Item(false), Item(Date{}), Item(makeArray())})
