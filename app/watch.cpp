@@ -3,7 +3,6 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <string>
 #include <utility>
 #include <variant>
@@ -18,6 +17,7 @@
 #include "bigtext/bigletters.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
+#include "runtime/lang/item.h"
 #include "runtime/lang/strings.h"
 
 namespace potclock {
@@ -217,7 +217,7 @@ void draw(const View& v, const std::optional<Tournament>& t, std::string_view ga
 // Until the screen next changes: the countdown's next second (it shows the
 // time left rounded, as the clock does), or the time of day's.
 double untilNextChange(const View& v) {
-  double wait = 1.0 - std::fmod(SECONDS(), 1.0);
+  double wait = 1.0 - remainderOf(SECONDS(), 1.0);
   if (v.game && !v.hands && !v.paused)
     wait = std::min(wait, v.left - (static_cast<double>(v.remain) - 0.5));
   return std::max(wait, 0.0) + 0.002;
