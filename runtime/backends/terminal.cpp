@@ -88,7 +88,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create(const TerminalOptions& 
     outFd = own;
     ownsOut = true;
   }
-  std::optional<TermCaps> found = TermCaps::load(term, outFd);
+  std::optional<TermCaps> found = TermCaps::load(term);
   if (!found) {
     failStart(std::string("unknown terminal type '") + term + "'");
     if (ownsOut) ::close(outFd);
