@@ -13,7 +13,14 @@ namespace potclock {
 inline constexpr int kLevelCount = 64;
 inline constexpr int kLastLevel = 63;  // the highest level that runs
 
-extern const std::array<std::string_view, kLevelCount> aLevels;
+// A level's label, held in place rather than pointed to: a table of
+// pointers is relocated when the program is loaded, which makes its page
+// private to every clock and display.
+struct LevelLabel {
+  char text[11];
+  constexpr operator std::string_view() const { return text; }
+};
+extern const std::array<LevelLabel, kLevelCount> aLevels;
 extern const std::array<long, 23> aBlindsA;
 extern const std::array<long, 16> aBlindsB;
 extern const std::array<long, 22> aBlindsC;

@@ -3,6 +3,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <climits>
 #include <string>
 #include <utility>
 #include <variant>
@@ -85,7 +86,10 @@ class Follower {
   bool drain() {
     if (inotify_ < 0) return false;
     bool changed = false;
-    alignas(inotify_event) char buffer[4096];
+    // Room for one event with the longest name; a read returns at least one,
+    // and the loop reads until none is left. A bigger buffer would only
+    // deepen the stack, whose pages stay with the process.
+    alignas(inotify_event) char buffer[sizeof(inotify_event) + NAME_MAX + 1];
     for (;;) {
       const ssize_t n = ::read(inotify_, buffer, sizeof buffer);
       if (n <= 0) break;
