@@ -1,8 +1,8 @@
 // What the terminal understands, read from its terminfo entry.
 //
-// Only the database and the expansion of its strings are taken from the
-// terminal library; the painting and the key decoding are our own (see
-// terminal.h for why).
+// Only the expansion of parameterised strings is taken from the terminal
+// library; the entry is read by terminfoentry.h, and the painting and the
+// key decoding are our own (see terminal.h for why).
 #pragma once
 
 #include <optional>
