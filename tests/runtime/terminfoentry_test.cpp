@@ -133,15 +133,18 @@ TEST(TerminfoEntry, RefusesWhatIsNoEntryAndKeepsStandardPartOfBrokenExtendedOne)
   std::string badMagic = good;
   badMagic[0] = 'X';
   std::string farOffset = good;
-  // Header, names, flags, the pad byte, five numbers: the first string's offset.
-  farOffset[12 + 8 + 3 + 1 + 5 * 2] = 0x7F;  // beyond the table
+  // Header, names, flags, the pad byte, five numbers, then the offsets: the
+  // second string's made to point beyond the table.
+  const std::size_t second = 12 + 8 + 3 + 1 + 5 * 2 + 2;
+  farOffset[second] = 0x7F;
+  farOffset[second + 1] = 0;
   const std::string broken[] = {"", good.substr(0, 11), badMagic, good.substr(0, 40)};
   for (const std::string& bytes : broken) EXPECT_FALSE(TerminfoEntry::parse(bytes));
 
   const auto far = TerminfoEntry::parse(farOffset);
   ASSERT_TRUE(far);
-  EXPECT_EQ(far->string(0), nullptr);
-  EXPECT_STREQ(far->string(1), "\x07");
+  EXPECT_EQ(far->string(1), nullptr);
+  EXPECT_STREQ(far->string(2), "\r");
 
   EntryBytes standard = sample(false);
   standard.extendedFlags.clear();
