@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,8 +18,13 @@ inline constexpr int kLastLevel = 63;  // the highest level that runs
 // pointers is relocated when the program is loaded, which makes its page
 // private to every clock and display.
 struct LevelLabel {
-  char text[11];
+  template <std::size_t N>
+  consteval LevelLabel(const char (&label)[N]) {  // implicit: the table reads as text
+    static_assert(N <= sizeof text, "a level label has at most ten characters");
+    for (std::size_t i = 0; i < N; ++i) text[i] = label[i];
+  }
   constexpr operator std::string_view() const { return text; }
+  char text[11]{};
 };
 extern const std::array<LevelLabel, kLevelCount> aLevels;
 extern const std::array<long, 23> aBlindsA;
