@@ -10,7 +10,7 @@ namespace potclock {
 
 // Labels exactly as shown, leading blanks included, four levels a line.
 // clang-format off
-const std::array<std::string_view, kLevelCount> aLevels{
+const std::array<LevelLabel, kLevelCount> aLevels{
     // A - home game, levels 1 to 23
     "   1 / 2",   "   2 / 4",   "   3 / 6",   "   5 / 10",
     "   7 / 14",  "  10 / 20",  "  15 / 30",  "  20 / 40",

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,7 +17,19 @@ inline constexpr int kFirstLevel = 1;
 // the level after it.
 inline constexpr int kLastLevel = kLevelCount - 1;
 
-extern const std::array<std::string_view, kLevelCount> aLevels;
+// A level's label, held in place rather than pointed to: a table of
+// pointers is relocated when the program is loaded, which makes its page
+// private to every clock and display.
+struct LevelLabel {
+  template <std::size_t N>
+  consteval LevelLabel(const char (&label)[N]) {  // implicit: the table reads as text
+    static_assert(N <= sizeof text, "a level label has at most ten characters");
+    for (std::size_t i = 0; i < N; ++i) text[i] = label[i];
+  }
+  constexpr operator std::string_view() const { return text; }
+  char text[11]{};
+};
+extern const std::array<LevelLabel, kLevelCount> aLevels;
 extern const std::array<long, 23> aBlindsA;
 extern const std::array<long, 16> aBlindsB;
 extern const std::array<long, 22> aBlindsC;

@@ -11,6 +11,7 @@
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
+#include "runtime/lang/item.h"
 
 namespace potclock {
 
@@ -107,7 +108,7 @@ std::optional<TournamentResume> tournamentResumePoint(const GameState& state, co
     if (index < last) ++index;
     if (entryMode(t, index) == Mode::hands) break;  // waits for its first hand
     length = 60.0 * t.entries[index].length;
-    if (index == last) over = std::fmod(over, length);
+    if (index == last) over = krx::remainderOf(over, length);
     if (over < length) {
       point.within.secondsLeft = length - over;
       break;

@@ -3,7 +3,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cmath>
+#include <climits>
 #include <string>
 #include <utility>
 #include <variant>
@@ -16,9 +16,10 @@
 #include "app/tournamenttimer.h"
 #include "app/tvband.h"
 #include "bigtext/bigletters.h"
-#include "runtime/console/fdio.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
+#include "runtime/console/fdio.h"
+#include "runtime/lang/item.h"
 #include "runtime/lang/strings.h"
 
 namespace potclock {
@@ -81,7 +82,10 @@ class Follower {
   bool drain() {
     if (!inotify_.valid()) return false;
     bool changed = false;
-    alignas(inotify_event) char buffer[4096];
+    // Room for one event with the longest name; a read returns at least one,
+    // and the loop reads until none is left. A bigger buffer would only
+    // deepen the stack, whose pages stay with the process.
+    alignas(inotify_event) char buffer[sizeof(inotify_event) + NAME_MAX + 1];
     for (;;) {
       const ssize_t n = ::read(inotify_.get(), buffer, sizeof buffer);
       if (n <= 0) break;
@@ -214,7 +218,7 @@ void draw(const View& v, const std::optional<Tournament>& t, std::string_view ga
 // Until the screen next changes: the countdown's next second (it shows the
 // time left rounded, as the clock does), or the time of day's.
 double untilNextChange(const View& v) {
-  double wait = 1.0 - std::fmod(SECONDS(), 1.0);
+  double wait = 1.0 - remainderOf(SECONDS(), 1.0);
   if (v.game && v.mode == Mode::minutes && !v.paused)
     wait = std::min(wait, v.left - (static_cast<double>(v.remain) - 0.5));
   return std::max(wait, 0.0) + 0.002;

@@ -6,12 +6,16 @@
 // times, and each time the moment its key is sent and the moment each
 // display's caption names the new level are taken. Then, over a window of
 // steady countdown, each program's bytes to its terminal per second, CPU
-// time per minute, and private dirty memory and proportional set size.
+// time per minute, and private dirty memory and proportional set size,
+// beside tty-clock (`tty-clock -s -c`, when installed) in a pseudo-terminal
+// of each display's size, run at the same time.
 //
 //   bench_watch POTCLOCK [--seconds N]
 //
-// Exit status: 0 when every change showed within 0.2 s, 1 when one did not,
-// 2 when something could not be measured.
+// Exit status: 0 when every change showed within 0.2 s and every display's
+// private memory is no more than tty-clock's at its size, 1 when one is
+// not, 2 when something could not be measured.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +56,16 @@ Launch launch(const std::string& program, const fs::path& home, std::vector<std:
   return l;
 }
 
+// tty-clock from PATH, or where Debian puts it; empty when it is not there.
+std::string findTtyClock() {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(std::string(path != nullptr ? path : "") + ":/usr/bin:/usr/games");
+  for (std::string dir; std::getline(dirs, dir, ':');)
+    if (!dir.empty() && ::access((dir + "/tty-clock").c_str(), X_OK) == 0)
+      return dir + "/tty-clock";
+  return {};
+}
+
 // The clock's caption names `level` (a built-in level below 24).
 bool captionShows(const VtermPty& term, int level) {
   char want[32];
@@ -58,16 +73,17 @@ bool captionShows(const VtermPty& term, int level) {
   return term.screenText().find(want) != std::string::npos;
 }
 
-// User and system time in seconds, from /proc/PID/stat.
+// Processor time of every thread in seconds: the scheduler's own count, in
+// nanoseconds (clock ticks, 10 ms each, are too coarse for a display's tens
+// of milliseconds a minute).
 double cpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), {});
-  std::istringstream rest(text.substr(text.rfind(')') + 2));
-  std::string field;
-  double ticks = 0;
-  for (int i = 3; i <= 15 && rest >> field; ++i)
-    if (i == 14 || i == 15) ticks += std::stod(field);
-  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  double ns = 0;
+  std::error_code ec;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    if (double thread = 0; schedstat >> thread) ns += thread;
+  }
+  return ns / 1e9;
 }
 
 // A field of /proc/PID/smaps_rollup, in kB.
@@ -88,6 +104,13 @@ int main(int argc, char** argv) {
   const std::string program = argv[1];
   double seconds = 30;
   if (argc >= 4 && std::string(argv[2]) == "--seconds") seconds = std::atof(argv[3]);
+  // A program linked a moment ago has its pages dirty in the page cache
+  // until they are written back, and a page of it that one process alone
+  // maps counts as that process's private dirty memory.
+  if (const int fd = ::open(program.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
 
   std::string pattern = (fs::temp_directory_path() / "potclock-bench-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) return 2;
@@ -97,11 +120,24 @@ int main(int argc, char** argv) {
     VtermPty clock(launch(program, home, {"--quiet"}, 25, 80));
     VtermPty small(launch(program, home, {"--watch", "--quiet"}, 25, 80));
     VtermPty large(launch(program, home, {"--watch", "--quiet"}, 50, 160));
+    // The yardstick, one at each display's size, running throughout.
+    const std::string ttyClock = findTtyClock();
+    std::unique_ptr<VtermPty> peerSmall, peerLarge;
+    if (ttyClock.empty()) {
+      std::printf(
+          "tty-clock not found (Debian package tty-clock; `make bench-deps`): "
+          "the displays are measured without it\n");
+    } else {
+      peerSmall = std::make_unique<VtermPty>(launch(ttyClock, home, {"-s", "-c"}, 25, 80));
+      peerLarge = std::make_unique<VtermPty>(launch(ttyClock, home, {"-s", "-c"}, 50, 160));
+    }
     struct Named {
       const char* name;
       VtermPty* term;
+      VtermPty* peer;  // tty-clock at its size, or none
     };
-    const std::vector<Named> displays{{"display 80x25", &small}, {"display 160x50", &large}};
+    const std::vector<Named> displays{{"display 80x25", &small, peerSmall.get()},
+                                      {"display 160x50", &large, peerLarge.get()}};
 
     // Manual mode, level 1, 20 minutes a level, minutes; then the start key.
     const auto answer = [&](const char* wait, const std::string& keys) {
@@ -160,6 +196,10 @@ int main(int argc, char** argv) {
     };
     std::vector<Sample> all{
         {"clock 80x25", &clock}, {"display 80x25", &small}, {"display 160x50", &large}};
+    if (peerSmall) {
+      all.push_back({"tty-clock 80x25", peerSmall.get()});
+      all.push_back({"tty-clock 160x50", peerLarge.get()});
+    }
     for (Sample& s : all) {
       s.term->settle(5);
       s.bytes = s.term->bytesRead();
@@ -174,8 +214,18 @@ int main(int argc, char** argv) {
       const double bytes = static_cast<double>(s.term->bytesRead() - s.bytes) / window;
       const double cpu = (cpuSeconds(s.term->pid()) - s.cpu) / window * 60 * 1000;
       std::printf(
-          "  %-15s %6.0f bytes/s, %5.0f ms CPU a minute, private dirty %5ld kB, PSS %5ld kB\n",
+          "  %-16s %6.0f bytes/s, %6.1f ms CPU a minute, private dirty %5ld kB, PSS %5ld kB\n",
           s.name, bytes, cpu, rollup(s.term->pid(), "Private_Dirty"), rollup(s.term->pid(), "Pss"));
+    }
+    // A room runs several displays: each must cost no more private memory
+    // than the familiar clock at its size.
+    for (const Named& d : displays) {
+      if (d.peer == nullptr) continue;
+      const long ours = rollup(d.term->pid(), "Private_Dirty");
+      const long theirs = rollup(d.peer->pid(), "Private_Dirty");
+      std::printf("  %-16s private dirty %ld kB against tty-clock's %ld kB: %s\n", d.name, ours,
+                  theirs, ours <= theirs ? "no more" : "MORE");
+      if (ours > theirs) status = 1;
     }
   }
   std::error_code ec;

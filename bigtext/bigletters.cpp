@@ -1,11 +1,8 @@
 #include "bigtext/bigletters.h"
 
-#include <array>
 #include <string>
-#include <vector>
 
 #include "runtime/console/console.h"
-#include "runtime/console/context.h"
 #include "runtime/console/screen.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"
@@ -14,12 +11,16 @@ namespace potclock {
 
 namespace {
 
+// The rows are held in place rather than pointed to: a table of pointers
+// is relocated when the program is loaded, which makes its pages private to
+// the process.
 struct GlyphSource {
   char ch;
-  std::array<const char*, 6> rows;  // UTF-8, as drawn
+  char rows[6][28];  // UTF-8, as drawn: up to nine cells of three bytes
 };
 
-// The font as it looks. Converted once, on first use, to code page 437.
+// The font as it looks; a row is converted to code page 437 as it is drawn,
+// rather than the whole font kept converted on the heap.
 // clang-format off
 constexpr GlyphSource kFont[] = {
     {'A', {"▒▒▒▒▒▒▄", "▒▒█▀▒▒█", "▒▒▒▒▒▒█", "▒▒█ ▒▒█", "▒▒█ ▒▒█", " ▀▀  ▀▀"}},
@@ -74,30 +75,6 @@ constexpr GlyphSource kFont[] = {
 };
 // clang-format on
 
-struct Glyph {
-  char ch;
-  std::array<std::string, 6> rows;  // code page 437 bytes
-};
-
-// The glyph table, one for the program, kept by the runtime: empty until the
-// first call fills it, then unchanged.
-struct GlyphTable {
-  std::vector<Glyph> aGlyphs;
-};
-
-const std::vector<Glyph>& glyphs() {
-  std::vector<Glyph>& aGlyphs = krx::RT().programState.get<GlyphTable>().aGlyphs;
-  if (aGlyphs.empty()) {
-    aGlyphs.reserve(std::size(kFont));
-    for (const GlyphSource& g : kFont) {
-      Glyph glyph{g.ch, {}};
-      for (int r = 0; r < 6; ++r) glyph.rows[r] = krx::utf8ToCp437(g.rows[r]);
-      aGlyphs.push_back(std::move(glyph));
-    }
-  }
-  return aGlyphs;
-}
-
 char upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -113,13 +90,12 @@ std::string BIGLETTERS(std::string_view pcphrase, int pnrow) {
     krx::Item sub = krx::raiseForResult(e, "");
     return sub.strOr("");
   }
-  const auto& table = glyphs();
   std::string result;
   for (char c : pcphrase) {
-    for (const Glyph& g : table) {
+    for (const GlyphSource& g : kFont) {
       if (upper(g.ch) == upper(c)) {
         if (!result.empty()) result += ' ';
-        result += g.rows[pnrow - 1];
+        result += krx::utf8ToCp437(g.rows[pnrow - 1]);
         break;
       }
     }

@@ -1,8 +1,8 @@
 // What the terminal understands, read from its terminfo entry.
 //
-// Only the database and the expansion of its strings are taken from the
-// terminal library; the painting and the key decoding are our own (see
-// terminal.h for why).
+// Only the expansion of parameterised strings is taken from the terminal
+// library; the entry is read by terminfoentry.h, and the painting and the
+// key decoding are our own (see terminal.h for why).
 #pragma once
 
 #include <optional>
@@ -19,17 +19,19 @@ struct TermCaps {
   std::string el, clear, sgr0, setaf, setab, bold, civis, cnorm;
   std::string smcup, rmcup, smkx, rmkx, bel;
   int colors = 0;
-  int lines = 0, cols = 0;  // the size the entry gives, when the terminal does not say
-  bool bce = false;         // erasing fills with the current background
-  bool am = false;          // writing the last column wraps
-  bool xenl = false;        // ...but only at the next character
-  bool mouse = false;       // xterm mouse reports (SGR encoding)
+  // The size to take when the terminal does not say: LINES and COLUMNS from
+  // the environment, else the entry's, else 24 by 80.
+  int lines = 0, cols = 0;
+  bool bce = false;    // erasing fills with the current background
+  bool am = false;     // writing the last column wraps
+  bool xenl = false;   // ...but only at the next character
+  bool mouse = false;  // xterm mouse reports (SGR encoding)
   // Key sequences (ESC-led) and their INKEY codes.
   std::vector<std::pair<std::string, int>> keys;
 
   // The terminfo entry of terminal type `term`, or nullopt when there is
-  // none. `fd` is the terminal, for its size (-1: none).
-  static std::optional<TermCaps> load(const std::string& term, int fd = -1);
+  // none (or it names no screen terminal: a generic or a printing one).
+  static std::optional<TermCaps> load(const std::string& term);
   // Expands a parameterised string.
   static std::string param(const std::string& cap, int a);
   static std::string param(const std::string& cap, int a, int b);

@@ -82,13 +82,13 @@ std::unique_ptr<TerminalBackend> TerminalBackend::create(const TerminalOptions& 
   } else {
     own = openOwnOutput(STDOUT_FILENO);
   }
-  const int outFd = own.valid() ? own.get() : STDOUT_FILENO;
-  std::optional<TermCaps> found = TermCaps::load(term, outFd);
+  std::optional<TermCaps> found = TermCaps::load(term);
   if (!found) {
     failStart(std::string("unknown terminal type '") + term + "'");
     return nullptr;
   }
   TermCaps caps = std::move(*found);
+  const int outFd = own.valid() ? own.get() : STDOUT_FILENO;
   if (caps.cup.empty() || caps.clear.empty()) {
     failStart(std::string("terminal type '") + term + "' cannot place the cursor");
     return nullptr;

@@ -2,7 +2,7 @@
 //
 // Three layers, each usable on its own and each in its own file:
 //   TermCaps      (termcaps.h)   what the terminal understands, read from its
-//                                terminfo entry;
+//                                terminfo entry (terminfoentry.h);
 //   ScreenPainter (painter.h)    turns the 80x25 screen model into the fewest
 //                                bytes that bring the terminal up to date;
 //   KeyDecoder    (keydecoder.h) turns the bytes that keys send into INKEY
@@ -12,9 +12,11 @@
 // TerminalBackend ties them to the file descriptors, the terminal modes, the
 // signals and the sound.
 //
-// The terminal library (ncurses) supplies the terminfo database and the
-// expansion of its strings; its own screen updating and key reading are not
-// used. Writing the bytes ourselves keeps the output independent of the
+// Of the terminal library (ncurses) only the expansion of parameterised
+// strings is used: the entry is read from the database by the runtime itself
+// (the library's reader leaves its stack buffers' and its name table's pages
+// with the process), and the library's own screen updating and key reading
+// are not used. Writing the bytes ourselves keeps the output independent of the
 // locale (the block characters always go out as UTF-8, also with LANG unset),
 // lets one colour change carry foreground and background together, and keeps
 // every write in one flush per wait. Reading keys ourselves keeps all waiting

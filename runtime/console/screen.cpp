@@ -1,7 +1,7 @@
 #include "runtime/console/screen.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <array>
 #include <utility>
 
 namespace krx {
@@ -171,18 +171,36 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
   return cp;
 }
 
-const std::unordered_map<char32_t, std::uint8_t>& unicodeToCp437() {
-  static const auto table = [] {
-    std::unordered_map<char32_t, std::uint8_t> m;
-    for (int b = 255; b >= 1; --b) m[kCp437[b]] = static_cast<std::uint8_t>(b);
-    // ASCII stays itself, control characters included, so that text such
-    // as line ends survives the round trip.
-    for (int b = 0; b < 0x80; ++b) m[static_cast<char32_t>(b)] = static_cast<std::uint8_t>(b);
-    m[U'β'] = 0xE1;  // the code page's sharp s doubles as beta
-    m[U'μ'] = 0xE6;  // Greek mu and the micro sign share a byte
-    return m;
-  }();
+// The bytes by the characters they show, for every byte that does not
+// show itself, sorted for a binary search. Built by the compiler, it costs
+// the running program nothing; a map built at start kept some twenty
+// kilobytes of heap for the life of the program.
+struct ByteOfGlyph {
+  char32_t glyph;
+  std::uint8_t byte;
+};
+constexpr auto kBytesByGlyph = [] {
+  std::array<ByteOfGlyph, 0x20 - 1 + 0x100 - 0x7F + 2> table{};
+  std::size_t n = 0;
+  for (int b = 1; b < 0x100; ++b)
+    if (b < 0x20 || b >= 0x7F) table[n++] = {kCp437[b], static_cast<std::uint8_t>(b)};
+  table[n++] = {U'β', 0xE1};  // the code page's sharp s doubles as beta
+  table[n++] = {U'μ', 0xE6};  // Greek mu and the micro sign share a byte
+  std::sort(table.begin(), table.end(), [](const ByteOfGlyph& a, const ByteOfGlyph& b) {
+    return a.glyph != b.glyph ? a.glyph < b.glyph : a.byte < b.byte;
+  });
   return table;
+}();
+
+// The byte that shows `cp`, or -1 for none: ASCII stays itself, control
+// characters included, so that text such as line ends survives the round
+// trip; a character that two bytes show takes the lower.
+int cp437Byte(char32_t cp) {
+  if (cp < 0x80) return static_cast<int>(cp);
+  const auto* it = std::lower_bound(
+      kBytesByGlyph.begin(), kBytesByGlyph.end(), cp,
+      [](const ByteOfGlyph& entry, char32_t glyph) { return entry.glyph < glyph; });
+  return it != kBytesByGlyph.end() && it->glyph == cp ? it->byte : -1;
 }
 
 }  // namespace
@@ -210,14 +228,12 @@ char32_t cp437ToUnicode(std::uint8_t byte) {
 }
 
 std::string utf8ToCp437(std::string_view utf8) {
-  const auto& table = unicodeToCp437();
   std::string out;
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    const char32_t cp = decodeUtf8(utf8, pos);
-    const auto it = table.find(cp);
-    out += it == table.end() ? '?' : static_cast<char>(it->second);
+    const int byte = cp437Byte(decodeUtf8(utf8, pos));
+    out += byte < 0 ? '?' : static_cast<char>(byte);
   }
   return out;
 }

@@ -61,6 +61,18 @@ TEST(GameState, EveryKindOfGameComesBackAsItWasWritten) {
   }
 }
 
+TEST(GameState, TimesAreReadInAnyDecimalForm) {
+  const std::string head = "potclock-state 1\nlevel 5\nper-level 10\nmode M\nends-at ";
+  const std::pair<const char*, double> cases[] = {
+      {"1796745600.250", 1796745600.25}, {"1.8e9", 1.8e9}, {"18E+8", 1.8e9}, {"5.", 5}, {".5", 0.5},
+      {"17967456e2", 1796745600}};
+  for (const auto& [text, want] : cases) {
+    const auto parsed = parseGameState(head + text + "\n");
+    ASSERT_TRUE(std::holds_alternative<GameState>(parsed)) << text;
+    EXPECT_EQ(std::get<GameState>(parsed).endsAt, want) << text;
+  }
+}
+
 TEST(GameState, TextsThatAreNoGameAreRefused) {
   const std::string head = "potclock-state 1\nlevel 5\nper-level 10\n";
   struct Case {
@@ -91,6 +103,11 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
       {"neither running nor paused", head + "mode M\n", Failure::damaged},
       {"more time left than the level has", head + "mode M\npaused-left 601\n", Failure::damaged},
       {"a time not a number", head + "mode M\nends-at nan\n", Failure::damaged},
+      {"a time with a plus sign", head + "mode M\nends-at +100\n", Failure::damaged},
+      {"a time in hexadecimal", head + "mode M\nends-at 0x100\n", Failure::damaged},
+      {"a time with an empty exponent", head + "mode M\nends-at 100e\n", Failure::damaged},
+      {"a time beyond any number", head + "mode M\nends-at 1e999\n", Failure::damaged},
+      {"a time of a point alone", head + "mode M\nends-at .\n", Failure::damaged},
       {"more hands a level than the dialogue takes",
        "potclock-state 1\nlevel 5\nper-level 41\nmode H\nhands-counted 1\n", Failure::damaged},
       {"a level longer than a day",

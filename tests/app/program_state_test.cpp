@@ -1,6 +1,7 @@
-// The program's module-wide state (the clock, the read state, the glyph
-// table, the setup's form list) is one per runtime: a runtime made after
-// another starts as a program that has just begun, whatever the first left.
+// The program's module-wide state (the clock, the read state, the setup's
+// form list; the large font, should it ever keep anything) is one per
+// runtime: a runtime made after another starts as a program that has just
+// begun, whatever the first left.
 #include <gtest/gtest.h>
 
 #include <functional>
