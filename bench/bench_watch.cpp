@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "harness/vterm_pty.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -60,8 +61,7 @@ bool captionShows(const VtermPty& term, int level) {
 
 // User and system time in seconds, from /proc/PID/stat.
 double cpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), {});
+  const std::string text = readFile("/proc/" + std::to_string(pid) + "/stat");
   std::istringstream rest(text.substr(text.rfind(')') + 2));
   std::string field;
   double ticks = 0;
@@ -89,9 +89,8 @@ int main(int argc, char** argv) {
   double seconds = 30;
   if (argc >= 4 && std::string(argv[2]) == "--seconds") seconds = std::atof(argv[3]);
 
-  std::string pattern = (fs::temp_directory_path() / "potclock-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 2;
-  const fs::path home = pattern;
+  const TempDir scratch("potclock-bench");
+  const fs::path& home = scratch.path();
   int status = 0;
   {
     VtermPty clock(launch(program, home, {"--quiet"}, 25, 80));
@@ -178,7 +177,5 @@ int main(int argc, char** argv) {
           s.name, bytes, cpu, rollup(s.term->pid(), "Private_Dirty"), rollup(s.term->pid(), "Pss"));
     }
   }
-  std::error_code ec;
-  fs::remove_all(home, ec);
   return status;
 }
