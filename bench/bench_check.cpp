@@ -19,12 +19,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/structurefile.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -97,13 +97,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_check [--runs N] POTCLOCK\n");
     return 2;
   }
-  char pattern[] = "/tmp/bench-check-XXXXXX";
-  if (!mkdtemp(pattern)) {
-    std::perror("bench_check: mkdtemp");
-    return 2;
-  }
-  const std::filesystem::path dir = pattern;
-  const std::string file = (dir / "longest.toml").string();
+  const TempDir dir("bench-check");
+  const std::string file = dir.file("longest.toml");
   const std::string text = fiveHundredEntries();
   std::ofstream(file) << text;
 
@@ -125,7 +120,6 @@ int main(int argc, char** argv) {
       tableBytes = potclock::scheduleTable(*t, std::time(nullptr)).size();
     inside_ms.push_back(msSince(start));
   }
-  std::filesystem::remove_all(dir);
   if (status != 0) return status;
 
   const Spread whole = spread(program_ms), work = spread(inside_ms);

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "harness/vterm_pty.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -112,9 +113,8 @@ int main(int argc, char** argv) {
     ::close(fd);
   }
 
-  std::string pattern = (fs::temp_directory_path() / "potclock-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 2;
-  const fs::path home = pattern;
+  const TempDir scratch("potclock-bench");
+  const fs::path& home = scratch.path();
   int status = 0;
   {
     VtermPty clock(launch(program, home, {"--quiet"}, 25, 80));
@@ -228,7 +228,5 @@ int main(int argc, char** argv) {
       if (ours > theirs) status = 1;
     }
   }
-  std::error_code ec;
-  fs::remove_all(home, ec);
   return status;
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/gamestate.h"
-#include "errors/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace potclock {
 namespace {

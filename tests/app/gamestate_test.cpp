@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/gamejournal.h"
-#include "errors/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
 
 namespace potclock {

@@ -16,10 +16,10 @@
 #include "app/gamestate.h"
 #include "app/resume.h"
 #include "app/timer.h"
-#include "errors/temp_dir.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "support/tournament_entries.h"
 
 namespace potclock {
@@ -207,13 +208,8 @@ TEST(StructureFile, TheShippedExampleIsGood) {
 
 class StructureFileOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/structurefile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::filesystem::path dir_;
+  const TempDir scratch_{"structurefile"};
+  const std::filesystem::path& dir_ = scratch_.path();
 };
 
 TEST_F(StructureFileOnDisk, WhatCannotBeReadIsOneProblem) {

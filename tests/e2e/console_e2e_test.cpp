@@ -219,7 +219,7 @@ TEST_F(ConsoleE2E, SuspendRestoresAndResumeRedraws) {
   // Stopped and continued from outside, with the terminal scribbled on in
   // between: the whole screen comes back.
   term.kill(SIGSTOP);
-  term.injectOutput("\x1b[H\x1b[2JSCRIBBLE");
+  term.play("\x1b[H\x1b[2JSCRIBBLE");
   term.kill(SIGCONT);
   ASSERT_TRUE(term.waitUntil(
       [&] {

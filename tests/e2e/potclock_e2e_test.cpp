@@ -151,7 +151,7 @@ TEST(PotclockE2E, AWindowTooSmallTakesNoKeysAndLeavesTheShellsScreenAsItWas) {
     SCOPED_TRACE(c.why);
     VtermPty term(potclock(20, 60));
     const std::string shell = "$ potclock";
-    term.injectOutput(shell + "\r\n");
+    term.play(shell + "\r\n");
     ASSERT_TRUE(shows(term, "Please enlarge this window"));
     term.sendKeys("m");
     settle(term);

@@ -14,8 +14,8 @@
 #include "runtime/console/console.h"
 #include "runtime/console/get.h"
 #include "runtime/lang/compiler.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
-#include "temp_dir.h"
 
 namespace potclock {
 namespace {

@@ -15,8 +15,8 @@
 #include "runtime/console/console.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/strings.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
-#include "temp_dir.h"
 
 namespace potclock {
 namespace {

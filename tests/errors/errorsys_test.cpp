@@ -13,8 +13,8 @@
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/strings.h"
 #include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
-#include "temp_dir.h"
 
 namespace potclock {
 namespace {

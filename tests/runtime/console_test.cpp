@@ -5,25 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "runtime/console/console.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/strings.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
-
-namespace {
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
 
 TEST(SetColor, ParsesPairsAndReturnsThePreviousSpec) {
   TestRuntime t;

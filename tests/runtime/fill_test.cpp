@@ -3,7 +3,6 @@
 // player should see: block characters scaled exactly, every other character
 // once in the middle row of its block, the cursor where its cell is drawn.
 #include <gtest/gtest.h>
-#include <vterm.h>
 
 #include <array>
 #include <optional>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/emulator.h"
 #include "runtime/backends/painter.h"
 #include "runtime/console/screen.h"
 #include "support/filled_pictures.h"
@@ -18,58 +18,7 @@
 
 namespace {
 
-// A terminal emulator of a given size that shows what the painter wrote.
-class Emulator {
- public:
-  Emulator(int rows, int cols) : vt_(vterm_new(rows, cols)) {
-    vterm_set_utf8(vt_, 1);
-    screen_ = vterm_obtain_screen(vt_);
-    state_ = vterm_obtain_state(vt_);
-    vterm_screen_reset(screen_, 1);
-  }
-  ~Emulator() { vterm_free(vt_); }
-  Emulator(const Emulator&) = delete;
-  Emulator& operator=(const Emulator&) = delete;
-
-  void play(const std::string& bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
-  void resize(int rows, int cols) { vterm_set_size(vt_, rows, cols); }
-
-  std::string text(int row, int col) const {
-    const VTermScreenCell cell = at(row, col);
-    if (cell.chars[0] == 0) return " ";
-    std::string out;
-    krx::appendUtf8(out, cell.chars[0]);
-    return out;
-  }
-  // Palette index of the background; -1 for the default.
-  int background(int row, int col) const {
-    const VTermScreenCell cell = at(row, col);
-    return VTERM_COLOR_IS_INDEXED(&cell.bg) && !VTERM_COLOR_IS_DEFAULT_BG(&cell.bg)
-               ? cell.bg.indexed.idx
-               : -1;
-  }
-  std::pair<int, int> cursor() const {
-    VTermPos pos{};
-    vterm_state_get_cursorpos(state_, &pos);
-    return {pos.row, pos.col};
-  }
-  std::string rowText(int row, int col, int count) const {
-    std::string out;
-    for (int c = col; c < col + count; ++c) out += text(row, c);
-    return out;
-  }
-
- private:
-  VTermScreenCell at(int row, int col) const {
-    VTermScreenCell cell{};
-    vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
-    return cell;
-  }
-
-  VTerm* vt_;
-  VTermScreen* screen_ = nullptr;
-  VTermState* state_ = nullptr;
-};
+using e2e::Emulator;
 
 krx::TermCaps xterm() {
   return krx::TermCaps::load("xterm-256color").value_or(krx::TermCaps{});
@@ -141,17 +90,17 @@ TEST(FilledScreen, LargeTextScalesExactlyAtEverySize) {
       const std::vector<std::string> want = expected::filledRows(*rows, l.sx, l.sy);
       for (int k = 0; k < 6 * l.sy; ++k) {
         const int tr = l.top + top * l.sy + k;
-        EXPECT_EQ(f.term.rowText(tr, l.left, 80 * l.sx), want[static_cast<std::size_t>(k)])
+        EXPECT_EQ(f.term.cellsText(tr, l.left, 80 * l.sx), want[static_cast<std::size_t>(k)])
             << "terminal row " << tr;
-        EXPECT_EQ(f.term.background(tr, l.left + 80 * l.sx - 1), 4);
+        EXPECT_EQ(f.term.background(tr, l.left + 80 * l.sx - 1).palette(), 4);
       }
     }
     // Nothing of the screen outside its blocks.
     if (l.top > 0) {
-      EXPECT_EQ(f.term.background(l.top - 1, l.left), -1);
+      EXPECT_EQ(f.term.background(l.top - 1, l.left).palette(), -1);
     }
     if (l.left > 0) {
-      EXPECT_EQ(f.term.background(l.top, l.left - 1), -1);
+      EXPECT_EQ(f.term.background(l.top, l.left - 1).palette(), -1);
     }
   }
 }
@@ -174,12 +123,12 @@ TEST(FilledScreen, TextStandsOnceInTheMiddleRowOfItsBlockAndTheCursorWithIt) {
         std::string want = " ";
         if (dy == l.textRow && dx == 0) want = "A";
         if (dy == l.textRow && dx == l.sx) want = "b";
-        EXPECT_EQ(f.term.text(tr, tc), want) << "block cell (" << dy << ", " << dx << ")";
-        EXPECT_EQ(f.term.background(tr, tc), 2);
+        EXPECT_EQ(f.term.cellText(tr, tc), want) << "block cell (" << dy << ", " << dx << ")";
+        EXPECT_EQ(f.term.background(tr, tc).palette(), 2);
       }
     }
-    EXPECT_EQ(f.term.text(l.top + 24 * l.sy + l.textRow, l.left + 79 * l.sx), "z");
-    EXPECT_EQ(f.term.background(l.top + 25 * l.sy - 1, l.left + 80 * l.sx - 1), 1);
+    EXPECT_EQ(f.term.cellText(l.top + 24 * l.sy + l.textRow, l.left + 79 * l.sx), "z");
+    EXPECT_EQ(f.term.background(l.top + 25 * l.sy - 1, l.left + 80 * l.sx - 1).palette(), 1);
     EXPECT_EQ(f.term.cursor(), std::make_pair(l.top + 3 * l.sy + l.textRow, l.left + 11 * l.sx));
   }
 }
@@ -207,18 +156,18 @@ TEST(FilledScreen, HalfBlocksShadesAndFramesKeepTheirShape) {
       "╚═════╝  ",  //
       "         ",  //
   };
-  for (int r = 0; r < 9; ++r) EXPECT_EQ(f.term.rowText(r, 0, 9), want[r]) << "row " << r;
+  for (int r = 0; r < 9; ++r) EXPECT_EQ(f.term.cellsText(r, 0, 9), want[r]) << "row " << r;
   const std::vector<std::string> blocks = {
       "░░░▓▓▓█▌  ▐████",
       "░░░▓▓▓█▌  ▐█▀▀▀",
       "░░░▓▓▓█▌  ▐█   ",
   };
   for (int r = 0; r < 3; ++r) {
-    EXPECT_EQ(f.term.rowText(12 + r, 0, 15), blocks[r]) << "row " << 12 + r;
+    EXPECT_EQ(f.term.cellsText(12 + r, 0, 15), blocks[r]) << "row " << 12 + r;
   }
-  EXPECT_EQ(f.term.rowText(12, 15, 3), "   ");
-  EXPECT_EQ(f.term.rowText(13, 15, 3), "▄▄▄");
-  EXPECT_EQ(f.term.rowText(14, 15, 3), "███");
+  EXPECT_EQ(f.term.cellsText(12, 15, 3), "   ");
+  EXPECT_EQ(f.term.cellsText(13, 15, 3), "▄▄▄");
+  EXPECT_EQ(f.term.cellsText(14, 15, 3), "███");
 }
 
 TEST(FilledScreen, AChangedCellRewritesOnlyTheTerminalCellsThatChange) {
@@ -237,7 +186,7 @@ TEST(FilledScreen, AChangedCellRewritesOnlyTheTerminalCellsThatChange) {
   const std::string letter = f.painter.paint(screen);
   f.term.play(letter);
   EXPECT_EQ(printed(letter), "B");
-  EXPECT_EQ(f.term.text(22 * 3 + 1, 30), "B");
+  EXPECT_EQ(f.term.cellText(22 * 3 + 1, 30), "B");
 
   // A full block gone: its nine cells, three short runs with a cheap move
   // between them (no character of the neighbouring blocks).
@@ -247,9 +196,9 @@ TEST(FilledScreen, AChangedCellRewritesOnlyTheTerminalCellsThatChange) {
   EXPECT_EQ(printed(block), "         ");
   EXPECT_LT(block.size(), 3u * (3 + 8));
   for (int dy = 0; dy < 3; ++dy) {
-    EXPECT_EQ(f.term.rowText(48 + dy, 120, 9), dy == 0   ? "███      "
-                                               : dy == 1 ? "███   ▄▄▄"
-                                                         : "███   ███");
+    EXPECT_EQ(f.term.cellsText(48 + dy, 120, 9), dy == 0   ? "███      "
+                                                 : dy == 1 ? "███   ▄▄▄"
+                                                           : "███   ███");
   }
 }
 
@@ -264,16 +213,16 @@ TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
 
   // Centred: one cell each, at (12, 40).
   term.play(painter.paint(screen));
-  EXPECT_EQ(term.text(22, 40), "█");
-  EXPECT_EQ(term.background(11, 40), -1);
-  EXPECT_EQ(term.background(12, 40), 4);
+  EXPECT_EQ(term.cellText(22, 40), "█");
+  EXPECT_EQ(term.background(11, 40).palette(), -1);
+  EXPECT_EQ(term.background(12, 40).palette(), 4);
 
   // Filled: the whole terminal, the block 2 by 2 at (20, 0).
   painter.setFilled(true);
   term.play(painter.paint(screen));
-  EXPECT_EQ(term.rowText(20, 0, 3), "██ ");
-  EXPECT_EQ(term.rowText(21, 0, 3), "██ ");
-  EXPECT_EQ(term.background(0, 0), 4);
+  EXPECT_EQ(term.cellsText(20, 0, 3), "██ ");
+  EXPECT_EQ(term.cellsText(21, 0, 3), "██ ");
+  EXPECT_EQ(term.background(0, 0).palette(), 4);
   EXPECT_EQ(painter.screenCellAt(21, 1), std::make_pair(10, 0));
   EXPECT_EQ(painter.screenCellAt(49, 159), std::make_pair(24, 79));
 
@@ -282,7 +231,7 @@ TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
   painter.resize(75, 240);
   term.resize(75, 240);
   term.play(painter.paint(screen));
-  EXPECT_EQ(term.rowText(32, 0, 4), "███ ");
+  EXPECT_EQ(term.cellsText(32, 0, 4), "███ ");
   painter.resize(20, 70);
   term.resize(20, 70);
   const std::string notice = painter.paint(screen);
@@ -291,7 +240,7 @@ TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
   painter.resize(25, 80);
   term.resize(25, 80);
   term.play(painter.paint(screen));
-  EXPECT_EQ(term.rowText(10, 0, 2), "█ ");
+  EXPECT_EQ(term.cellsText(10, 0, 2), "█ ");
   EXPECT_EQ(painter.scaleX(), 1);
 
   // And back to centred at the large size.
@@ -299,8 +248,8 @@ TEST(FilledScreen, AltEnterWaysResizesAndTheNotice) {
   term.resize(50, 160);
   painter.setFilled(false);
   term.play(painter.paint(screen));
-  EXPECT_EQ(term.rowText(22, 40, 2), "█ ");
-  EXPECT_EQ(term.background(0, 0), -1);
+  EXPECT_EQ(term.cellsText(22, 40, 2), "█ ");
+  EXPECT_EQ(term.background(0, 0).palette(), -1);
 
   // A terminal that claims the largest size there is (`stty rows 65535`):
   // the blocks stop growing at 16 by 16 and the rest is margin, so a frame
@@ -336,8 +285,8 @@ krx::FineDrawing labelDrawing(const std::string& tag, int least = 1) {
 void expectSameTerminal(const Emulator& a, const Emulator& b, const Layout& l) {
   for (int r = 0; r < l.rows; ++r) {
     for (int c = 0; c < l.cols; ++c) {
-      ASSERT_EQ(a.text(r, c), b.text(r, c)) << r << ", " << c;
-      ASSERT_EQ(a.background(r, c), b.background(r, c)) << r << ", " << c;
+      ASSERT_EQ(a.cellText(r, c), b.cellText(r, c)) << r << ", " << c;
+      ASSERT_EQ(a.background(r, c).palette(), b.background(r, c).palette()) << r << ", " << c;
     }
   }
 }
@@ -357,10 +306,10 @@ TEST(FilledScreen, FineRowsShowTheirOwnPictureUntilTheirRowsChange) {
     const int last = l.top + 25 * l.sy - 1;
     const std::string label = "band " + std::to_string(80 * l.sx) + "x" + std::to_string(4 * l.sy);
     const bool fine = l.sx * l.sy > 1;
-    EXPECT_EQ(f.term.rowText(last, l.left, static_cast<int>(label.size())),
+    EXPECT_EQ(f.term.cellsText(last, l.left, static_cast<int>(label.size())),
               fine ? label : std::string(label.size(), ' '));
-    EXPECT_EQ(f.term.text(l.top + 22 * l.sy + l.textRow, l.left + l.sx), fine ? " " : "N");
-    EXPECT_EQ(f.term.background(l.top + 21 * l.sy, l.left), fine ? 1 : 4);  // red : blue
+    EXPECT_EQ(f.term.cellText(l.top + 22 * l.sy + l.textRow, l.left + l.sx), fine ? " " : "N");
+    EXPECT_EQ(f.term.background(l.top + 21 * l.sy, l.left).palette(), fine ? 1 : 4);  // red : blue
 
     // A cell of the band's rows written over: the rows as blocks at once,
     // as if there had never been a band.
@@ -374,7 +323,7 @@ TEST(FilledScreen, FineRowsShowTheirOwnPictureUntilTheirRowsChange) {
     // Given again, the rows show the new band.
     screen.setFineRows(21, 24, labelDrawing("anew "));
     f.show(screen);
-    EXPECT_EQ(f.term.rowText(last, l.left, 5), fine ? "anew " : "!    ");
+    EXPECT_EQ(f.term.cellsText(last, l.left, 5), fine ? "anew " : "!    ");
   }
 }
 

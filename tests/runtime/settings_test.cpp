@@ -8,42 +8,17 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <vector>
 
 #include "runtime/lang/error.h"
 #include "runtime/lang/object.h"
 #include "support/error_recorder.h"
 #include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 #include "support/test_runtime.h"
 
 using namespace krx;
 namespace fs = std::filesystem;
-
-namespace {
-
-// A fresh directory for one test, removed afterwards.
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    path = fs::temp_directory_path() /
-           ("krx-settings-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~TempDir() { fs::remove_all(path); }
-  std::string file(const char* name) const { return (path / name).string(); }
-};
-
-std::string contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-}  // namespace
 
 TEST(Settings, DefaultsAreTheUsualOnes) {
   TestRuntime t;
@@ -101,18 +76,18 @@ TEST(AlternateFile, OpenReplaceAppendAndClose) {
   writeAlternate("dropped: alternate output is off");
   SET(SET_ALTERNATE, "ON");
   writeAlternate("\r\nfirst");
-  EXPECT_EQ(contents(log), "\r\nfirst");  // replaced, and already on disk
+  EXPECT_EQ(readFile(log), "\r\nfirst");  // replaced, and already on disk
 
   SET(SET_ALTFILE, log, true);  // additive keeps what is there
   writeAlternate("+second");
   EXPECT_EQ(SET(SET_ALTFILE, "").str(), log);
   writeAlternate("after close");
-  EXPECT_EQ(contents(log), "\r\nfirst+second");
+  EXPECT_EQ(readFile(log), "\r\nfirst+second");
 
   SET(SET_ALTFILE, log);  // not additive: starts again
   writeAlternate("third");
   SET(SET_ALTFILE, "");
-  EXPECT_EQ(contents(log), "third");
+  EXPECT_EQ(readFile(log), "third");
 }
 
 TEST(AlternateFile, FailedOpenRaisesCreateErrorAndKeepsTheSetting) {
@@ -134,11 +109,11 @@ TEST(AlternateFile, FailedOpenRaisesCreateErrorAndKeepsTheSetting) {
   EXPECT_NE(e->osCode.num(), 0);
   EXPECT_EQ(SET(SET_ALTFILE).str(), good);
   writeAlternate("still here");
-  EXPECT_EQ(contents(good), "still here");
+  EXPECT_EQ(readFile(good), "still here");
 
   // A handler that mends the cause and retries gets the file opened.
   rec.answer = [&](const ErrorRef&) {
-    fs::create_directories(dir.path / "missing");
+    fs::create_directories(dir.path() / "missing");
     return Item(true);
   };
   SET(SET_ALTFILE, bad);
@@ -146,7 +121,7 @@ TEST(AlternateFile, FailedOpenRaisesCreateErrorAndKeepsTheSetting) {
   EXPECT_EQ(SET(SET_ALTFILE).str(), bad);
   writeAlternate("retried");
   SET(SET_ALTFILE, "");
-  EXPECT_EQ(contents(bad), "retried");
+  EXPECT_EQ(readFile(bad), "retried");
 }
 
 TEST(AlternateFile, WriteFailureIsReportedOnce) {
@@ -176,7 +151,7 @@ TEST(AlternateFile, OnlyARegularFileIsEverWritten) {
   fs::create_symlink(precious, dir.file("link.log"));
   fs::create_symlink(dir.file("planted.txt"), dir.file("dangling.log"));
   for (const std::string& name : {dir.file("link.log"), dir.file("dangling.log"),
-                                  std::string("/dev/null"), dir.path.string()}) {
+                                  std::string("/dev/null"), dir.path().string()}) {
     SCOPED_TRACE(name);
     ErrorRecorder rec;
     SET(SET_ALTFILE, name);
@@ -184,7 +159,7 @@ TEST(AlternateFile, OnlyARegularFileIsEverWritten) {
     EXPECT_EQ(rec.errors[0]->genCode.num(), EG_CREATE);
     EXPECT_EQ(SET(SET_ALTFILE).str(), "");
   }
-  EXPECT_EQ(contents(precious), "keep me");
+  EXPECT_EQ(readFile(precious), "keep me");
   EXPECT_FALSE(fs::exists(dir.file("planted.txt")));
 
   // A new file gets the usual permissions: what the umask allows of rw for all.

@@ -2,11 +2,11 @@
 
 #include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "frame/publics.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -15,19 +15,8 @@ namespace {
 // process gets a state directory of its own, gone when it ends. Tests that
 // look at the file set their own.
 struct ScratchStateHome {
-  std::string dir;
-  ScratchStateHome() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "potclock-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-      dir = pattern;
-      ::setenv("XDG_STATE_HOME", dir.c_str(), 1);
-    }
-  }
-  ~ScratchStateHome() {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-  }
+  TempDir dir;
+  ScratchStateHome() { ::setenv("XDG_STATE_HOME", dir.path().c_str(), 1); }
 };
 const ScratchStateHome scratchStateHome;
 

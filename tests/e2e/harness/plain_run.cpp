@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 extern char** environ;
 
@@ -39,20 +38,8 @@ class OwnStateHome : public ::testing::Environment {
 };
 const auto* const kOwnStateHome = ::testing::AddGlobalTestEnvironment(new OwnStateHome);
 
-StateHome::StateHome() {
-  std::string pattern = (fs::temp_directory_path() / "potclock-state-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-  dir_ = pattern;
-}
-
-StateHome::~StateHome() {
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
-
 std::string StateHome::text() const {
-  std::ifstream in(file(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return readFile(file());
 }
 
 void StateHome::write(const std::string& text) const {

@@ -7,25 +7,21 @@
 #include <vector>
 
 #include "harness/vterm_pty.h"
+#include "support/temp_dir.h"
 
 namespace e2e {
 
 // A state directory of its own: XDG_STATE_HOME for the program.
 class StateHome {
  public:
-  StateHome();
-  ~StateHome();
-  StateHome(const StateHome&) = delete;
-  StateHome& operator=(const StateHome&) = delete;
-
-  const std::filesystem::path& dir() const { return dir_; }
-  std::filesystem::path file() const { return dir_ / "potclock" / "game"; }
-  std::string env() const { return "XDG_STATE_HOME=" + dir_.string(); }
+  const std::filesystem::path& dir() const { return dir_.path(); }
+  std::filesystem::path file() const { return dir() / "potclock" / "game"; }
+  std::string env() const { return "XDG_STATE_HOME=" + dir().string(); }
   std::string text() const;
   void write(const std::string& text) const;
 
  private:
-  std::filesystem::path dir_;
+  TempDir dir_{"potclock-state"};
 };
 
 struct Ran {

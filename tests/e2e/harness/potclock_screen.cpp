@@ -13,9 +13,7 @@
 namespace e2e {
 
 std::string cells(const VtermPty& term, int row, int col, int count) {
-  std::string out;
-  for (int c = col; c < col + count; ++c) out += term.cellText(row, c);
-  return out;
+  return term.cellsText(row, col, count);
 }
 
 std::string screenRow(const VtermPty& term, int row, Origin at) {

@@ -7,7 +7,6 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vterm.h>
 
 #include <algorithm>
 #include <array>
@@ -19,8 +18,6 @@
 #include <map>
 #include <optional>
 #include <stdexcept>
-
-#include "runtime/console/screen.h"
 
 extern char** environ;
 
@@ -57,75 +54,9 @@ std::vector<std::string> childEnvironment(const Launch& launch) {
 
 }  // namespace
 
-struct VtermCallbacks {
-  static int setTermProp(VTermProp prop, VTermValue* value, void* user) {
-    auto* self = static_cast<VtermPty*>(user);
-    if (prop == VTERM_PROP_ALTSCREEN) {
-      if (value->boolean != 0 && !self->altScreen_) ++self->altScreenEntries_;
-      self->altScreen_ = value->boolean != 0;
-    }
-    if (prop == VTERM_PROP_CURSORVISIBLE) self->cursorVisible_ = value->boolean != 0;
-    return 1;
-  }
-  static int unknownCsi(const char* leader, const long args[], int argcount, const char* intermed,
-                        char command, void* user) {
-    std::string sequence = "\x1b[";
-    if (leader != nullptr) sequence += leader;
-    for (int i = 0; i < argcount; ++i) {
-      if (!CSI_ARG_IS_MISSING(args[i])) sequence += std::to_string(CSI_ARG(args[i]));
-      if (i + 1 < argcount) sequence += CSI_ARG_HAS_MORE(args[i]) ? ':' : ';';
-    }
-    if (intermed != nullptr) sequence += intermed;
-    sequence += command;
-    static_cast<VtermPty*>(user)->unknown_.push_back(std::move(sequence));
-    return 0;
-  }
-  static int bell(void* user) {
-    ++static_cast<VtermPty*>(user)->bells_;
-    return 1;
-  }
+VtermPty::VtermPty(const Launch& launch) : Emulator(launch.rows, launch.cols) {
   // Answers to the program's queries go back through the terminal.
-  static void output(const char* bytes, std::size_t length, void* user) {
-    auto* self = static_cast<VtermPty*>(user);
-    if (self->master_ >= 0) {
-      const ssize_t ignored = ::write(self->master_, bytes, length);
-      (void)ignored;
-    }
-  }
-};
-
-namespace {
-const VTermScreenCallbacks kScreenCallbacks = {
-    nullptr,                       // damage
-    nullptr,                       // moverect
-    nullptr,                       // movecursor
-    &VtermCallbacks::setTermProp,  // settermprop
-    &VtermCallbacks::bell,         // bell
-    nullptr,                       // resize
-    nullptr,                       // sb_pushline
-    nullptr,                       // sb_popline
-};
-const VTermParserCallbacks kFallbacks = {
-    nullptr,                      // text
-    nullptr,                      // control
-    nullptr,                      // escape
-    &VtermCallbacks::unknownCsi,  // csi
-    nullptr,                      // osc
-    nullptr,                      // dcs
-    nullptr,                      // resize
-};
-}  // namespace
-
-VtermPty::VtermPty(const Launch& launch) {
-  vt_ = vterm_new(launch.rows, launch.cols);
-  vterm_set_utf8(vt_, 1);
-  screen_ = vterm_obtain_screen(vt_);
-  state_ = vterm_obtain_state(vt_);
-  vterm_screen_enable_altscreen(screen_, 1);
-  vterm_screen_set_callbacks(screen_, &kScreenCallbacks, this);
-  vterm_screen_set_unrecognised_fallbacks(screen_, &kFallbacks, this);
-  vterm_output_set_callback(vt_, &VtermCallbacks::output, this);
-  vterm_screen_reset(screen_, 1);
+  onAnswer([this](std::string_view bytes) { sendKeys(bytes); });
 
   // Everything the child needs is built before the fork.
   std::vector<std::string> env = childEnvironment(launch);
@@ -141,6 +72,7 @@ VtermPty::VtermPty(const Launch& launch) {
   winsize ws{};
   ws.ws_row = static_cast<unsigned short>(launch.rows);
   ws.ws_col = static_cast<unsigned short>(launch.cols);
+  startedAt_ = now();
   pid_ = ::forkpty(&master_, nullptr, nullptr, &ws);
   if (pid_ < 0) throw std::runtime_error(std::string("forkpty: ") + std::strerror(errno));
   if (pid_ == 0) {
@@ -167,7 +99,6 @@ VtermPty::~VtermPty() {
     ::waitpid(pid_, &status_, 0);
   }
   if (master_ >= 0) ::close(master_);
-  if (vt_ != nullptr) vterm_free(vt_);
 }
 
 bool VtermPty::readOnce(int timeoutMs) {
@@ -177,9 +108,10 @@ bool VtermPty::readOnce(int timeoutMs) {
   char buffer[4096];
   const ssize_t n = ::read(master_, buffer, sizeof buffer);
   if (n > 0) {
+    lastOutputAt_ = now();
     bytesRead_ += static_cast<std::uint64_t>(n);
     output_.append(buffer, static_cast<std::size_t>(n));
-    vterm_input_write(vt_, buffer, static_cast<std::size_t>(n));
+    play(std::string_view(buffer, static_cast<std::size_t>(n)));
     return true;
   }
   if (n < 0 && errno == EINTR) return true;
@@ -239,80 +171,6 @@ bool VtermPty::waitForText(std::string_view text, double timeoutSeconds) {
   return waitUntil([&] { return screenText().find(text) != std::string::npos; }, timeoutSeconds);
 }
 
-std::string VtermPty::cellText(int row, int col) const {
-  VTermScreenCell cell{};
-  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
-  std::string out;
-  if (cell.chars[0] == 0) return " ";
-  for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
-    krx::appendUtf8(out, cell.chars[i]);
-  }
-  return out;
-}
-
-std::string VtermPty::rowText(int row) const {
-  int rows = 0;
-  int cols = 0;
-  vterm_get_size(vt_, &rows, &cols);
-  std::string out;
-  for (int c = 0; c < cols; ++c) out += cellText(row, c);
-  return out;
-}
-
-std::string VtermPty::screenText() const {
-  int rows = 0;
-  int cols = 0;
-  vterm_get_size(vt_, &rows, &cols);
-  std::string out;
-  for (int r = 0; r < rows; ++r) out += rowText(r) + "\n";
-  return out;
-}
-
-namespace {
-
-VtermPty::Colour colourOf(const VTermColor& colour, bool foreground) {
-  VtermPty::Colour out;
-  out.isDefault =
-      foreground ? VTERM_COLOR_IS_DEFAULT_FG(&colour) : VTERM_COLOR_IS_DEFAULT_BG(&colour);
-  if (!out.isDefault && VTERM_COLOR_IS_INDEXED(&colour)) out.index = colour.indexed.idx;
-  return out;
-}
-
-}  // namespace
-
-VtermPty::Colour VtermPty::foreground(int row, int col) const {
-  VTermScreenCell cell{};
-  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
-  return colourOf(cell.fg, true);
-}
-
-VtermPty::Colour VtermPty::background(int row, int col) const {
-  VTermScreenCell cell{};
-  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
-  return colourOf(cell.bg, false);
-}
-
-bool VtermPty::bold(int row, int col) const {
-  VTermScreenCell cell{};
-  vterm_screen_get_cell(screen_, VTermPos{row, col}, &cell);
-  return cell.attrs.bold != 0;
-}
-
-bool VtermPty::penIsDefault() const {
-  VTermValue value{};
-  vterm_state_get_penattr(state_, VTERM_ATTR_FOREGROUND, &value);
-  if (!VTERM_COLOR_IS_DEFAULT_FG(&value.color)) return false;
-  vterm_state_get_penattr(state_, VTERM_ATTR_BACKGROUND, &value);
-  if (!VTERM_COLOR_IS_DEFAULT_BG(&value.color)) return false;
-  for (const VTermAttr attr : {VTERM_ATTR_BOLD, VTERM_ATTR_REVERSE, VTERM_ATTR_UNDERLINE,
-                               VTERM_ATTR_BLINK, VTERM_ATTR_ITALIC}) {
-    value = VTermValue{};
-    vterm_state_get_penattr(state_, attr, &value);
-    if (value.number != 0) return false;
-  }
-  return true;
-}
-
 void VtermPty::sendKeys(std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -323,15 +181,11 @@ void VtermPty::sendKeys(std::string_view bytes) {
   }
 }
 
-void VtermPty::injectOutput(std::string_view bytes) {
-  vterm_input_write(vt_, bytes.data(), bytes.size());
-}
-
 void VtermPty::resize(int rows, int cols) {
   winsize ws{};
   ws.ws_row = static_cast<unsigned short>(rows);
   ws.ws_col = static_cast<unsigned short>(cols);
-  vterm_set_size(vt_, rows, cols);
+  Emulator::resize(rows, cols);
   ::ioctl(master_, TIOCSWINSZ, &ws);
 }
 
@@ -339,15 +193,15 @@ void VtermPty::kill(int sig) {
   if (pid_ > 0 && status_ < 0) ::kill(pid_, sig);
 }
 
+bool VtermPty::reaped() {
+  int status = 0;
+  if (status_ < 0 && ::wait4(pid_, &status, WNOHANG, &usage_) == pid_) status_ = status;
+  return status_ >= 0;
+}
+
 int VtermPty::waitExit(double timeoutSeconds) {
   const double end = now() + timeoutSeconds;
-  while (status_ < 0) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      status_ = status;
-      break;
-    }
+  while (!reaped()) {
     const double left = end - now();
     if (left <= 0) return -1;
     if (!readOnce(static_cast<int>(std::min(left, 0.05) * 1000) + 1) && closed_) {
@@ -392,12 +246,7 @@ bool VtermPty::outputBlocked() const {
 
 int VtermPty::waitExitUnread(double timeoutSeconds) {
   const double end = now() + timeoutSeconds;
-  while (status_ < 0) {
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      status_ = status;
-      break;
-    }
+  while (!reaped()) {
     if (now() >= end) return -1;
     ::usleep(1000);
   }

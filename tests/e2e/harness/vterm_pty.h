@@ -1,8 +1,9 @@
-// Runs a program in a pseudo-terminal and reads its screen through a
-// terminal emulator library, so that tests see what a user would see: the
-// characters of each cell, their colours, the cursor, which screen is up.
+// Runs a program in a pseudo-terminal and reads its screen through the
+// emulator, so that tests see what a user would see: the characters of each
+// cell, their colours, the cursor, which screen is up.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <termios.h>
 
@@ -12,9 +13,7 @@
 #include <string_view>
 #include <vector>
 
-struct VTerm;
-struct VTermScreen;
-struct VTermState;
+#include "harness/emulator.h"
 
 namespace e2e {
 
@@ -27,7 +26,8 @@ struct Launch {
   std::vector<std::string> env;
 };
 
-class VtermPty {
+// The emulator's screen is the program's: everything it draws is read there.
+class VtermPty : public Emulator {
  public:
   explicit VtermPty(const Launch& launch);
   ~VtermPty();  // kills the program if it still runs
@@ -37,6 +37,9 @@ class VtermPty {
   // Reads the program's output for up to `seconds` (or until it closes the
   // terminal) and feeds it to the emulator.
   void pump(double seconds);
+  // Reads what the program has written, waiting up to `timeoutMs` for it;
+  // false when nothing came.
+  bool readOnce(int timeoutMs);
   // Pumps until `text` shows anywhere on the screen; false on time-out.
   bool waitForText(std::string_view text, double timeoutSeconds);
   // Pumps until `done()` holds; false on time-out.
@@ -46,26 +49,7 @@ class VtermPty {
   // drawn, the rest still in the pipe) is seen whole; false on time-out.
   bool settle(double timeoutSeconds);
 
-  // The screen as UTF-8: one row (trailing blanks kept), or all of them
-  // joined with line feeds.
-  std::string rowText(int row) const;
-  std::string screenText() const;
-  // The character at a cell, as UTF-8.
-  std::string cellText(int row, int col) const;
-
-  struct Colour {
-    bool isDefault = true;
-    int index = -1;  // palette index when not the default
-    bool operator==(const Colour&) const = default;
-  };
-  Colour foreground(int row, int col) const;
-  Colour background(int row, int col) const;
-  bool bold(int row, int col) const;
-
   void sendKeys(std::string_view bytes);
-  // Output from someone else on the same terminal (another program while
-  // this one was stopped): goes straight to the emulator.
-  void injectOutput(std::string_view bytes);
   // Sets the terminal's size; the program gets SIGWINCH.
   void resize(int rows, int cols);
   void kill(int sig);
@@ -73,14 +57,6 @@ class VtermPty {
   // its wait status, or -1 when it has not ended within the time-out.
   int waitExit(double timeoutSeconds);
 
-  // State of the emulated terminal.
-  bool altScreen() const { return altScreen_; }
-  bool cursorVisible() const { return cursorVisible_; }
-  // Times the program has switched to the alternate screen, and bells.
-  int altScreenEntries() const { return altScreenEntries_; }
-  int bells() const { return bells_; }
-  // The pen (current drawing attributes) is the terminal's default.
-  bool penIsDefault() const;
   // What the bytes sent (output()) leave undone of what a real terminal
   // needs back: every private mode changed at its default (the cursor
   // shown, the alternate screen left, keypad and mouse reporting off), the
@@ -91,15 +67,23 @@ class VtermPty {
   // After the program: primary screen, cursor visible, default attributes,
   // both as the emulator shows them and as the bytes sent leave a terminal.
   bool restored() const {
-    return !altScreen_ && cursorVisible_ && penIsDefault() && leftUndone().empty();
+    return !altScreen() && cursorVisible() && penIsDefault() && leftUndone().empty();
   }
 
   std::uint64_t bytesRead() const { return bytesRead_; }
+  // When the program was started, and when its last output arrived
+  // (steady clock, seconds).
+  double startedAt() const { return startedAt_; }
+  double lastOutputAt() const { return lastOutputAt_; }
+  // Every process has let go of the terminal.
+  bool closed() const { return closed_; }
   // Every byte the program has sent, as a real terminal would get them: an
   // emulator forgives some omissions (leaving its alternate screen shows
   // its cursor again) that a real terminal does not.
   const std::string& output() const { return output_; }
   pid_t pid() const { return pid_; }
+  // What the program used over its life, once it has ended.
+  const rusage& usage() const { return usage_; }
 
   // The terminal's modes (the pseudo-terminal's termios), as the program
   // has set or left them.
@@ -111,29 +95,21 @@ class VtermPty {
   // Waits for the program to end without reading its output; its wait
   // status, or -1 when it has not ended within the time-out.
   int waitExitUnread(double timeoutSeconds);
-  // Control sequences of the form CSI ... final that the emulator does not
-  // act on, rebuilt as bytes ("\x1b[9;0]"), in the order they arrived.
-  const std::vector<std::string>& unknownSequences() const { return unknown_; }
 
  private:
-  friend struct VtermCallbacks;
-  bool readOnce(int timeoutMs);
   bool programAsleep() const;
+  // Takes the program's status if it has ended.
+  bool reaped();
 
   int master_ = -1;
   pid_t pid_ = -1;
   int status_ = -1;
   bool closed_ = false;
-  VTerm* vt_ = nullptr;
-  VTermScreen* screen_ = nullptr;
-  VTermState* state_ = nullptr;
-  bool altScreen_ = false;
-  bool cursorVisible_ = true;
-  int altScreenEntries_ = 0;
-  int bells_ = 0;
+  rusage usage_{};
+  double startedAt_ = 0;
+  double lastOutputAt_ = 0;
   std::uint64_t bytesRead_ = 0;
   std::string output_;
-  std::vector<std::string> unknown_;
 };
 
 }  // namespace e2e

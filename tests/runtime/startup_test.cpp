@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "errors/errorsys.h"
-#include "errors/temp_dir.h"
 #include "frame/entry.h"
 #include "frame/publics.h"
 #include "runtime/backends/headless.h"
 #include "runtime/backends/startup.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
+#include "support/temp_dir.h"
 
 namespace potclock {
 namespace {
