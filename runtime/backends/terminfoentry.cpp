@@ -5,11 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "runtime/console/fdio.h"
 
 namespace krx {
 
@@ -42,23 +43,21 @@ void appendDirectories(std::vector<std::string>& dirs, std::string_view list) {
 }
 
 std::optional<std::string> readFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::string> bytes;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kLargestEntry) {
-    std::string data(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < data.size()) {
-      const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    if (got == data.size()) bytes = std::move(data);
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestEntry)
+    return std::nullopt;
+  // Read straight into its place: a buffer on the stack would stay with the
+  // process as pages of stack for good.
+  std::string data(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t got = 0;
+  while (got < data.size()) {
+    const ssize_t n = readRetrying(fd.get(), data.data() + got, data.size() - got);
+    if (n <= 0) return std::nullopt;
+    got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
-  return bytes;
+  return data;
 }
 
 }  // namespace
