@@ -408,10 +408,15 @@ void Get::setFocus() {
   original_ = varGet();
   load(original_);
   changed = false;
+  editFromStart();
+}
+
+// The cursor on the first editable position, the field not refused, and a
+// number to be typed anew rather than edited in place.
+void Get::editFromStart() {
   rejected_ = false;
   pos = firstEditable();
   typeOut_ = pos == 0;
-  // A number is typed anew rather than edited in place.
   clear_ = type_ == 'N' || functions_.find('K') != std::string::npos;
   display();
 }
@@ -458,11 +463,7 @@ void Get::undo() {
   // the field then still counts as changed, so that confirming it writes the
   // old value back and validates it.
   changed = !original_.same(varGet());
-  rejected_ = false;
-  pos = firstEditable();
-  typeOut_ = pos == 0;
-  clear_ = type_ == 'N' || functions_.find('K') != std::string::npos;
-  display();
+  editFromStart();
 }
 
 void Get::Reset() {

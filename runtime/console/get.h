@@ -142,6 +142,7 @@ class Get : public Object {
   // move) without focus or with nothing to edit, which is then typed out.
   std::vector<int> startMove();
   int firstEditable() const;
+  void editFromStart();
   template <class Remove>
   void deleteWith(Remove&& remove);
   int index(const std::vector<int>& e) const;  // pos's slot in `e`, the nearest editable one
