@@ -1,7 +1,6 @@
 #include "runtime/backends/terminfoentry.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "runtime/backends/termcaps.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -159,14 +160,6 @@ TEST(TerminfoEntry, RefusesWhatIsNoEntryAndKeepsStandardPartOfBrokenExtendedOne)
 
 class TerminfoDatabase : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("potclock-terminfo-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   std::string put(const std::string& dir, const std::string& sub, const std::string& name,
                   const std::string& bytes) {
     fs::create_directories(root_ / dir / sub);
@@ -174,7 +167,8 @@ class TerminfoDatabase : public ::testing::Test {
     return (root_ / dir).string();
   }
 
-  fs::path root_;
+  TempDir scratch_{"potclock-terminfo"};
+  const fs::path& root_ = scratch_.path();
 };
 
 TEST_F(TerminfoDatabase, FirstDirectoryHoldingTheEntryWinsUnderEitherFiling) {
@@ -197,32 +191,8 @@ TEST_F(TerminfoDatabase, FirstDirectoryHoldingTheEntryWinsUnderEitherFiling) {
     EXPECT_FALSE(TerminfoEntry::find(name, {byLetter, (root_ / "two/s").string()})) << name;
 }
 
-// Sets environment variables for the life of a test, putting back what was there.
-class Environment {
- public:
-  void set(const char* name, const char* value) {
-    const char* was = std::getenv(name);
-    saved_.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
-    if (value != nullptr)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~Environment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second)
-        ::setenv(it->first.c_str(), it->second->c_str(), 1);
-      else
-        ::unsetenv(it->first.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 TEST(TerminfoEntry, SearchesTheUsersPlacesBeforeTheSystems) {
-  Environment env;
+  ScopedEnvironment env;
   env.set("TERMINFO", "/own");
   env.set("HOME", "/home/organiser");
   env.set("TERMINFO_DIRS", "/a::/b");
@@ -262,7 +232,7 @@ TEST_F(TerminfoDatabase, TerminalCapabilitiesTakeTheSizeFromTheEnvironmentFirst)
   for (const EntryBytes* e : {&screen, &sizeless, &generic, &printing})
     put("db", e->names.substr(0, 1), e->names, e->bytes());
 
-  Environment env;
+  ScopedEnvironment env;
   env.set("TERMINFO", (root_ / "db").c_str());
   env.set("LINES", nullptr);
   env.set("COLUMNS", nullptr);
