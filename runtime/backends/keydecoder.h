@@ -34,8 +34,6 @@ class KeyDecoder {
   // Whether the key next() returned last came as an escape sequence (a
   // special key) rather than as a byte (a character or control code).
   bool lastWasSequence() const { return lastWasSequence_; }
-  // Forgets the keys decoded but not yet taken; an incomplete sequence stays.
-  void dropReady() { ready_.clear(); }
 
  private:
   void decode(bool expired);
