@@ -862,11 +862,12 @@ std::vector<Item> evalArgs(const Node& n, std::size_t first, const Env& env) {
 
 Item callRoutine(const Node& n, const Env& env) {
   std::vector<Item> args = evalArgs(n, 0, env);
-  // Built-ins were settled at compile time; the registry is asked each time,
-  // so that a routine registered after compilation is found.
+  // Built-ins were settled at compile time (the services' ones only when a
+  // context was current then); anything else is looked up each time, so
+  // that a routine registered after compilation is found.
   return withRecovery(
       [&]() -> std::optional<Item> {
-        const PublicRoutine* r = n.routine ? n.routine : LANG().registry.find(n.name);
+        const PublicRoutine* r = n.routine ? n.routine : resolveRoutine(n.name);
         if (!r || !r->fn) return std::nullopt;
         // Only the arguments written: a routine tells an argument left out
         // from NIL passed (GetActive() from GetActive(NIL)), and reads the
