@@ -79,23 +79,13 @@ std::string whatItIs(const toml::node& n) {
   }
 }
 
-std::string grouped(long n) {
-  const std::string digits = std::to_string(n);
-  std::string text;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (digits.size() - i) % 3 == 0) text += ',';
-    text += digits[i];
-  }
-  return text;
-}
-
 std::optional<long> wholeNumber(const toml::node& n, std::string_view subject, long low, long high,
                                 Problems& problems) {
   const auto* value = n.as_integer();
   if (value && value->get() >= low && value->get() <= high) return static_cast<long>(value->get());
   problems.add(n.source(), std::string(subject) + " is " + whatItIs(n) +
-                               "; expected a whole number from " + grouped(low) + " to " +
-                               grouped(high));
+                               "; expected a whole number from " + chipsText(low) + " to " +
+                               chipsText(high));
   return std::nullopt;
 }
 
@@ -174,8 +164,8 @@ void readBlinds(const toml::node& n, Entry& entry, Problems& problems) {
   const auto big = wholeNumber(*pair->get(1), "big blind", 1, kMaxChips, problems);
   if (!small || !big) return;
   if (*small > *big) {
-    problems.add(n.source(), "small blind " + grouped(*small) + " is more than big blind " +
-                                 grouped(*big) + "; expected small at most big");
+    problems.add(n.source(), "small blind " + chipsText(*small) + " is more than big blind " +
+                                 chipsText(*big) + "; expected small at most big");
     return;
   }
   entry.small = *small;
