@@ -530,7 +530,12 @@ void Get::left() {
 void Get::right() {
   const auto e = startMove();
   if (e.empty()) return;
-  const auto k = static_cast<std::size_t>(index(e));
+  stepPast(e, static_cast<std::size_t>(index(e)));
+}
+
+// The cursor to the editable slot after slot k; past the last one it stays
+// there and the field is typed out.
+void Get::stepPast(const std::vector<int>& e, std::size_t k) {
   if (k + 1 < e.size()) {
     pos = e[k + 1];
   } else {
@@ -706,13 +711,7 @@ void Get::typeIn(char c, bool insertMode) {
   }
   at(k) = *ch;
   changed = true;
-  if (k + 1 < e.size()) {
-    pos = e[k + 1];
-  } else {
-    pos = e[k];
-    typeOut_ = true;
-  }
-  display();
+  stepPast(e, k);
 }
 
 // Clears a numeric field that has not been touched since focus, so that a

@@ -143,6 +143,7 @@ class Get : public Object {
   std::vector<int> startMove();
   int firstEditable() const;
   void editFromStart();
+  void stepPast(const std::vector<int>& e, std::size_t k);
   template <class Remove>
   void deleteWith(Remove&& remove);
   int index(const std::vector<int>& e) const;  // pos's slot in `e`, the nearest editable one
