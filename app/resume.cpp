@@ -20,14 +20,6 @@ namespace {
 constexpr const char* kGameOver =
     "potclock: the game is over: its last level ran out while the clock was closed";
 
-// The structure the game in `file` was started with.
-std::optional<Tournament> savedStructure(const std::filesystem::path& file) {
-  auto dir = StateDir::open(stateLocationOf(file), false);
-  if (const auto* opened = std::get_if<StateDir>(&dir))
-    return loadStructureCopy(*opened, file.filename().string());
-  return std::nullopt;
-}
-
 // Why a saved game is not taken up.
 struct Refusal {
   std::string message;
@@ -70,9 +62,9 @@ int refuse(const std::filesystem::path& file, const Refusal& refusal) {
 std::optional<Tournament> loadStructureCopy(const StateDir& dir, std::string_view name) {
   const std::string copy = structureCopyName(name);
   // The copy was written from a structure file, so it is no larger than one.
-  auto text = dir.read(copy, kMaxStructureFileSize);
-  if (!std::holds_alternative<std::string>(text)) return std::nullopt;
-  auto read = parseStructure(std::get<std::string>(text), copy);
+  const auto text = dir.read(copy, kMaxStructureFileSize);
+  if (!text.ok()) return std::nullopt;
+  auto read = parseStructure(text.value(), copy);
   if (auto* t = std::get_if<Tournament>(&read)) return std::move(*t);
   return std::nullopt;
 }
@@ -150,11 +142,13 @@ std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
 }
 
 std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now) {
-  auto loaded = loadGameState(file);
-  if (const auto* failure = std::get_if<Failure>(&loaded))
-    return refuse(file, {loadFailureMessage(file, *failure), 1});
-  SavedGame game{file, std::get<GameState>(std::move(loaded)), std::nullopt};
-  if (game.state.structure) game.structure = savedStructure(file);
+  // The directory opened once, for the game and a structure game's copy.
+  const auto dir = StateDir::open(stateLocationOf(file), false);
+  const std::string name = file.filename().string();
+  auto loaded = dir.ok() ? loadGameState(dir.value(), name) : Result<GameState>(dir.failure());
+  if (!loaded.ok()) return refuse(file, {loadFailureMessage(file, loaded.failure()), 1});
+  SavedGame game{file, std::move(loaded.value()), std::nullopt};
+  if (game.state.structure) game.structure = loadStructureCopy(dir.value(), name);
   const Standing standing = standingAt(game, now);
   if (const auto* refusal = std::get_if<Refusal>(&standing)) return refuse(file, *refusal);
   return game;
