@@ -13,4 +13,10 @@ inline void say(int row, int col, std::string_view text) {
   krx::DEVOUT(text);
 }
 
+// Centred on the 80 columns; what is wider is cut at the right edge.
+inline void sayCentred(int row, std::string_view text) {
+  text = text.substr(0, 80);
+  say(row, static_cast<int>((80 - text.size()) / 2), text);
+}
+
 }  // namespace potclock

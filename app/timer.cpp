@@ -21,13 +21,6 @@ using namespace krx;
 
 namespace {
 
-constexpr int kEscape = 27;
-constexpr int kSpace = 32;
-const int kPlus = ASC("+");
-const int kMinus = ASC("-");
-// Code 1 (Ctrl-A) never counts a hand: the wait goes on as after a time-out.
-constexpr int kNotAHand = 1;
-
 // Drops the keys typed but not read yet, so that those pressed at a pause,
 // a question or the skip tones are not taken for commands afterwards.
 void clearTypeahead() {
@@ -46,12 +39,12 @@ void showNextLevelOf(int nLevel) {
 // The level's end that a key asks for: Escape asks whether to quit (keys
 // typed while the question stood are dropped), "+" and "-" skip.
 std::optional<Outcome> levelEndOf(int key) {
-  if (key == kEscape) {
+  if (key == K_ESC) {
     if (quitConfirmed()) return Outcome::quit;
     clearTypeahead();
   }
-  if (key == kMinus) return Outcome::skippedBack;
-  if (key == kPlus) return Outcome::skippedForward;
+  if (key == kSkipBackKey) return Outcome::skippedBack;
+  if (key == kSkipForwardKey) return Outcome::skippedForward;
   return std::nullopt;
 }
 
@@ -64,7 +57,7 @@ Outcome runHands(int nLevel, int nPerLevel, GameJournal& journal, int firstHand)
     INKEY(0.1);
     clearTypeahead();
     int key = 0;
-    while (key == 0 || key == kNotAHand || key == kEscape) {
+    while (key == 0 || key == kNotAHandKey || key == K_ESC) {
       showTimeOfDay();
       key = INKEY(1);
       if (const auto end = levelEndOf(key)) return *end;
@@ -89,7 +82,7 @@ Outcome runMinutes(int nLevel, int nPerLevel, double& nStart, GameJournal& journ
     const double left = levelEnd() - MYSECONDS(false);
     long nRemain = static_cast<long>(ROUND(left, 0));
     SAYBIG(15, timeLeftText(nRemain));
-    int key = kSpace;  // a game resumed paused comes back as Space left it
+    int key = K_SPACE;  // a game resumed paused comes back as Space left it
     if (!std::exchange(pauseAtOnce, false)) {
       journal.running(nLevel, left);
       // A second, or what is left of the level when that is less, so that
@@ -97,7 +90,7 @@ Outcome runMinutes(int nLevel, int nPerLevel, double& nStart, GameJournal& journ
       key = INKEY(std::clamp(left, 0.01, 1.0));
     }
     showTimeOfDay();
-    if (key == kSpace) pause(nLevel, nPerLevel, nRemain, nStart, journal);
+    if (key == K_SPACE) pause(nLevel, nPerLevel, nRemain, nStart, journal);
     // The countdown goes on while the quit question stands.
     if (const auto end = levelEndOf(key)) return *end;
   }

@@ -35,6 +35,13 @@ void runTimer(int nLevel, int nPerLevel, Mode mode, GameJournal& journal,
 // out, "+" or "-" skipped it, or "Yes" to the quit question ends the game.
 enum class Outcome { ranOut, skippedForward, skippedBack, quit };
 
+// The clock's own keys beside Escape (the quit question) and Space (the
+// pause): "+" and "-" skip; code 1 (Ctrl-A) never counts a hand, the wait
+// for one goes on as after a time-out.
+inline constexpr int kSkipForwardKey = '+';
+inline constexpr int kSkipBackKey = '-';
+inline constexpr int kNotAHandKey = 1;
+
 // "Quit PotClock?" with the time of day blanked: whether "Yes" was the answer.
 bool quitConfirmed();
 // "Yes" to it: the game is over and the program ends at once (_QUIT).

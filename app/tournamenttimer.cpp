@@ -24,13 +24,6 @@ using namespace krx;
 
 namespace {
 
-constexpr int kEscape = 27;
-constexpr int kSpace = 32;
-constexpr int kPlus = '+';
-constexpr int kMinus = '-';
-// The key of code 1 never counts a hand, as with the built-in levels.
-constexpr int kNotAHand = 1;
-
 constexpr std::string_view kBreakLabel = "  BREAK";
 constexpr std::string_view kBreakHeading =
     "T I M E    R E M A I N I N G   I N   T H I S    B R E A K";
@@ -40,11 +33,6 @@ constexpr std::string_view kLastEntry = "-----";
 // page 437, which has every character the structure file lets through.
 void sayText(int row, int col, std::string_view utf8) {
   say(row, col, utf8ToCp437(utf8));
-}
-
-void sayCentred(int row, std::string_view utf8) {
-  const std::string shown = utf8ToCp437(utf8);
-  say(row, static_cast<int>((80 - std::min<std::size_t>(shown.size(), 80)) / 2), shown);
 }
 
 // The next entry as row 22 names it, and as the TV band shows it.
@@ -148,7 +136,7 @@ class TournamentTimer {
       SAYBIG(15, timeLeftText(remain));
       int key = 0;
       if (std::exchange(pauseAtOnce, false)) {
-        key = kSpace;
+        key = K_SPACE;
       } else {
         journal_.running(static_cast<int>(index) + 1, left);
         // A second, or what is left when that is less, so the entry ends on
@@ -156,10 +144,10 @@ class TournamentTimer {
         key = INKEY(std::clamp(left, 0.01, 1.0));
       }
       showTimeOfDay();
-      if (key == kSpace) start = pause(index, remain);
-      if (key == kEscape && quitConfirmed()) return Outcome::quit;
-      if (key == kPlus) return Outcome::skippedForward;
-      if (key == kMinus) return Outcome::skippedBack;
+      if (key == K_SPACE) start = pause(index, remain);
+      if (key == K_ESC && quitConfirmed()) return Outcome::quit;
+      if (key == kSkipForwardKey) return Outcome::skippedForward;
+      if (key == kSkipBackKey) return Outcome::skippedBack;
     }
   }
 
@@ -173,13 +161,13 @@ class TournamentTimer {
       INKEY(0.1);
       INKEY(0.1);
       int key = 0;
-      while (key == 0 || key == kNotAHand || key == kEscape) {
+      while (key == 0 || key == kNotAHandKey || key == K_ESC) {
         showTimeOfDay();
         key = INKEY(1);
-        if (key == kEscape && quitConfirmed()) return Outcome::quit;
+        if (key == K_ESC && quitConfirmed()) return Outcome::quit;
       }
-      if (key == kPlus) return Outcome::skippedForward;
-      if (key == kMinus) return Outcome::skippedBack;
+      if (key == kSkipForwardKey) return Outcome::skippedForward;
+      if (key == kSkipBackKey) return Outcome::skippedBack;
     }
     return Outcome::ranOut;
   }
@@ -194,7 +182,7 @@ void drawTournamentEntry(const Tournament& t, std::size_t index, Hints hints) {
   const Entry& e = t.entries[index];
   SCROLL(3, 0);
   SETPOS(3, 0);
-  if (!t.name.empty()) sayCentred(1, t.name);
+  if (!t.name.empty()) sayCentred(1, utf8ToCp437(t.name));
   if (e.isBreak) {
     sayText(4, 1, e.note);
     SAYBIG(6, kBreakLabel);
@@ -237,7 +225,7 @@ void playTournament(const Tournament& t, const std::filesystem::path& file) {
   journal.keepStructure(formatStructure(t, "the structure of a running game"));
   showKeepingNotice(journal.notice());
   if (!t.hands || t.entries.front().isBreak) {
-    if (!t.name.empty()) sayCentred(4, t.name);
+    if (!t.name.empty()) sayCentred(4, utf8ToCp437(t.name));
     startPrompt(journal.notice());
   }
   runTournament(t, journal);

@@ -28,7 +28,6 @@ using namespace krx;
 
 namespace {
 
-constexpr int kEscape = 27;
 // What the clock does to the game's files: a write is a rename over the
 // file, the end of the game a removal; and what makes the directory itself
 // another one.
@@ -134,20 +133,26 @@ View waiting(std::string why = {}) {
   return v;
 }
 
+// The waiting screen, telling why the game's file cannot be used: the line
+// --resume would say, without the program's name before it.
+View unusable(const std::filesystem::path& file, const Failure& failure) {
+  std::string why = loadFailureMessage(file, failure);
+  if (why.starts_with("potclock: ")) why.erase(0, 10);
+  return waiting(why);
+}
+
 View viewOf(const Result<GameState>& loaded, const std::optional<Tournament>& t,
             const std::filesystem::path& file, double now) {
   if (const auto* failure = std::get_if<Failure>(&loaded)) {
     if (failure->kind == Failure::missing) return waiting();
-    std::string why = loadFailureMessage(file, *failure);
-    if (why.starts_with("potclock: ")) why.erase(0, 10);
-    return waiting(why);
+    return unusable(file, *failure);
   }
   const GameState& state = std::get<GameState>(loaded);
   View v;
   TimerResume within;
   if (state.structure) {
     const auto point = t ? tournamentResumePoint(state, *t, now) : std::nullopt;
-    if (!point) return waiting(loadFailureMessage(file, {Failure::damaged, {}}).substr(10));
+    if (!point) return unusable(file, {Failure::damaged, {}});
     v.structure = true;
     v.level = point->entry;
     v.mode = entryMode(*t, point->entry);
@@ -183,15 +188,12 @@ bool ranOut(const View& before, const View& now) {
 }
 
 void drawWaiting(const View& v, std::string_view game) {
-  const auto centred = [](int row, const std::string& text) {
-    say(row, static_cast<int>((80 - std::min<std::size_t>(text.size(), 80)) / 2),
-        text.substr(0, 80));
-  };
-  centred(8, std::string(kWaitingHeading));
-  centred(11, game.empty() ? std::string("No game is running on this machine.")
-                           : "No game named " + std::string(game) + " is running on this machine.");
-  centred(13, "The game shows here as soon as a potclock starts it.");
-  if (!v.why.empty()) centred(16, v.why);
+  sayCentred(8, kWaitingHeading);
+  sayCentred(11, game.empty()
+                     ? std::string("No game is running on this machine.")
+                     : "No game named " + std::string(game) + " is running on this machine.");
+  sayCentred(13, "The game shows here as soon as a potclock starts it.");
+  if (!v.why.empty()) sayCentred(16, v.why);
   showHintRow(Hints::display, Mode::minutes);
 }
 
@@ -250,7 +252,7 @@ void watchGame(std::optional<StateLocation> where, std::string_view game) {
     }
     draw(v, t, game);
     const int key = INKEY(untilNextChange(v));
-    if (key == kEscape || key == 'q' || key == 'Q') break;
+    if (key == K_ESC || key == 'q' || key == 'Q') break;
   }
   RT().backend->wakeOnInput(-1);
 }
