@@ -4,11 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "runtime/console/console.h"
-
-#include "runtime/backends/startup.h"
 #include "runtime/backends/terminfoentry.h"
-#include "runtime/console/events.h"
+#include "runtime/console/console.h"
 
 // The terminal library's expansion of parameterised strings, declared here
 // rather than through <term.h>: that header defines a macro for every
