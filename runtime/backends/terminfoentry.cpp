@@ -147,7 +147,9 @@ std::optional<std::size_t> TerminfoEntry::stringAt(std::size_t table, std::size_
 }
 
 bool TerminfoEntry::flag(std::size_t index) const {
-  return index<boolCount_&& static_cast<signed char>(data_[bools_ + index])> 0;
+  if (index >= boolCount_) return false;
+  // Set is 1; absent 0 and cancelled -2 are not.
+  return static_cast<signed char>(data_[bools_ + index]) > 0;
 }
 
 int TerminfoEntry::number(std::size_t index) const {
