@@ -1,10 +1,17 @@
 #include "app/main.h"
 
-#include "app/gamejournal.h"
-#include "app/gamestate.h"
+#include <optional>
+#include <variant>
 
-#include "app/setup.h"
-#include "app/timer.h"
+#include "app/disk/statefile.h"
+#include "app/game/game.h"
+#include "app/game/structurefile.h"
+#include "app/screens/notice.h"
+#include "app/screens/say.h"
+#include "app/screens/setup.h"
+#include "app/screens/timer.h"
+#include "runtime/console/console.h"
+#include "runtime/console/screen.h"
 #include "runtime/lang/error.h"
 
 namespace potclock {
@@ -17,10 +24,37 @@ void MAIN() {
 void playNewGame(std::string_view game) {
   // Opened before the dialogue, so that a game that cannot be kept is said
   // on its first screen, before the game runs.
-  GameJournal journal(stateLocation(), GameJournal::Writing::inBackground, gameFileName(game));
-  Handover h = runSetup(journal.notice());
-  journal.begin(h.nPerLevel, h.mode);
-  runTimer(h.nLevel, h.nPerLevel, h.mode, journal);
+  StateWriter writer(stateLocation(), StateWriter::Writing::inBackground, gameFileName(game));
+  const Handover h = runSetup(writer.notice());
+  runTimer(h.nLevel, h.nPerLevel, h.mode, writer);
+}
+
+void playStructure(const Structure& structure, const std::filesystem::path& file) {
+  if (structure.entries.empty()) return;
+  blankScreen();
+  StateWriter writer(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
+                     StateWriter::Writing::inBackground, file.filename().string());
+  writer.keepStructure(formatStructure(structure, "the structure of a running game"));
+  showKeepingNotice(writer.notice());
+  const Game game = Game::of(structure);
+  if (game.mode(0) == Mode::minutes) {
+    if (!game.name().empty()) sayCentred(4, krx::utf8ToCp437(game.name()));
+    startPrompt(writer.notice());
+  }
+  runGame(game, writer, 0);
+}
+
+void RESUME(const SavedGame& saved, StateWriter::Writing writing) {
+  KRX_ROUTINE("RESUME");
+  const auto standing = standingAt(saved, krx::EPOCHSECONDS());
+  if (const auto* refusal = std::get_if<Refusal>(&standing)) {
+    refuse(saved.file, *refusal);
+    return;
+  }
+  const ResumePoint& point = std::get<ResumePoint>(standing);
+  blankScreen();
+  StateWriter writer(stateLocationOf(saved.file), writing, saved.file.filename().string());
+  runGame(saved.game, writer, point.index, &point.within);
 }
 
 }  // namespace potclock

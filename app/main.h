@@ -1,7 +1,13 @@
-// The main routine: the setup dialogue, then the timer.
+// The main routines: a new game (the setup dialogue, then the timer), an
+// organiser's structure, and a saved game taken up.
 #pragma once
 
+#include <filesystem>
 #include <string_view>
+
+#include "app/disk/resume.h"
+#include "app/disk/statewriter.h"
+#include "app/game/structure.h"
 
 namespace potclock {
 
@@ -9,5 +15,15 @@ void MAIN();
 // MAIN's work for the game named `game` (empty: the unnamed one), run in a
 // routine of the caller's.
 void playNewGame(std::string_view game);
+
+// The main routine of `potclock --structure`: the screen made ready, the
+// structure kept beside the state file `file` (none when empty), the start
+// prompt in a minutes structure, then the timer.
+void playStructure(const Structure& structure, const std::filesystem::path& file);
+
+// The main routine of a resumed game: `game` on the timer's screen, from
+// where it stands now, with its file kept up to date. A game found over by
+// now is told as loadSavedGame tells it.
+void RESUME(const SavedGame& game, StateWriter::Writing writing);
 
 }  // namespace potclock

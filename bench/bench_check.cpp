@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/structurefile.h"
+#include "app/game/structurefile.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs && status == 0; ++i) {
     const auto start = Clock::now();
     const auto read = potclock::parseStructure(text, file);
-    if (const auto* t = std::get_if<potclock::Tournament>(&read))
+    if (const auto* t = std::get_if<potclock::Structure>(&read))
       tableBytes = potclock::scheduleTable(*t, std::time(nullptr)).size();
     inside_ms.push_back(msSince(start));
   }

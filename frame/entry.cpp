@@ -8,13 +8,12 @@
 #include <variant>
 #include <vector>
 
-#include "app/gamelock.h"
-#include "app/gamestate.h"
+#include "app/disk/gamelock.h"
+#include "app/disk/resume.h"
+#include "app/disk/statefile.h"
+#include "app/game/structurefile.h"
 #include "app/main.h"
-#include "app/resume.h"
-#include "app/structurefile.h"
-#include "app/tournamenttimer.h"
-#include "app/watch.h"
+#include "app/screens/display.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
 #include "runtime/lang/error.h"
@@ -38,7 +37,7 @@ void registerExit() {
 
 int processEntry(const EntryHooks& hooks, const Options& options) {
   if ((hooks.versionQuery() & 0xFFFFFF00u) < kRequiredVersion) return 999;
-  std::optional<Tournament> tournament;
+  std::optional<Structure> structure;
   if (!options.structureFile.empty()) {
     // A file that cannot be used is refused with all its problems before
     // the terminal is taken, and nothing is written.
@@ -47,7 +46,7 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       for (const std::string& problem : *problems) std::fprintf(stderr, "%s\n", problem.c_str());
       return 1;
     }
-    tournament = std::get<Tournament>(std::move(read));
+    structure = std::get<Structure>(std::move(read));
   }
   const std::filesystem::path file = gameStatePath(options.game);
   // Held until the program has ended: a second clock on the game is turned
@@ -74,13 +73,13 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       KRX_ROUTINE("WATCH");
       watchGame(stateLocation(), game);
     };
-  } else if (tournament) {
-    main = [t = std::move(*tournament), file] {
+  } else if (structure) {
+    main = [t = std::move(*structure), file] {
       KRX_ROUTINE("MAIN");
-      playTournament(t, file);
+      playStructure(t, file);
     };
   } else if (saved) {
-    main = [game = std::move(*saved)] { RESUME(game, GameJournal::Writing::inBackground); };
+    main = [game = std::move(*saved)] { RESUME(game, StateWriter::Writing::inBackground); };
   } else {
     main = [game = options.game] {
       KRX_ROUTINE("MAIN");

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <variant>
 
-#include "app/gamestate.h"
-#include "app/levels.h"
-#include "app/structurefile.h"
+#include "app/disk/statefile.h"
+#include "app/game/levels.h"
+#include "app/game/structurefile.h"
 #include "runtime/backends/startup.h"
 
 #ifndef POTCLOCK_VERSION
@@ -108,11 +108,11 @@ CommandLine refuse(const std::string& why) {
 CommandLine printStructure(char letter) {
   CommandLine command;
   command.exitStatus = 0;
-  for (const Structure& s : kStructures) {
+  for (const BuiltInStructure& s : kStructures) {
     if (s.letter != letter) continue;
     std::string heading(s.heading.substr(0, s.heading.find("...")));
     command.out =
-        formatStructure(builtInTournament(letter),
+        formatStructure(builtInStructure(letter),
                         "potclock's built-in structure " + heading +
                             ", 20 minutes a level.\n"
                             "Change it as you like and run it with: potclock --structure FILE");
@@ -123,7 +123,7 @@ CommandLine printStructure(char letter) {
 CommandLine check(const std::string& file) {
   CommandLine command;
   auto read = readStructureFile(file);
-  if (const auto* t = std::get_if<Tournament>(&read)) {
+  if (const auto* t = std::get_if<Structure>(&read)) {
     command.exitStatus = 0;
     command.out = scheduleTable(*t, std::time(nullptr));
   } else {

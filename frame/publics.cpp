@@ -1,7 +1,7 @@
 #include "frame/publics.h"
 
-#include "app/clock.h"
 #include "app/main.h"
+#include "app/screens/clock.h"
 #include "bigtext/bigletters.h"
 #include "errors/errormessage.h"
 #include "errors/errorsys.h"

@@ -362,6 +362,14 @@ bool SETMOUSE(bool on) {
   return previous;
 }
 
+WakeOnInput::WakeOnInput(int fd) {
+  RT().backend->wakeOnInput(fd);
+}
+
+WakeOnInput::~WakeOnInput() {
+  RT().backend->wakeOnInput(-1);
+}
+
 // --- Clock and sound ---------------------------------------------------------
 
 double SECONDS() {
@@ -371,6 +379,14 @@ double SECONDS() {
   // the program needs nothing of the maths library.
   const double seconds = rt.clock.originSeconds + elapsed;
   return seconds - 86400.0 * static_cast<double>(static_cast<long long>(seconds / 86400.0));
+}
+
+double MONOSECONDS() {
+  return RT().backend->monotonic();
+}
+
+double EPOCHSECONDS() {
+  return RT().backend->epochSeconds();
 }
 
 std::string TIME() {

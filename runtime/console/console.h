@@ -107,9 +107,24 @@ Item SETKEY(int code);                        // the callable bound, or nil
 Item SETKEY(int code, const Item& callable);  // binds (nil unbinds); returns the previous
 bool SETMOUSE();
 bool SETMOUSE(bool on);  // returns the previous setting
+// While it lives, input on `fd` ends a wait for a key at once, as if its
+// deadline had come; the program reads the descriptor itself. Owned by a
+// scope, so that no descriptor closed meanwhile is ever waited on.
+class WakeOnInput {
+ public:
+  explicit WakeOnInput(int fd);
+  ~WakeOnInput();
+  WakeOnInput(const WakeOnInput&) = delete;
+  WakeOnInput& operator=(const WakeOnInput&) = delete;
+};
 
 // --- Clock and sound ------------------------------------------------------
-double SECONDS();    // seconds since midnight, with fractions
+double SECONDS();  // seconds since midnight, with fractions
+// The two clocks beneath it: seconds on the clock that the system cannot
+// step (every wait is measured on it), and the wall clock as seconds since
+// 1970-01-01 00:00 UTC, for times that must outlive the process.
+double MONOSECONDS();
+double EPOCHSECONDS();
 std::string TIME();  // "hh:mm:ss"
 Date DATE();
 std::string DTOC(Date d);                      // in the date format of setting 4

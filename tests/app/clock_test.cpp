@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/clock.h"
+#include "app/screens/clock.h"
 #include "support/test_runtime.h"
 
 namespace potclock {

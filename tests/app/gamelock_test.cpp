@@ -1,4 +1,4 @@
-#include "app/gamelock.h"
+#include "app/disk/gamelock.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gamestate.h"
+#include "app/disk/statefile.h"
 #include "support/temp_dir.h"
 
 namespace potclock {

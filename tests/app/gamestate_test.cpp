@@ -1,4 +1,4 @@
-#include "app/gamestate.h"
+#include "app/disk/statefile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/gamejournal.h"
+#include "app/disk/statewriter.h"
 #include "support/temp_dir.h"
 #include "support/test_runtime.h"
 
@@ -245,7 +245,7 @@ TEST(GameStateFile, HalfWrittenFilesOfProcessesGoneAreRemovedAtTheStart) {
         std::string("notes.new")})
     writeText(dir / name, "half");
   TestRuntime t;
-  GameJournal journal(dir / "game", 10, Mode::hands);
+  StateWriter writer(dir / "game");
   EXPECT_FALSE(fs::exists(dir / gone));
   EXPECT_FALSE(fs::exists(dir / ("game.structure." + std::to_string(child) + ".new")));
   EXPECT_TRUE(fs::exists(dir / running));

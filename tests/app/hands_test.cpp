@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/timer.h"
+#include "app/screens/clock.h"
+#include "app/screens/timer.h"
 #include "runtime/console/console.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/setup.h"
-#include "app/timer.h"
+#include "app/screens/clock.h"
+#include "app/screens/setup.h"
+#include "app/screens/timer.h"
 #include "forms/readstatus.h"
 #include "runtime/console/console.h"
 #include "runtime/lang/error.h"

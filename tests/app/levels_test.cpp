@@ -3,7 +3,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/levels.h"
+#include "app/game/levels.h"
 #include "support/level_table.h"
 #include "support/test_runtime.h"
 

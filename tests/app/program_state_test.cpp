@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "app/clock.h"
-#include "app/setup.h"
+#include "app/screens/clock.h"
+#include "app/screens/setup.h"
 #include "bigtext/bigletters.h"
 #include "forms/readstatus.h"
 #include "runtime/console/console.h"

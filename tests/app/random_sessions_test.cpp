@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/main.h"
+#include "app/screens/clock.h"
 #include "forms/readstatus.h"
 #include "runtime/backends/headless.h"
 #include "runtime/console/console.h"

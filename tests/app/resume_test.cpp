@@ -11,11 +11,12 @@
 #include <variant>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/gamejournal.h"
-#include "app/gamestate.h"
-#include "app/resume.h"
-#include "app/timer.h"
+#include "app/disk/resume.h"
+#include "app/disk/statefile.h"
+#include "app/disk/statewriter.h"
+#include "app/main.h"
+#include "app/screens/clock.h"
+#include "app/screens/timer.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
@@ -53,7 +54,7 @@ std::optional<int> resumeRefusal(const fs::path& file, double now) {
 void resumeGame(const fs::path& file) {
   const auto loaded = loadSavedGame(file, krx::RT().backend->epochSeconds());
   if (const auto* game = std::get_if<SavedGame>(&loaded))
-    RESUME(*game, GameJournal::Writing::inForeground);
+    RESUME(*game, StateWriter::Writing::inForeground);
 }
 
 using timerscreen::band;
@@ -67,6 +68,11 @@ std::string caption(TestRuntime& t) {
 
 krx::LocalTime wallAt(int hour, int minute, double second) {
   return krx::LocalTime{2026, 12, 7, hour, minute, second};
+}
+
+// Where a saved built-in game stands at `now`.
+std::optional<ResumePoint> resumePoint(const GameState& state, double now) {
+  return potclock::resumePoint(state, *gameOfState(state, std::nullopt), now);
 }
 
 TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
@@ -89,7 +95,7 @@ TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
   for (const Case& c : cases) {
     const auto point = resumePoint(running, c.now);
     ASSERT_TRUE(point.has_value()) << c.why;
-    EXPECT_EQ(point->nLevel, c.level) << c.why;
+    EXPECT_EQ(point->index + 1, c.level) << c.why;
     EXPECT_DOUBLE_EQ(point->within.secondsLeft, c.left) << c.why;
     EXPECT_FALSE(point->within.paused) << c.why;
   }
@@ -97,7 +103,7 @@ TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
   // Near the end: level 63 still runs, then the game is over.
   running.nLevel = 62;
   ASSERT_TRUE(resumePoint(running, 1030).has_value());
-  EXPECT_EQ(resumePoint(running, 1030)->nLevel, 63);
+  EXPECT_EQ(resumePoint(running, 1030)->index + 1, 63);
   EXPECT_FALSE(resumePoint(running, 1120).has_value());
   running.nLevel = 63;
   EXPECT_FALSE(resumePoint(running, 1000.01).has_value());
@@ -109,7 +115,7 @@ TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
   pausedGame.secondsLeft = 42;
   const auto paused = resumePoint(pausedGame, 1e9);
   ASSERT_TRUE(paused.has_value());
-  EXPECT_EQ(paused->nLevel, 63);
+  EXPECT_EQ(paused->index + 1, 63);
   EXPECT_TRUE(paused->within.paused);
   EXPECT_DOUBLE_EQ(paused->within.secondsLeft, 42);
 
@@ -120,7 +126,7 @@ TEST(ResumePoint, TheClockGoesOnWhileTheProgramIsClosed) {
   handsGame.handsCounted = 2;
   const auto hands = resumePoint(handsGame, 1e9);
   ASSERT_TRUE(hands.has_value());
-  EXPECT_EQ(hands->nLevel, 23);
+  EXPECT_EQ(hands->index + 1, 23);
   EXPECT_EQ(hands->within.handsCounted, 2);
 }
 
@@ -130,11 +136,11 @@ void runMinutesGame(TestRuntime& t, const fs::path& file, const std::function<vo
   t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) { at(hl.now()); };
   krx::SETCOLOR(kSetupColors);
   krx::SCROLL();
-  GameJournal journal(file, 2, Mode::minutes);
-  runTimer(5, 2, Mode::minutes, journal);
+  StateWriter writer(file);
+  runTimer(5, 2, Mode::minutes, writer);
 }
 
-TEST(GameJournal, FollowsTheLevelsPausesAndSkipsOfAMinutesGame) {
+TEST(StateWriter, FollowsTheLevelsPausesAndSkipsOfAMinutesGame) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "potclock" / "game";
   TestRuntime t;
@@ -179,7 +185,7 @@ TEST(GameJournal, FollowsTheLevelsPausesAndSkipsOfAMinutesGame) {
   EXPECT_NEAR(s.endsAt, kEpochAtStart + 150.5 + 120, 1.0);
 }
 
-TEST(GameJournal, ALevelThatRunsOutStartsTheNextInTheFile) {
+TEST(StateWriter, ALevelThatRunsOutStartsTheNextInTheFile) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "game";
   TestRuntime t;
@@ -196,7 +202,7 @@ TEST(GameJournal, ALevelThatRunsOutStartsTheNextInTheFile) {
   EXPECT_TRUE(fs::exists(file));  // a killed game stays
 }
 
-TEST(GameJournal, IsWrittenAgainEachMinute) {
+TEST(StateWriter, IsWrittenAgainEachMinute) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "game";
   TestRuntime t;
@@ -217,7 +223,7 @@ TEST(GameJournal, IsWrittenAgainEachMinute) {
   EXPECT_LE(backAt - goneAt, 61);
 }
 
-TEST(GameJournal, TheLastLevelRunningOutEndsTheGameAndItsFile) {
+TEST(StateWriter, TheLastLevelRunningOutEndsTheGameAndItsFile) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "game";
   TestRuntime t;
@@ -225,13 +231,13 @@ TEST(GameJournal, TheLastLevelRunningOutEndsTheGameAndItsFile) {
   t.hl.onWait = [&](krx::HeadlessBackend&, const krx::Screen&) {
     existed = existed || fs::exists(file);
   };
-  GameJournal journal(file, 1, Mode::minutes);
-  runTimer(62, 1, Mode::minutes, journal);
+  StateWriter writer(file);
+  runTimer(62, 1, Mode::minutes, writer);
   EXPECT_TRUE(existed);
   EXPECT_FALSE(fs::exists(file));
 }
 
-TEST(GameJournal, AFailedWriteIsToldOnceAndTheClockGoesOn) {
+TEST(StateWriter, AFailedWriteIsToldOnceAndTheClockGoesOn) {
   TempCwd tmp;
   std::ofstream(tmp.path() / "plain") << "not a directory";
   const fs::path file = tmp.path() / "plain" / "potclock" / "game";
@@ -239,8 +245,8 @@ TEST(GameJournal, AFailedWriteIsToldOnceAndTheClockGoesOn) {
   t.hl.keyAt(10.5, ' ');
   t.hl.keyAt(20.5, 'x');
   t.hl.keyAt(30.5, '+');
-  GameJournal journal(file, 1, Mode::minutes);
-  runTimer(60, 1, Mode::minutes, journal);
+  StateWriter writer(file);
+  runTimer(60, 1, Mode::minutes, writer);
   EXPECT_EQ(t.hl.errorText,
             "potclock: cannot keep the game in " + file.string() + ": Not a directory\n");
   // Levels 60 (skipped), 61, 62 and 63 ran to the end: three chimes.
@@ -361,8 +367,8 @@ TEST(Resume, AHandsGameIsKeptHandByHandAndComesBackAtItsHand) {
       seen.push_back(read(file));
     if (hl.now() >= 20) throw Killed{};
   };
-  GameJournal journal(file, 5, Mode::hands);
-  EXPECT_THROW(runTimer(23, 5, Mode::hands, journal), Killed);
+  StateWriter writer(file);
+  EXPECT_THROW(runTimer(23, 5, Mode::hands, writer), Killed);
   ASSERT_EQ(seen.size(), 3u);
   for (int counted = 0; counted < 3; ++counted) {
     EXPECT_EQ(seen[counted].nLevel, 23);
@@ -384,7 +390,7 @@ TEST(Resume, TheGameIsReadOnceBeforeTheTerminalIsTakenAndGoesOnAsRead) {
   std::ofstream(file) << "potclock-state 1\nlevel 99\n";  // not read again
 
   const FirstScreen first = firstScreen(wallAt(20, 1, 15), [&] {
-    RESUME(std::get<SavedGame>(loaded), GameJournal::Writing::inForeground);
+    RESUME(std::get<SavedGame>(loaded), StateWriter::Writing::inForeground);
   });
   EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  5)");
   EXPECT_EQ(first.countdown, bandOf("    0:45"));

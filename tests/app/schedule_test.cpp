@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/schedule.h"
+#include "app/game/schedule.h"
 #include "support/level_table.h"
 #include "support/test_runtime.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup.h"
+#include "app/screens/setup.h"
 #include "forms/readstatus.h"
 #include "runtime/console/console.h"
 #include "support/test_runtime.h"

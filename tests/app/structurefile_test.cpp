@@ -1,4 +1,4 @@
-#include "app/structurefile.h"
+#include "app/game/structurefile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "support/structure_entries.h"
 #include "support/temp_dir.h"
-#include "support/tournament_entries.h"
 
 namespace potclock {
 namespace {
 
-using Result = std::variant<Tournament, std::vector<std::string>>;
+using Result = std::variant<Structure, std::vector<std::string>>;
 
 std::string problemsOf(const Result& r) {
   std::string all;
@@ -28,10 +28,10 @@ std::string problemsOf(const std::string& text) {
   return problemsOf(parseStructure(text, "f.toml"));
 }
 
-Tournament parsed(const std::string& text) {
+Structure parsed(const std::string& text) {
   const Result r = parseStructure(text, "f.toml");
   EXPECT_EQ(problemsOf(r), "") << text;
-  return r.index() == 0 ? std::get<Tournament>(r) : Tournament{};
+  return r.index() == 0 ? std::get<Structure>(r) : Structure{};
 }
 
 using entries::pause;
@@ -42,20 +42,20 @@ Entry level(long small, long big, long ante, int length) {
 }
 
 TEST(StructureFile, ReadsLevelsBreaksAntesAndLengths) {
-  EXPECT_EQ(parsed("name = \"Friday deep stack\"\nminutes = 20\n"
-                   "[[level]]\nblinds = [25, 50]\n"
-                   "[[level]]\nblinds = [100, 200]\nante = 25\nminutes = 30\n"
-                   "[[level]]\nbreak = 15\nnote = \"Colour up the 25s\"\n"),
-            (Tournament{
-                "Friday deep stack",
-                false,
-                {level(25, 50, 0, 20), level(100, 200, 25, 30), pause(15, "Colour up the 25s")}}));
+  EXPECT_EQ(
+      parsed("name = \"Friday deep stack\"\nminutes = 20\n"
+             "[[level]]\nblinds = [25, 50]\n"
+             "[[level]]\nblinds = [100, 200]\nante = 25\nminutes = 30\n"
+             "[[level]]\nbreak = 15\nnote = \"Colour up the 25s\"\n"),
+      (Structure{"Friday deep stack",
+                 false,
+                 {level(25, 50, 0, 20), level(100, 200, 25, 30), pause(15, "Colour up the 25s")}}));
   EXPECT_EQ(parsed("hands = 12\n[[level]]\nblinds = [1, 2]\n[[level]]\nbreak = 5\n"
                    "[[level]]\nblinds = [2, 4]\nhands = 8\n"),
-            (Tournament{"", true, {level(1, 2, 0, 12), pause(5, ""), level(2, 4, 0, 8)}}));
+            (Structure{"", true, {level(1, 2, 0, 12), pause(5, ""), level(2, 4, 0, 8)}}));
   // Without a length at the top, each level gives its own.
   EXPECT_EQ(parsed("[[level]]\nblinds = [1, 2]\nminutes = 7\n"),
-            (Tournament{"", false, {level(1, 2, 0, 7)}}));
+            (Structure{"", false, {level(1, 2, 0, 7)}}));
 }
 
 TEST(StructureFile, EachProblemWithItsLineAndColumn) {
@@ -173,25 +173,25 @@ TEST(StructureFile, EveryLimitAtAndPastItsEdge) {
 TEST(StructureFile, FiveHundredEntriesAtMost) {
   std::string text = "minutes = 20\n";
   for (int i = 0; i < kMaxEntries; ++i) text += "[[level]]\nblinds = [1, 2]\n";
-  EXPECT_EQ(std::get<Tournament>(parseStructure(text, "f.toml")).entries.size(), 500u);
+  EXPECT_EQ(std::get<Structure>(parseStructure(text, "f.toml")).entries.size(), 500u);
   text += "[[level]]\nbreak = 5\n";
   EXPECT_EQ(problemsOf(text), "f.toml:1002:1: 501 entries; expected at most 500\n");
 }
 
 TEST(StructureFile, WrittenOutAndReadBackUnchanged) {
-  std::vector<Tournament> tournaments;
-  for (char letter : {'A', 'B', 'C'}) tournaments.push_back(builtInTournament(letter));
-  tournaments.push_back(
+  std::vector<Structure> structures;
+  for (char letter : {'A', 'B', 'C'}) structures.push_back(builtInStructure(letter));
+  structures.push_back(
       {"Say \"when\" \\ now",
        true,
        {level(1, 2, 0, 10), pause(15, "Tea \"break\""), level(5, 10, 5, 12), level(5, 10, 5, 10)}});
-  tournaments.push_back({"", false, {pause(3, "")}});
-  for (const Tournament& t : tournaments) {
+  structures.push_back({"", false, {pause(3, "")}});
+  for (const Structure& t : structures) {
     const std::string text = formatStructure(t, "One line\nand another");
     EXPECT_EQ(text.rfind("# One line\n# and another\n", 0), 0u) << text;
     EXPECT_EQ(parseStructure(text, "f.toml"), Result(t)) << text;
   }
-  EXPECT_EQ(formatStructure(tournaments[3], "c"),
+  EXPECT_EQ(formatStructure(structures[3], "c"),
             "# c\n\nname = \"Say \\\"when\\\" \\\\ now\"\nhands = 10\n\n"
             "[[level]]\nblinds = [1, 2]\n\n[[level]]\nbreak = 15\nnote = \"Tea \\\"break\\\"\"\n\n"
             "[[level]]\nblinds = [5, 10]\nante = 5\nhands = 12\n\n[[level]]\nblinds = [5, "
@@ -203,7 +203,7 @@ TEST(StructureFile, TheShippedExampleIsGood) {
       std::filesystem::path(__FILE__).parent_path() / "../../examples/deepstack.toml";
   const Result r = readStructureFile(example);
   ASSERT_EQ(problemsOf(r), "");
-  EXPECT_EQ(std::get<Tournament>(r).entries.size(), 14u);
+  EXPECT_EQ(std::get<Structure>(r).entries.size(), 14u);
 }
 
 class StructureFileOnDisk : public ::testing::Test {
@@ -253,10 +253,10 @@ class ScheduleTable : public ::testing::Test {
 };
 
 TEST_F(ScheduleTable, StartTimesAndTotalOfAMinutesStructure) {
-  const Tournament t{"Friday deep stack",
-                     false,
-                     {level(25, 50, 0, 20), level(1000, 2000, 12500, 30),
-                      pause(15, "Colour up the 25s, caf\u00e9 and tea too"), level(1, 2, 0, 90)}};
+  const Structure t{"Friday deep stack",
+                    false,
+                    {level(25, 50, 0, 20), level(1000, 2000, 12500, 30),
+                     pause(15, "Colour up the 25s, caf\u00e9 and tea too"), level(1, 2, 0, 90)}};
   EXPECT_EQ(scheduleTable(t, k2215),
             "Friday deep stack\n\n"
             "Level  Blinds                         Ante  Length        Start\n"
@@ -268,7 +268,7 @@ TEST_F(ScheduleTable, StartTimesAndTotalOfAMinutesStructure) {
 }
 
 TEST_F(ScheduleTable, AHandsStructureKnowsOnlyTheFirstStarts) {
-  const Tournament t{"", true, {pause(10, ""), level(1, 2, 0, 1), level(2, 4, 0, 30)}};
+  const Structure t{"", true, {pause(10, ""), level(1, 2, 0, 1), level(2, 4, 0, 30)}};
   EXPECT_EQ(scheduleTable(t, k2215),
             "Structure without a name\n\n"
             "Level  Blinds  Ante  Length        Start\n"

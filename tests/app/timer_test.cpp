@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/timer.h"
+#include "app/screens/clock.h"
+#include "app/screens/timer.h"
 #include "runtime/console/console.h"
 #include "runtime/console/screen.h"
 #include "support/countdown_text.h"
@@ -75,9 +75,9 @@ TEST(Timer, TimeLeftAndHandTexts) {
   EXPECT_EQ(timeLeftText(0), "    0:00");
   EXPECT_EQ(timeLeftText(59), "    0:59");
   EXPECT_EQ(timeLeftText(5999), "   99:59");  // eight characters below 100 minutes
-  EXPECT_EQ(handCountText(3, 8), " HAND: 3/8");
-  EXPECT_EQ(handCountText(1, 8), " HAND: 1/8");
-  EXPECT_EQ(handCountText(3, 12), "HAND: 3/12");
+  EXPECT_EQ(handText(3, 8), " HAND: 3/8");
+  EXPECT_EQ(handText(1, 8), " HAND: 1/8");
+  EXPECT_EQ(handText(3, 12), "HAND: 3/12");
 }
 
 TEST(Timer, TenMinuteLevelCountsDownAndChimes) {

@@ -1,0 +1,29 @@
+#include "app/disk/gamelock.h"
+
+#include "app/disk/statefile.h"
+
+namespace potclock {
+
+GameClaim claimGame(const std::filesystem::path& file, std::string_view game, bool create) {
+  GameClaim claim;
+  if (file.empty()) return claim;
+  auto dir = StateDir::open(stateLocationOf(file), create);
+  if (!dir.ok()) return claim;
+  auto lock = dir.value().lock(lockFileName(file.filename().string()));
+  if (lock.ok()) {
+    claim.lock = std::move(lock.value());
+  } else if (lock.failure().kind == Failure::held) {
+    const long holder = lock.failure().holder;
+    const std::string watch =
+        game.empty() ? "potclock --watch" : "potclock --watch --game " + std::string(game);
+    const std::string process =
+        holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string();
+    claim.refusal =
+        "potclock: this game is running in another potclock" + process + "; " + watch + " shows it";
+  }
+  // A lock that cannot be taken for any other reason (a read-only disk)
+  // holds up no game: the clock runs as it would without one.
+  return claim;
+}
+
+}  // namespace potclock

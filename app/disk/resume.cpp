@@ -1,0 +1,93 @@
+#include "app/disk/resume.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "app/game/structurefile.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
+
+namespace potclock {
+
+namespace {
+
+constexpr const char* kGameOver =
+    "potclock: the game is over: its last level ran out while the clock was closed";
+
+Refusal damaged(const std::filesystem::path& file) {
+  return {loadFailureMessage(file, {Failure::damaged, {}}), 1};
+}
+
+// Whether `state` is a point of `game`: an entry it has, of the length and
+// kind the state says.
+bool fits(const GameState& state, const Game& game) {
+  if (state.nLevel < 1 || state.nLevel > game.size()) return false;
+  const int index = state.nLevel - 1;
+  return state.structure == game.fromFile() && state.nPerLevel == game.length(index) &&
+         state.mode == game.mode(index);
+}
+
+}  // namespace
+
+std::optional<Game> gameOfState(const GameState& state, std::optional<Structure> copy) {
+  std::optional<Game> game;
+  if (!state.structure)
+    game = Game::builtIn(state.nPerLevel, state.mode);
+  else if (copy && !copy->entries.empty())
+    game = Game::of(std::move(*copy));
+  if (game && !fits(state, *game)) game.reset();
+  return game;
+}
+
+std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game, double now) {
+  Within within;
+  within.paused = state.paused;
+  within.secondsLeft = state.paused ? static_cast<double>(state.secondsLeft) : 0;
+  within.handsCounted = state.handsCounted;
+  return game.standingAt(state.nLevel - 1, within, state.endsAt, now);
+}
+
+std::optional<Structure> loadStructureCopy(const StateDir& dir, std::string_view name) {
+  const std::string copy = structureCopyName(name);
+  // The copy was written from a structure file, so it is no larger than one.
+  const auto text = dir.read(copy, kMaxStructureFileSize);
+  if (!text.ok()) return std::nullopt;
+  auto read = parseStructure(text.value(), copy);
+  if (!read.ok()) return std::nullopt;
+  return std::move(read.value());
+}
+
+std::variant<ResumePoint, Refusal> standingAt(const SavedGame& game, double now) {
+  if (auto point = resumePoint(game.state, game.game, now)) return *point;
+  return Refusal{kGameOver, 0, true};
+}
+
+int refuse(const std::filesystem::path& file, const Refusal& refusal) {
+  if (krx::hasRuntime()) {
+    krx::OUTERR(refusal.message + "\n");
+    krx::ERRORLEVEL(refusal.status);
+  } else {
+    std::fprintf(stderr, "%s\n", refusal.message.c_str());
+  }
+  if (refusal.over) removeGameState(file);
+  return refusal.status;
+}
+
+std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now) {
+  // The directory opened once, for the game and a structure game's copy.
+  const auto dir = StateDir::open(stateLocationOf(file), false);
+  const std::string name = file.filename().string();
+  auto loaded = dir.ok() ? loadGameState(dir.value(), name) : Result<GameState>(dir.failure());
+  if (!loaded.ok()) return refuse(file, {loadFailureMessage(file, loaded.failure()), 1});
+  const GameState& state = loaded.value();
+  auto game = gameOfState(
+      state, state.structure ? loadStructureCopy(dir.value(), name) : std::optional<Structure>());
+  if (!game) return refuse(file, damaged(file));
+  SavedGame saved{file, state, std::move(*game)};
+  const auto standing = standingAt(saved, now);
+  if (const auto* refusal = std::get_if<Refusal>(&standing)) return refuse(file, *refusal);
+  return saved;
+}
+
+}  // namespace potclock

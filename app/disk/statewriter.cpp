@@ -1,0 +1,235 @@
+#include "app/disk/statewriter.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "runtime/console/console.h"
+
+namespace potclock {
+
+namespace {
+// The wall clock can be stepped while the game runs: a fresh write each
+// minute keeps the level's end in the file in step with it.
+constexpr double kRewriteEvery = 60.0;
+// A level end that moves by more than this is a restarted level, not the
+// jitter between a pass's clock readings.
+constexpr double kEndTolerance = 1.0;
+// How long the end of the program waits for a write under way: well within
+// the second in which SIGTERM must end it.
+constexpr auto kLastWriteWait = std::chrono::milliseconds(300);
+
+// Blocks the asynchronous signals on the calling thread while it lives: a
+// thread started meanwhile inherits the mask. The faults (a bad address, an
+// illegal instruction, an abort) stay open, so that a fault in that thread
+// still reaches the handler that restores the terminal.
+class AsyncSignalsBlocked {
+ public:
+  AsyncSignalsBlocked() {
+    sigset_t block;
+    sigfillset(&block);
+    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
+      sigdelset(&block, fault);
+    pthread_sigmask(SIG_BLOCK, &block, &old_);
+  }
+  ~AsyncSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+  AsyncSignalsBlocked(const AsyncSignalsBlocked&) = delete;
+  AsyncSignalsBlocked& operator=(const AsyncSignalsBlocked&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+}  // namespace
+
+struct StateWriter::Writer {
+  Writer(StateDir opened, std::string game) : dir(std::move(opened)), name(std::move(game)) {}
+
+  StateDir dir;
+  const std::string name;
+  CommitGate gate;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable idle;
+  std::optional<std::string> pending;    // the newest text not yet begun
+  std::optional<std::string> structure;  // a structure game's copy, written first
+  bool busy = false;
+  bool stop = false;
+  Result<void> failure;  // the first write that failed, until collected
+  std::thread thread;
+
+  void run() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      wake.wait(lock, [&] { return pending || structure || stop; });
+      if (!pending && !structure) break;
+      // The structure before the game that names it, so a resumed game
+      // never finds its state without its structure.
+      const bool isStructure = structure.has_value();
+      std::optional<std::string>& next = isStructure ? structure : pending;
+      const std::string text = std::move(*next);
+      next.reset();
+      busy = true;
+      lock.unlock();
+      Result<void> written = isStructure ? dir.write(structureCopyName(name), text, &gate)
+                                         : dir.write(name, text, &gate);
+      lock.lock();
+      busy = false;
+      if (!written.ok() && failure.ok()) failure = std::move(written);
+      idle.notify_all();
+    }
+    idle.notify_all();
+  }
+};
+
+StateWriter::StateWriter(std::optional<StateLocation> where, Writing writing, std::string name,
+                         Clocks clocks)
+    : active_(true), name_(std::move(name)), clocks_(std::move(clocks)) {
+  if (!where) {
+    report("neither XDG_STATE_HOME nor HOME names a directory");
+    return;
+  }
+  file_ = where->directory() / name_;
+  auto opened = StateDir::open(*where, true);
+  if (!opened.ok()) {
+    report(opened.failure().reason);
+    return;
+  }
+  StateDir& dir = opened.value();
+  dir.removeStaleTemporaries();
+  if (const auto probed = probeGameState(dir, name_); !probed.ok()) {
+    report(probed.failure().reason);
+    return;
+  }
+  writer_ = std::make_shared<Writer>(std::move(dir), name_);
+  if (writing == Writing::inBackground) {
+    // Signals are the clock's to take: the writer must not be the thread
+    // that a SIGTERM or a SIGWINCH interrupts.
+    const AsyncSignalsBlocked blocked;
+    writer_->thread = std::thread([writer = writer_] { writer->run(); });
+  }
+}
+
+StateWriter::StateWriter(const std::filesystem::path& file, Clocks clocks)
+    : StateWriter(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
+                  Writing::inForeground, file.filename().string(), std::move(clocks)) {}
+
+StateWriter::~StateWriter() {
+  if (!writer_ || !writer_->thread.joinable()) return;
+  Writer& w = *writer_;
+  std::unique_lock lock(w.mutex);
+  w.stop = true;
+  w.wake.notify_all();
+  const bool done =
+      w.idle.wait_for(lock, kLastWriteWait, [&] { return !w.pending && !w.structure && !w.busy; });
+  lock.unlock();
+  // A write held by the disk goes on without us; it holds its own share of
+  // what it needs, and the end of the process ends it, its file unrenamed.
+  if (done)
+    w.thread.join();
+  else
+    w.thread.detach();
+}
+
+void StateWriter::keepStructure(std::string text) {
+  if (!active_ || !writer_) return;
+  write(true, std::move(text));
+}
+
+GameState StateWriter::at(const Game& game, int index) {
+  collectFailure();
+  GameState s;
+  s.nLevel = index + 1;
+  s.nPerLevel = game.length(index);
+  s.mode = game.mode(index);
+  s.structure = game.fromFile();
+  return s;
+}
+
+void StateWriter::running(const Game& game, int index, double secondsLeft) {
+  if (!active_ || !writer_) return;
+  GameState s = at(game, index);
+  s.endsAt = clocks_.wall() + secondsLeft;
+  const bool same = written_ && written_->nLevel == s.nLevel && !written_->paused &&
+                    std::fabs(written_->endsAt - s.endsAt) <= kEndTolerance;
+  if (same && clocks_.monotonic() - writtenAt_ < kRewriteEvery) return;
+  keep(s);
+}
+
+void StateWriter::paused(const Game& game, int index, long secondsLeft) {
+  GameState s = at(game, index);
+  s.paused = true;
+  s.secondsLeft = secondsLeft;
+  keep(s);
+}
+
+void StateWriter::hand(const Game& game, int index, int handsCounted) {
+  GameState s = at(game, index);
+  s.handsCounted = handsCounted;
+  if (written_ != s) keep(s);
+}
+
+void StateWriter::finished() {
+  if (!active_) return;
+  active_ = false;
+  if (!writer_) return;
+  {
+    // A write still under way must not put the game back after it is gone.
+    std::lock_guard gate(writer_->gate.mutex);
+    writer_->gate.open = false;
+  }
+  {
+    // Nor a structure copy still waiting leave one behind it.
+    std::lock_guard lock(writer_->mutex);
+    writer_->pending.reset();
+    writer_->structure.reset();
+  }
+  removeGameState(writer_->dir, name_);
+}
+
+void StateWriter::keep(const GameState& state) {
+  if (!active_ || !writer_) return;
+  written_ = state;
+  writtenAt_ = clocks_.monotonic();
+  write(false, formatGameState(state));
+}
+
+void StateWriter::write(bool structure, std::string text) {
+  if (writer_->thread.joinable()) {
+    std::lock_guard lock(writer_->mutex);
+    (structure ? writer_->structure : writer_->pending) = std::move(text);
+    writer_->wake.notify_one();
+    return;
+  }
+  const std::string file = structure ? structureCopyName(name_) : name_;
+  if (const auto written = writer_->dir.write(file, text, &writer_->gate); !written.ok())
+    report(written.failure().reason);
+}
+
+void StateWriter::collectFailure() {
+  if (!writer_ || failed_) return;
+  Result<void> written;
+  {
+    std::lock_guard lock(writer_->mutex);
+    std::swap(written, writer_->failure);
+  }
+  if (!written.ok()) report(written.failure().reason);
+}
+
+void StateWriter::report(const std::string& why) {
+  if (failed_) return;
+  failed_ = true;
+  notice_ = "The game is not being kept (no --resume): " + why;
+  // Standard error is held back until the terminal is restored: said again
+  // there, when the program ends.
+  const std::string where = file_.empty() ? "" : " in " + file_.string();
+  krx::OUTERR("potclock: cannot keep the game" + where + ": " + why + "\n");
+}
+
+}  // namespace potclock

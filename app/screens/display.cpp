@@ -1,0 +1,241 @@
+#include "app/screens/display.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "app/disk/resume.h"
+#include "app/disk/statefile.h"
+#include "app/screens/say.h"
+#include "app/screens/timer.h"
+#include "app/screens/timertexts.h"
+#include "app/screens/tvband.h"
+#include "bigtext/bigletters.h"
+#include "runtime/console/console.h"
+#include "runtime/console/fdio.h"
+#include "runtime/lang/item.h"
+#include "runtime/lang/strings.h"
+
+namespace potclock {
+
+using namespace krx;
+
+namespace {
+
+// What the clock does to the game's files: a write is a rename over the
+// file, the end of the game a removal; and what makes the directory itself
+// another one.
+constexpr std::uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
+                                  IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF;
+
+constexpr std::string_view kWaitingHeading = "W A I T I N G   F O R   T H E   G A M E";
+
+// The state directory as the clock leaves it, told by inotify when the
+// game's files change. A directory that is not there yet is looked for
+// again at each pass of the display, as is one removed or moved away.
+class Follower {
+ public:
+  Follower(std::optional<StateLocation> where, std::string name)
+      : where_(std::move(where)),
+        name_(std::move(name)),
+        structureName_(structureCopyName(name_)),
+        inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+
+  int descriptor() const { return inotify_.get(); }
+
+  // Whether the game's files may have changed since the last look.
+  bool look() {
+    bool changed = drain();
+    if (!dir_ && where_) {
+      auto opened = StateDir::open(*where_, false);
+      if (auto* dir = std::get_if<StateDir>(&opened)) {
+        dir_ = std::move(*dir);
+        if (inotify_.valid()) dir_->watch(inotify_.get(), kEvents);
+        changed = true;
+      }
+    }
+    // Without inotify (its limits reached) every pass reads the files.
+    return changed || !inotify_.valid();
+  }
+
+  Result<GameState> state() const {
+    if (!dir_) return Failure{Failure::missing, {}};
+    return loadGameState(*dir_, name_);
+  }
+
+  // The game the state is a point of; nothing when it cannot be made.
+  std::optional<Game> game(const GameState& state) const {
+    if (!dir_) return std::nullopt;
+    return gameOfState(state, state.structure ? loadStructureCopy(*dir_, name_) : std::nullopt);
+  }
+
+  std::filesystem::path file() const {
+    return where_ ? where_->directory() / name_ : std::filesystem::path(name_);
+  }
+
+ private:
+  bool drain() {
+    if (!inotify_.valid()) return false;
+    bool changed = false;
+    // Room for one event with the longest name; a read returns at least one,
+    // and the loop reads until none is left. A bigger buffer would only
+    // deepen the stack, whose pages stay with the process.
+    alignas(inotify_event) char buffer[sizeof(inotify_event) + NAME_MAX + 1];
+    for (;;) {
+      const ssize_t n = ::read(inotify_.get(), buffer, sizeof buffer);
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) != 0) {
+          if ((event->mask & IN_Q_OVERFLOW) == 0 && dir_) {
+            ::inotify_rm_watch(inotify_.get(), event->wd);
+            dir_.reset();
+          }
+          changed = true;
+          continue;
+        }
+        const std::string_view file = event->len > 0 ? event->name : "";
+        if (file == name_ || file == structureName_) changed = true;
+      }
+    }
+    return changed;
+  }
+
+  std::optional<StateLocation> where_;
+  std::string name_;
+  std::string structureName_;
+  krx::UniqueFd inotify_;
+  std::optional<StateDir> dir_;
+};
+
+// What the screen shows of the game at a moment.
+struct View {
+  bool game = false;
+  std::string why;  // no game: why its file cannot be used, if that is why
+  bool structure = false;
+  int index = 0;  // the entry
+  Mode mode = Mode::minutes;
+  bool paused = false;
+  double left = 0;  // running: seconds left
+  long remain = 0;  // the seconds the countdown shows
+  int hand = 0;     // hands: the hand shown, of `of`
+  int of = 0;
+};
+
+View waiting(std::string why = {}) {
+  View v;
+  v.why = std::move(why);
+  return v;
+}
+
+// The waiting screen, telling why the game's file cannot be used: the line
+// --resume would say, without the program's name before it.
+View unusable(const std::filesystem::path& file, const Failure& failure) {
+  std::string why = loadFailureMessage(file, failure);
+  if (why.starts_with("potclock: ")) why.erase(0, 10);
+  return waiting(why);
+}
+
+View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
+            const std::filesystem::path& file, double now) {
+  if (!loaded.ok()) {
+    if (loaded.failure().kind == Failure::missing) return waiting();
+    return unusable(file, loaded.failure());
+  }
+  if (!game) return unusable(file, {Failure::damaged, {}});
+  // The clock ends the game after its last level, and removes its file.
+  const auto point = resumePoint(loaded.value(), *game, now);
+  if (!point) return waiting();
+  View v;
+  v.game = true;
+  v.structure = game->fromFile();
+  v.index = point->index;
+  v.mode = game->mode(point->index);
+  v.of = game->length(point->index);
+  v.paused = point->within.paused;
+  v.hand = point->within.handsCounted + 1;
+  v.left = point->within.secondsLeft;
+  v.remain = static_cast<long>(ROUND(point->within.secondsLeft, 0));
+  return v;
+}
+
+// The level the clock showed has run out, and the clock chimes: its time is
+// up (the display sees that by itself, as the clock does), or its last hand
+// has been played.
+bool ranOut(const View& before, const View& now) {
+  if (!before.game || !now.game || before.structure != now.structure || before.paused) return false;
+  const bool next = now.index == before.index + 1;
+  const bool same = now.index == before.index;
+  if (before.mode == Mode::hands)
+    return before.hand == before.of && (next || (same && now.hand < before.hand));
+  return before.remain <= 1 && (next || (same && now.remain > before.remain));
+}
+
+void drawWaiting(const View& v, std::string_view game) {
+  sayCentred(8, kWaitingHeading);
+  sayCentred(11, game.empty()
+                     ? std::string("No game is running on this machine.")
+                     : "No game named " + std::string(game) + " is running on this machine.");
+  sayCentred(13, "The game shows here as soon as a potclock starts it.");
+  if (!v.why.empty()) sayCentred(16, v.why);
+  showHintRow(Hints::display, Mode::minutes);
+}
+
+void draw(const View& v, const std::optional<Game>& game, std::string_view name) {
+  SETCOLOR(kSetupColors);
+  SCROLL();
+  SETPOS(0, 0);
+  if (!v.game) {
+    drawWaiting(v, name);
+  } else {
+    drawEntry(*game, v.index, Hints::display);
+    SAYBIG(15, v.mode == Mode::hands ? handText(v.hand, v.of) : timeLeftText(v.remain));
+    if (v.paused) showPausedBand(Hints::display);
+  }
+  showTimeOfDay();
+}
+
+// Until the screen next changes: the countdown's next second (it shows the
+// time left rounded, as the clock does), or the time of day's.
+double untilNextChange(const View& v) {
+  double wait = 1.0 - remainderOf(SECONDS(), 1.0);
+  if (v.game && v.mode == Mode::minutes && !v.paused)
+    wait = std::min(wait, v.left - (static_cast<double>(v.remain) - 0.5));
+  return std::max(wait, 0.0) + 0.002;
+}
+
+}  // namespace
+
+void watchGame(std::optional<StateLocation> where, std::string_view name, const Clocks& clocks) {
+  SETCURSOR(0);
+  SETMOUSE(false);
+  Follower follow(std::move(where), gameFileName(name));
+  const WakeOnInput wake(follow.descriptor());
+  Result<GameState> loaded = Failure{Failure::missing, {}};
+  std::optional<Game> game;
+  std::optional<View> shown;
+  for (;;) {
+    if (follow.look()) {
+      loaded = follow.state();
+      game = loaded.ok() ? follow.game(loaded.value()) : std::nullopt;
+    }
+    const View v = viewOf(loaded, game, follow.file(), clocks.wall());
+    const bool chime = shown && ranOut(*shown, v);
+    shown = v;
+    if (chime) {
+      // As on the clock: the notes while the level that ran out stands.
+      playChime();
+      continue;
+    }
+    draw(v, game, name);
+    const int key = INKEY(untilNextChange(v));
+    if (key == K_ESC || key == 'q' || key == 'Q') break;
+  }
+}
+
+}  // namespace potclock

@@ -1,0 +1,273 @@
+#include "app/screens/timer.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "app/disk/statewriter.h"
+#include "app/screens/clock.h"
+#include "app/screens/notice.h"
+#include "app/screens/say.h"
+#include "app/screens/timertexts.h"
+#include "app/screens/tvband.h"
+#include "bigtext/bigletters.h"
+#include "runtime/console/console.h"
+#include "runtime/console/screen.h"
+#include "runtime/lang/error.h"
+#include "runtime/lang/strings.h"
+
+namespace potclock {
+
+using namespace krx;
+
+namespace {
+
+constexpr std::string_view kBreakHeading =
+    "T I M E    R E M A I N I N G   I N   T H I S    B R E A K";
+
+// Drops the keys typed but not read yet, so that those pressed at a pause,
+// a question or the skip tones are not taken for commands afterwards. The
+// one place that decides it: after a hand's count is shown, after a pause,
+// after "No" to the quit question, and after the tones of an entry's end.
+void clearTypeahead() {
+  _KEYBOARD("");
+}
+
+void showCaption(const Game& game, int index) {
+  if (game.isBreak(index)) {
+    // The note is the organiser's UTF-8; the screen holds code page 437,
+    // which has every character the structure file lets through.
+    say(4, 1, utf8ToCp437(game.note(index)));
+    return;
+  }
+  std::string caption = std::string(kCaption) + game.designation(index) + ")";
+  if (const long ante = game.ante(index); ante > 0) caption += "   Ante: " + chipsText(ante);
+  say(4, 1, caption);
+}
+
+void waitPaused() {
+  showPausedBand(Hints::clock);
+  while (INKEY(1) == 0) showTimeOfDay();
+}
+
+class Timer {
+ public:
+  Timer(const Game& game, StateWriter& writer) : game_(game), writer_(writer) {}
+
+  void run(int index, const Within* within) {
+    // However the timer is left, rows 21 to 24 are no longer its band.
+    const BandScope band;
+    SETCURSOR(0);
+    const double reset = MYSECONDS(true);
+    std::optional<double> nextStart;  // where the entry that ran out ended
+    bool pauseAtOnce = within && within->paused;
+    int firstHand = within ? within->handsCounted + 1 : 1;
+    if (within) nextStart = reset + within->secondsLeft - game_.lengthSeconds(index);
+    while (index < game_.size()) {
+      // An entry the game does not have raises here: the error log's line.
+      krx::markCallerLine(krx::CallSite::here());
+      drawEntry(game_, index, Hints::clock);
+      double start = nextStart.value_or(MYSECONDS(false));
+      nextStart.reset();
+      Outcome outcome;
+      if (game_.mode(index) == Mode::hands) {
+        outcome = runHands(index, std::exchange(firstHand, 1));
+      } else {
+        outcome = runMinutes(index, start, std::exchange(pauseAtOnce, false));
+        // The next entry starts where this one ended by the clock: the
+        // chime and the last pass come out of it, so entries do not drift
+        // from the schedule one after another. A skip starts the next
+        // afresh, and so does an entry held well past its end (a quit
+        // question left open), which must not shorten the next one.
+        const double end = start + game_.lengthSeconds(index);
+        if (outcome == Outcome::ranOut && MYSECONDS(false) - end < kCarryOver) nextStart = end;
+      }
+      if (outcome == Outcome::quit) {
+        writer_.finished();
+        _QUIT();
+      }
+      index = following(index, outcome);
+    }
+    writer_.finished();
+  }
+
+ private:
+  // The notice of a game that is not kept, should the last record have
+  // failed.
+  void told() const { showKeepingNotice(writer_.notice()); }
+
+  // The level a skip or the end of an entry leads to, with their sounds: the
+  // next or the one before, or, with the low tone, the same one again where
+  // there is none; after the last entry a structure starts it again and the
+  // built-in game ends.
+  int following(int index, Outcome outcome) const {
+    const int last = game_.size() - 1;
+    int next = index;
+    if (outcome == Outcome::skippedBack) {
+      TONE(1000, 2);
+      if (index > 0) next = index - 1;
+    } else if (outcome == Outcome::skippedForward) {
+      TONE(2000, 3);
+      if (index < last) next = index + 1;
+    }
+    if (outcome != Outcome::ranOut && next == index) TONE(600, 1);
+    clearTypeahead();
+    if (outcome == Outcome::ranOut) {
+      playChime();
+      if (index < last || !game_.repeatsLast()) return index + 1;
+      TONE(600, 1);
+    }
+    return next;
+  }
+
+  // The end that a key asks for: Escape asks whether to quit (keys typed
+  // while the question stood are dropped), "+" and "-" skip.
+  static std::optional<Outcome> endOf(int key) {
+    if (key == K_ESC) {
+      if (quitConfirmed()) return Outcome::quit;
+      clearTypeahead();
+    }
+    if (key == kSkipBackKey) return Outcome::skippedBack;
+    if (key == kSkipForwardKey) return Outcome::skippedForward;
+    return std::nullopt;
+  }
+
+  Outcome runHands(int index, int firstHand) const {
+    const int hands = game_.length(index);
+    for (int hand = firstHand; hand <= hands; ++hand) {
+      writer_.hand(game_, index, hand - 1);
+      told();
+      SAYBIG(15, handText(hand, hands));
+      // A key pressed twice by mistake counts one hand.
+      INKEY(0.1);
+      INKEY(0.1);
+      clearTypeahead();
+      int key = 0;
+      while (key == 0 || key == kNotAHandKey || key == K_ESC) {
+        showTimeOfDay();
+        key = INKEY(1);
+        if (const auto end = endOf(key)) return *end;
+      }
+    }
+    return Outcome::ranOut;
+  }
+
+  // Space: freezes the entry with `remain` seconds left until any key,
+  // which does nothing else; `start` moves so that `remain` is left after.
+  void pause(int index, long remain, double& start) const {
+    writer_.paused(game_, index, remain);
+    told();
+    waitPaused();
+    clearTypeahead();
+    drawEntry(game_, index, Hints::clock);
+    start = MYSECONDS(false) + static_cast<double>(remain) - game_.lengthSeconds(index);
+  }
+
+  Outcome runMinutes(int index, double& start, bool pauseAtOnce) const {
+    for (;;) {
+      const double left = start + game_.lengthSeconds(index) - MYSECONDS(false);
+      if (left <= 0) return Outcome::ranOut;
+      const long remain = static_cast<long>(ROUND(left, 0));
+      SAYBIG(15, timeLeftText(remain));
+      int key = K_SPACE;  // a game resumed paused comes back as Space left it
+      if (!std::exchange(pauseAtOnce, false)) {
+        writer_.running(game_, index, left);
+        told();
+        // A second, or what is left of the entry when that is less, so that
+        // it ends on time rather than up to a second late.
+        key = INKEY(std::clamp(left, 0.01, 1.0));
+      }
+      showTimeOfDay();
+      if (key == K_SPACE) pause(index, remain, start);
+      // The countdown goes on while the quit question stands.
+      if (const auto end = endOf(key)) return *end;
+    }
+  }
+
+  const Game& game_;
+  StateWriter& writer_;
+};
+
+}  // namespace
+
+void runGame(const Game& game, StateWriter& writer, int first, const Within* within) {
+  Timer(game, writer).run(first, within);
+}
+
+void runTimer(int nLevel, int nPerLevel, Mode mode) {
+  StateWriter none;
+  runTimer(nLevel, nPerLevel, mode, none);
+}
+
+void runTimer(int nLevel, int nPerLevel, Mode mode, StateWriter& writer, const Within* within) {
+  runGame(Game::builtIn(nPerLevel, mode), writer, nLevel - 1, within);
+}
+
+bool quitConfirmed() {
+  hideTimeOfDay();
+  return ALERT(kQuitQuestion, {"No", "Yes"}) == 2;
+}
+
+void showHintRow(Hints hints, Mode mode) {
+  if (hints == Hints::display)
+    say(23, 1, kDisplayHint);
+  else if (mode == Mode::hands)
+    say(23, 59, kHandsHint);
+  else
+    say(23, 1, kMinutesHints);
+}
+
+void drawEntry(const Game& game, int index, Hints hints) {
+  SCROLL(3, 0);
+  SETPOS(3, 0);
+  if (!game.name().empty()) sayCentred(1, utf8ToCp437(game.name()));
+  showCaption(game, index);
+  SAYBIG(6, game.label(index));
+  const Mode mode = game.mode(index);
+  if (mode == Mode::hands) {
+    SETCOLOR(kPromptColors);
+    say(13, 1, kHandHeading);
+    SETCOLOR(kSetupColors);
+  } else {
+    say(13, 1, game.isBreak(index) ? kBreakHeading : kTimeHeading);
+  }
+  showNextLevel(game.next(index));
+  showHintRow(hints, mode);
+  showBand();
+}
+
+void showPausedBand(Hints hints) {
+  if (hints == Hints::clock) {
+    SCROLL(23, 43, 23, 79);
+    SETPOS(23, 43);
+  }
+  SETCOLOR(kPromptColors);
+  SAYBIG(10, "  PAUSED");
+  if (hints == Hints::clock) say(23, 56, "Press any key to resume");
+  SETCOLOR(kSetupColors);
+  showBand();
+}
+
+void playChime() {
+  TONE(1000, 2);
+  TONE(2000, 3);
+  TONE(1600, 4);
+}
+
+std::string timeLeftText(long nRemain) {
+  std::string prefix = nRemain >= 600 ? "   " : "    ";
+  // Three places hold the minutes of any level up to 999; a longer one (a
+  // finish time just before now reads as tomorrow) gets all its digits, as
+  // the overflow stars of three places have no large glyph.
+  const double minutes = INT(nRemain / 60.0);
+  return prefix + ALLTRIM(STR(minutes, minutes < 1000 ? 3 : 10, 0)) + ":" +
+         RIGHT(STR(static_cast<double>(nRemain % 60) + 100, 3, 0), 2);
+}
+
+std::string handText(int hand, int hands) {
+  if (hands < 10) return " HAND: " + STR(hand, 1, 0) + "/" + STR(hands, 1, 0);
+  if (hands < 100) return "HAND:" + STR(hand, 2, 0) + "/" + STR(hands, 2, 0);
+  return "  " + STR(hand, 3, 0) + "/" + STR(hands, 3, 0);
+}
+
+}  // namespace potclock
