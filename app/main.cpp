@@ -1,7 +1,6 @@
 #include "app/main.h"
 
 #include <optional>
-#include <variant>
 
 #include "app/disk/statefile.h"
 #include "app/game/game.h"
@@ -44,17 +43,15 @@ void playStructure(const Structure& structure, const std::filesystem::path& file
   runGame(game, writer, 0);
 }
 
-void RESUME(const SavedGame& saved, StateWriter::Writing writing) {
+Result<void, Refusal> RESUME(const SavedGame& saved, StateWriter::Writing writing) {
   KRX_ROUTINE("RESUME");
   const auto standing = standingAt(saved, krx::EPOCHSECONDS());
-  if (const auto* refusal = std::get_if<Refusal>(&standing)) {
-    refuse(saved.file, *refusal);
-    return;
-  }
-  const ResumePoint& point = std::get<ResumePoint>(standing);
+  if (!standing.ok()) return standing.failure();
+  const ResumePoint& point = standing.value();
   blankScreen();
   StateWriter writer(stateLocationOf(saved.file), writing, saved.file.filename().string());
   runGame(saved.game, writer, point.index, &point.within);
+  return {};
 }
 
 }  // namespace potclock

@@ -22,8 +22,8 @@ void playNewGame(std::string_view game);
 void playStructure(const Structure& structure, const std::filesystem::path& file);
 
 // The main routine of a resumed game: `game` on the timer's screen, from
-// where it stands now, with its file kept up to date. A game found over by
-// now is told as loadSavedGame tells it.
-void RESUME(const SavedGame& game, StateWriter::Writing writing);
+// where it stands now, with its file kept up to date; or, for a game found
+// over by now, why it is not taken up.
+Result<void, Refusal> RESUME(const SavedGame& game, StateWriter::Writing writing);
 
 }  // namespace potclock

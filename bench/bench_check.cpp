@@ -116,8 +116,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs && status == 0; ++i) {
     const auto start = Clock::now();
     const auto read = potclock::parseStructure(text, file);
-    if (const auto* t = std::get_if<potclock::Structure>(&read))
-      tableBytes = potclock::scheduleTable(*t, std::time(nullptr)).size();
+    if (read.ok()) tableBytes = potclock::scheduleTable(read.value(), std::time(nullptr)).size();
     inside_ms.push_back(msSince(start));
   }
   if (status != 0) return status;

@@ -5,7 +5,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "app/disk/gamelock.h"
@@ -16,6 +15,8 @@
 #include "app/screens/display.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
+#include "runtime/console/console.h"
+#include "runtime/console/context.h"
 #include "runtime/lang/error.h"
 
 namespace potclock {
@@ -35,6 +36,17 @@ void registerExit() {
 
 }  // namespace
 
+int refuseResume(const Refusal& refusal) {
+  const int status = refusal.over ? 0 : 1;
+  if (krx::hasRuntime()) {
+    krx::OUTERR(refusal.message + "\n");
+    krx::ERRORLEVEL(status);
+  } else {
+    std::fprintf(stderr, "%s\n", refusal.message.c_str());
+  }
+  return status;
+}
+
 int processEntry(const EntryHooks& hooks, const Options& options) {
   if ((hooks.versionQuery() & 0xFFFFFF00u) < kRequiredVersion) return 999;
   std::optional<Structure> structure;
@@ -42,11 +54,12 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     // A file that cannot be used is refused with all its problems before
     // the terminal is taken, and nothing is written.
     auto read = readStructureFile(options.structureFile);
-    if (const auto* problems = std::get_if<std::vector<std::string>>(&read)) {
-      for (const std::string& problem : *problems) std::fprintf(stderr, "%s\n", problem.c_str());
+    if (!read.ok()) {
+      for (const std::string& problem : read.failure())
+        std::fprintf(stderr, "%s\n", problem.c_str());
       return 1;
     }
-    structure = std::get<Structure>(std::move(read));
+    structure = std::move(read.value());
   }
   const std::filesystem::path file = gameStatePath(options.game);
   // Held until the program has ended: a second clock on the game is turned
@@ -64,8 +77,8 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     using namespace std::chrono;
     const double now = duration<double>(system_clock::now().time_since_epoch()).count();
     auto loaded = loadSavedGame(file, now);
-    if (const int* status = std::get_if<int>(&loaded)) return *status;
-    saved = std::get<SavedGame>(std::move(loaded));
+    if (!loaded.ok()) return refuseResume(loaded.failure());
+    saved = std::move(loaded.value());
   }
   std::function<void()> main;
   if (options.watch) {
@@ -79,7 +92,10 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       playStructure(t, file);
     };
   } else if (saved) {
-    main = [game = std::move(*saved)] { RESUME(game, StateWriter::Writing::inBackground); };
+    main = [game = std::move(*saved)] {
+      if (const auto resumed = RESUME(game, StateWriter::Writing::inBackground); !resumed.ok())
+        refuseResume(resumed.failure());
+    };
   } else {
     main = [game = options.game] {
       KRX_ROUTINE("MAIN");

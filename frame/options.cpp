@@ -123,13 +123,12 @@ CommandLine printStructure(char letter) {
 CommandLine check(const std::string& file) {
   CommandLine command;
   auto read = readStructureFile(file);
-  if (const auto* t = std::get_if<Structure>(&read)) {
+  if (read.ok()) {
     command.exitStatus = 0;
-    command.out = scheduleTable(*t, std::time(nullptr));
+    command.out = scheduleTable(read.value(), std::time(nullptr));
   } else {
     command.exitStatus = 1;
-    for (const std::string& problem : std::get<std::vector<std::string>>(read))
-      command.err += problem + "\n";
+    for (const std::string& problem : read.failure()) command.err += problem + "\n";
   }
   return command;
 }

@@ -1,12 +1,9 @@
 #include "app/disk/resume.h"
 
-#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "app/game/structurefile.h"
-#include "runtime/console/console.h"
-#include "runtime/console/context.h"
 
 namespace potclock {
 
@@ -16,7 +13,7 @@ constexpr const char* kGameOver =
     "potclock: the game is over: its last level ran out while the clock was closed";
 
 Refusal damaged(const std::filesystem::path& file) {
-  return {loadFailureMessage(file, {Failure::damaged, {}}), 1};
+  return {loadFailureMessage(file, {Failure::damaged, {}})};
 }
 
 // Whether `state` is a point of `game`: an entry it has, of the length and
@@ -58,35 +55,25 @@ std::optional<Structure> loadStructureCopy(const StateDir& dir, std::string_view
   return std::move(read.value());
 }
 
-std::variant<ResumePoint, Refusal> standingAt(const SavedGame& game, double now) {
+Result<ResumePoint, Refusal> standingAt(const SavedGame& game, double now) {
   if (auto point = resumePoint(game.state, game.game, now)) return *point;
-  return Refusal{kGameOver, 0, true};
+  removeGameState(game.file);
+  return Refusal{kGameOver, true};
 }
 
-int refuse(const std::filesystem::path& file, const Refusal& refusal) {
-  if (krx::hasRuntime()) {
-    krx::OUTERR(refusal.message + "\n");
-    krx::ERRORLEVEL(refusal.status);
-  } else {
-    std::fprintf(stderr, "%s\n", refusal.message.c_str());
-  }
-  if (refusal.over) removeGameState(file);
-  return refusal.status;
-}
-
-std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now) {
+Result<SavedGame, Refusal> loadSavedGame(const std::filesystem::path& file, double now) {
   // The directory opened once, for the game and a structure game's copy.
   const auto dir = StateDir::open(stateLocationOf(file), false);
   const std::string name = file.filename().string();
   auto loaded = dir.ok() ? loadGameState(dir.value(), name) : Result<GameState>(dir.failure());
-  if (!loaded.ok()) return refuse(file, {loadFailureMessage(file, loaded.failure()), 1});
+  if (!loaded.ok()) return Refusal{loadFailureMessage(file, loaded.failure())};
   const GameState& state = loaded.value();
   auto game = gameOfState(
       state, state.structure ? loadStructureCopy(dir.value(), name) : std::optional<Structure>());
-  if (!game) return refuse(file, damaged(file));
+  if (!game) return damaged(file);
   SavedGame saved{file, state, std::move(*game)};
   const auto standing = standingAt(saved, now);
-  if (const auto* refusal = std::get_if<Refusal>(&standing)) return refuse(file, *refusal);
+  if (!standing.ok()) return standing.failure();
   return saved;
 }
 

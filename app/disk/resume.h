@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "app/disk/statedir.h"
 #include "app/disk/statefile.h"
@@ -38,26 +37,20 @@ struct SavedGame {
   Game game;
 };
 
-// Why a saved game is not taken up.
+// Why a saved game is not taken up: there is none, or its file cannot be
+// used (the file is kept as it is), or the game is over (its last level ran
+// out while no clock ran it; the file is gone).
 struct Refusal {
   std::string message;  // the line for standard error
-  int status;           // the exit status
-  bool over = false;    // the game is over, and its file goes
+  bool over = false;
 };
 
-// Where `game` stands at `now`, or why it cannot be taken up.
-std::variant<ResumePoint, Refusal> standingAt(const SavedGame& game, double now);
-
-// Tells `refusal` on standard error (the runtime's while one runs, which
-// holds it until the terminal is back) and removes the file of a game that
-// is over. Returns the exit status.
-int refuse(const std::filesystem::path& file, const Refusal& refusal);
+// Where `game` stands at `now`, or, when it is over, why it is not taken up
+// (its file removed).
+Result<ResumePoint, Refusal> standingAt(const SavedGame& game, double now);
 
 // The game kept in `file`, read and found fit to take up at `now` (wall
-// clock, epoch seconds); or, said on standard error, why it cannot or need
-// not be taken up, and the exit status for that (1: no game, or a file that
-// cannot be used, which is kept as it is; 0: the game is over, and its file
-// goes).
-std::variant<SavedGame, int> loadSavedGame(const std::filesystem::path& file, double now);
+// clock, epoch seconds), or why it cannot or need not be taken up.
+Result<SavedGame, Refusal> loadSavedGame(const std::filesystem::path& file, double now);
 
 }  // namespace potclock

@@ -273,8 +273,7 @@ std::string loadFailureMessage(const std::filesystem::path& file, const Failure&
 
 void removeGameState(const std::filesystem::path& file) {
   auto dir = StateDir::open(stateLocationOf(file), false);
-  if (auto* opened = std::get_if<StateDir>(&dir))
-    removeGameState(*opened, file.filename().string());
+  if (dir.ok()) removeGameState(dir.value(), file.filename().string());
 }
 
 }  // namespace potclock

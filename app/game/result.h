@@ -1,7 +1,8 @@
 // What the file layer answers (the state directory, the game's file and its
-// journal, the lock, a structure file): the value asked for, or why there
-// is none. One shape for all of them, so that no caller has to know which
-// of several ways a file operation tells a failure.
+// writer, the lock, a structure file, a saved game taken up): the value
+// asked for, or why there is none. One shape, read one way (ok, value,
+// failure), so that no caller has to know which of several ways an
+// operation tells a failure.
 #pragma once
 
 #include <optional>
@@ -25,16 +26,22 @@ struct Failure {
   long holder = 0;     // held: its process, 0 when out of this one's sight
 };
 
-// The value, or why there is none. A variant underneath, so that
-// std::get_if and std::holds_alternative read it too.
+// The value, or why there is none.
 template <class T, class F = Failure>
-class Result : public std::variant<T, F> {
+class Result {
  public:
-  using std::variant<T, F>::variant;
-  bool ok() const { return this->index() == 0; }
-  T& value() { return std::get<0>(*this); }
-  const T& value() const { return std::get<0>(*this); }
-  const F& failure() const { return std::get<1>(*this); }
+  Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
+  Result(F failure) : v_(std::in_place_index<1>, std::move(failure)) {}
+
+  bool ok() const { return v_.index() == 0; }
+  T& value() { return std::get<0>(v_); }
+  const T& value() const { return std::get<0>(v_); }
+  const F& failure() const { return std::get<1>(v_); }
+
+  bool operator==(const Result&) const = default;
+
+ private:
+  std::variant<T, F> v_;
 };
 
 // An operation with nothing to give back but its failure.

@@ -52,8 +52,8 @@ class Follower {
     bool changed = drain();
     if (!dir_ && where_) {
       auto opened = StateDir::open(*where_, false);
-      if (auto* dir = std::get_if<StateDir>(&opened)) {
-        dir_ = std::move(*dir);
+      if (opened.ok()) {
+        dir_ = std::move(opened.value());
         if (inotify_.valid()) dir_->watch(inotify_.get(), kEvents);
         changed = true;
       }

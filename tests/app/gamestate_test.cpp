@@ -56,8 +56,8 @@ TEST(GameState, EveryKindOfGameComesBackAsItWasWritten) {
        {minutes(1, 15, 1796745600.25), minutes(63, 1440, 1.5), paused(42, 2, 0),
         paused(24, 10, 600), hands(23, 5, 0), hands(63, 40, 39)}) {
     const auto back = parseGameState(formatGameState(s));
-    ASSERT_TRUE(std::holds_alternative<GameState>(back)) << formatGameState(s);
-    EXPECT_EQ(std::get<GameState>(back), s) << formatGameState(s);
+    ASSERT_TRUE(back.ok()) << formatGameState(s);
+    EXPECT_EQ(back.value(), s) << formatGameState(s);
   }
 }
 
@@ -68,8 +68,8 @@ TEST(GameState, TimesAreReadInAnyDecimalForm) {
       {"17967456e2", 1796745600}};
   for (const auto& [text, want] : cases) {
     const auto parsed = parseGameState(head + text + "\n");
-    ASSERT_TRUE(std::holds_alternative<GameState>(parsed)) << text;
-    EXPECT_EQ(std::get<GameState>(parsed).endsAt, want) << text;
+    ASSERT_TRUE(parsed.ok()) << text;
+    EXPECT_EQ(parsed.value().endsAt, want) << text;
   }
 }
 
@@ -135,8 +135,8 @@ TEST(GameStateFile, IsKeptInAPrivateDirectoryAndReplacedWhole) {
   // Only the file itself is left: nothing half-written beside it.
   EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
   const auto back = loadGameState(file);
-  ASSERT_TRUE(std::holds_alternative<GameState>(back));
-  EXPECT_EQ(std::get<GameState>(back), paused(6, 10, 300));
+  ASSERT_TRUE(back.ok());
+  EXPECT_EQ(back.value(), paused(6, 10, 300));
 
   // A new file left over from a write of this process that was cut short is
   // no obstacle; another process's file being written is left alone.
@@ -144,7 +144,7 @@ TEST(GameStateFile, IsKeptInAPrivateDirectoryAndReplacedWhole) {
   writeText(file.parent_path() / mine, "half");
   writeText(file.parent_path() / "game.1.new", "another clock's");
   EXPECT_TRUE(saveGameState(file, hands(7, 10, 2)).ok());
-  EXPECT_EQ(std::get<GameState>(loadGameState(file)), hands(7, 10, 2));
+  EXPECT_EQ(loadGameState(file).value(), hands(7, 10, 2));
   EXPECT_FALSE(fs::exists(file.parent_path() / mine));
   EXPECT_TRUE(fs::exists(file.parent_path() / "game.1.new"));
 
@@ -223,8 +223,8 @@ TEST(GameStateFile, AStateDirectoryThatIsNotTheUsersOwnIsNotUsed) {
     const std::string named = (fs::is_symlink(dir) ? "" : "the directory ") + dir.string();
 
     const auto loaded = loadGameState(dir / "game");
-    ASSERT_TRUE(std::holds_alternative<Failure>(loaded)) << c.why;
-    EXPECT_EQ(std::get<Failure>(loaded).reason, named + c.reason) << c.why;
+    ASSERT_TRUE(!loaded.ok()) << c.why;
+    EXPECT_EQ(loaded.failure().reason, named + c.reason) << c.why;
     EXPECT_EQ(whyNot(saveGameState(dir / "game", hands(9, 10, 0))), named + c.reason) << c.why;
     removeGameState(dir / "game");
     EXPECT_EQ(readFile(target / "game"), game) << c.why;
@@ -286,8 +286,8 @@ TEST(GameStateFile, EachFileThatCannotBeResumedHasItsOwnMessage) {
     fs::remove_all(file);
     c.make(file);
     const auto loaded = loadGameState(file);
-    ASSERT_TRUE(std::holds_alternative<Failure>(loaded)) << c.why;
-    EXPECT_EQ(loadFailureMessage(file, std::get<Failure>(loaded)), c.message) << c.why;
+    ASSERT_TRUE(!loaded.ok()) << c.why;
+    EXPECT_EQ(loadFailureMessage(file, loaded.failure()), c.message) << c.why;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "app/disk/statefile.h"
 #include "app/disk/statewriter.h"
 #include "app/main.h"
+#include "frame/entry.h"
 #include "app/screens/clock.h"
 #include "app/screens/timer.h"
 #include "runtime/console/console.h"
@@ -37,24 +38,25 @@ struct Killed {};
 
 GameState read(const fs::path& file) {
   const auto loaded = loadGameState(file);
-  if (!std::holds_alternative<GameState>(loaded)) throw std::runtime_error("no game state");
-  return std::get<GameState>(loaded);
+  if (!loaded.ok()) throw std::runtime_error("no game state");
+  return loaded.value();
 }
 
 // What `potclock --resume` does before the terminal is taken: nothing when
 // the game can be taken up, else the exit status.
 std::optional<int> resumeRefusal(const fs::path& file, double now) {
   const auto loaded = loadSavedGame(file, now);
-  if (const int* status = std::get_if<int>(&loaded)) return *status;
+  if (!loaded.ok()) return refuseResume(loaded.failure());
   return std::nullopt;
 }
 
 // The same with the runtime up, its wall clock taken for now, and the game
 // taken up when it can be.
 void resumeGame(const fs::path& file) {
-  const auto loaded = loadSavedGame(file, krx::RT().backend->epochSeconds());
-  if (const auto* game = std::get_if<SavedGame>(&loaded))
-    RESUME(*game, StateWriter::Writing::inForeground);
+  const auto loaded = loadSavedGame(file, krx::EPOCHSECONDS());
+  const auto resumed =
+      loaded.ok() ? RESUME(loaded.value(), StateWriter::Writing::inForeground) : loaded.failure();
+  if (!resumed.ok()) refuseResume(resumed.failure());
 }
 
 using timerscreen::band;
@@ -386,11 +388,11 @@ TEST(Resume, TheGameIsReadOnceBeforeTheTerminalIsTakenAndGoesOnAsRead) {
   const fs::path file = tmp.path() / "game";
   playAndKill(file, 30);
   const auto loaded = loadSavedGame(file, kEpochAtStart + 75);
-  ASSERT_TRUE(std::holds_alternative<SavedGame>(loaded));
+  ASSERT_TRUE(loaded.ok());
   std::ofstream(file) << "potclock-state 1\nlevel 99\n";  // not read again
 
   const FirstScreen first = firstScreen(wallAt(20, 1, 15), [&] {
-    RESUME(std::get<SavedGame>(loaded), StateWriter::Writing::inForeground);
+    RESUME(loaded.value(), StateWriter::Writing::inForeground);
   });
   EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  5)");
   EXPECT_EQ(first.countdown, bandOf("    0:45"));

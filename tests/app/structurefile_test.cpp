@@ -15,12 +15,12 @@
 namespace potclock {
 namespace {
 
-using Result = std::variant<Structure, std::vector<std::string>>;
+using Result = StructureRead;
 
 std::string problemsOf(const Result& r) {
   std::string all;
-  if (const auto* problems = std::get_if<std::vector<std::string>>(&r))
-    for (const std::string& p : *problems) all += p + "\n";
+  if (!r.ok())
+    for (const std::string& p : r.failure()) all += p + "\n";
   return all;
 }
 
@@ -31,7 +31,7 @@ std::string problemsOf(const std::string& text) {
 Structure parsed(const std::string& text) {
   const Result r = parseStructure(text, "f.toml");
   EXPECT_EQ(problemsOf(r), "") << text;
-  return r.index() == 0 ? std::get<Structure>(r) : Structure{};
+  return r.ok() ? r.value() : Structure{};
 }
 
 using entries::pause;
@@ -173,7 +173,7 @@ TEST(StructureFile, EveryLimitAtAndPastItsEdge) {
 TEST(StructureFile, FiveHundredEntriesAtMost) {
   std::string text = "minutes = 20\n";
   for (int i = 0; i < kMaxEntries; ++i) text += "[[level]]\nblinds = [1, 2]\n";
-  EXPECT_EQ(std::get<Structure>(parseStructure(text, "f.toml")).entries.size(), 500u);
+  EXPECT_EQ(parseStructure(text, "f.toml").value().entries.size(), 500u);
   text += "[[level]]\nbreak = 5\n";
   EXPECT_EQ(problemsOf(text), "f.toml:1002:1: 501 entries; expected at most 500\n");
 }
@@ -203,7 +203,7 @@ TEST(StructureFile, TheShippedExampleIsGood) {
       std::filesystem::path(__FILE__).parent_path() / "../../examples/deepstack.toml";
   const Result r = readStructureFile(example);
   ASSERT_EQ(problemsOf(r), "");
-  EXPECT_EQ(std::get<Structure>(r).entries.size(), 14u);
+  EXPECT_EQ(r.value().entries.size(), 14u);
 }
 
 class StructureFileOnDisk : public ::testing::Test {
