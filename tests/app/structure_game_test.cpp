@@ -195,6 +195,18 @@ TEST(StructureTimer, TheLastLevelStartsAgainWhenItRunsOut) {
   EXPECT_EQ(band(t.rt.screen, 15), bandOf("    0:59"));
 }
 
+TEST(StructureTimer, AGameResumedPausedKeepsTheTimeItWasPausedWith) {
+  TestRuntime t;
+  StructureRun run(t);
+  t.hl.keyAt(5, 'x');  // resumes
+  run.quitAt(6);
+  ResumePoint from{1, {}};
+  from.within.paused = true;
+  from.within.secondsLeft = 42;
+  run.play(friday(), &from);
+  EXPECT_EQ(band(t.rt.screen, 15), bandOf("    0:42"));
+}
+
 TEST(StructureTimer, HandsLevelsCountHandsAndBreaksCountMinutes) {
   TestRuntime t;
   StructureRun run(t);
