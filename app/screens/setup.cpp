@@ -8,7 +8,6 @@
 #include "forms/accessors.h"
 #include "forms/readmodal.h"
 #include "runtime/console/console.h"
-#include "runtime/console/context.h"
 #include "runtime/console/get.h"
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/error.h"
@@ -31,28 +30,26 @@ struct Answers {
   VarRef cMode = makeVar("C");
 };
 
+// The fields of the next read are the dialogue's own, gathered as each is
+// put on the screen and read together.
 class Dialogue {
  public:
-  Dialogue() : getList_(RT().memvars.definePublic("getList", makeArray())) {
-    *getList_ = makeArray();
-  }
-
   // A field right after the prompt just written, one blank between them.
   void field(const VarRef& var, const char* name, const char* picture, Item valid = {}) {
     GetRef get = Get::New(ROW(), COL() + 1, ANCHORCB(var), name, picture, {}, std::move(valid));
     get->display();
-    getList_->array()->push_back(Item(get));
+    fields_->push_back(Item(get));
   }
 
   void read() {
-    READMODAL(getList_->array());
-    *getList_ = makeArray();
+    READMODAL(fields_);
+    fields_ = makeArray();
   }
 
   Answers a;
 
  private:
-  VarRef getList_;
+  ArrayRef fields_ = makeArray();
 };
 
 // Two hours after "HH:MM", hours right-aligned in two.

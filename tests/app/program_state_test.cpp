@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "app/screens/clock.h"
-#include "app/screens/setup.h"
 #include "bigtext/bigletters.h"
 #include "forms/readstatus.h"
 #include "runtime/console/console.h"
@@ -17,8 +16,6 @@
 
 namespace potclock {
 namespace {
-
-struct LeftMidRead {};
 
 TEST(ProgramState, ANewRuntimeStartsWithNoneOfTheLastOnesState) {
   struct Row {
@@ -56,14 +53,6 @@ TEST(ProgramState, ANewRuntimeStartsWithNoneOfTheLastOnesState) {
        }},
       {"the glyph table", [](TestRuntime&) { BIGLETTERS("A", 1); },
        [] { EXPECT_EQ(krx::cp437ToUtf8(BIGLETTERS("AB", 1)), "▒▒▒▒▒▒▄ ▒▒▒▒▒▄ "); }},
-      {"the setup's form list",
-       [](TestRuntime& t) {
-         // Left while its first question is being read, the field still listed.
-         t.hl.onWait = [](krx::HeadlessBackend&, const krx::Screen&) { throw LeftMidRead{}; };
-         EXPECT_THROW(runSetup(), LeftMidRead);
-         ASSERT_TRUE(krx::RT().memvars.find("getList"));
-       },
-       [] { EXPECT_FALSE(krx::RT().memvars.find("getList")); }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
