@@ -12,6 +12,7 @@
 
 #include "runtime/console/fdio.h"
 #include "runtime/console/screen.h"
+#include "runtime/lang/strings.h"
 
 namespace potclock {
 
@@ -105,15 +106,6 @@ bool showable(char32_t c) {
   return static_cast<unsigned char>(krx::utf8ToCp437(utf8)[0]) >= 0x80;
 }
 
-char32_t nextCodePoint(std::string_view s, std::size_t& at) {
-  const auto lead = static_cast<unsigned char>(s[at++]);
-  const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-  char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-  for (int i = 0; i < extra && at < s.size(); ++i)
-    c = (c << 6) | (static_cast<unsigned char>(s[at++]) & 0x3F);
-  return c;
-}
-
 std::optional<std::string> shortText(const toml::node& n, std::string_view subject,
                                      Problems& problems) {
   const auto* value = n.as_string();
@@ -126,7 +118,7 @@ std::optional<std::string> shortText(const toml::node& n, std::string_view subje
   const std::string& text = value->get();
   std::size_t characters = 0;
   for (std::size_t at = 0; at < text.size(); ++characters) {
-    const char32_t c = nextCodePoint(text, at);
+    const char32_t c = krx::decodeUtf8(text, at);
     if (!showable(c)) {
       char code[16];
       std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
@@ -376,20 +368,11 @@ std::string formatStructure(const Structure& t, std::string_view comment) {
 
 namespace {
 
-// Days since 1970-01-01 of a civil date, to tell how many midnights lie
+// The local day of `when`, as a day number, to tell how many midnights lie
 // between two local times.
-long daysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long yoe = y - era * 400;
-  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 long localDay(std::time_t when, std::tm& tm) {
   localtime_r(&when, &tm);
-  return daysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+  return krx::makeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday).julian;
 }
 
 // "21:05", or "00:50 +1 day" past the start's midnight.

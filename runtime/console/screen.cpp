@@ -130,8 +130,40 @@ constexpr char32_t kCp437[256] = {
 };
 // clang-format on
 
-// Decodes one UTF-8 sequence at `pos` and moves past it; a malformed
-// sequence yields U+FFFD and consumes one byte, so decoding always advances.
+// The bytes by the characters they show, for every byte that does not
+// show itself, sorted for a binary search. Built by the compiler, it costs
+// the running program nothing; a map built at start kept some twenty
+// kilobytes of heap for the life of the program.
+struct ByteOfGlyph {
+  char32_t glyph;
+  std::uint8_t byte;
+};
+constexpr auto kBytesByGlyph = [] {
+  std::array<ByteOfGlyph, 0x20 - 1 + 0x100 - 0x7F + 2> table{};
+  std::size_t n = 0;
+  for (int b = 1; b < 0x100; ++b)
+    if (b < 0x20 || b >= 0x7F) table[n++] = {kCp437[b], static_cast<std::uint8_t>(b)};
+  table[n++] = {U'β', 0xE1};  // the code page's sharp s doubles as beta
+  table[n++] = {U'μ', 0xE6};  // Greek mu and the micro sign share a byte
+  std::sort(table.begin(), table.end(), [](const ByteOfGlyph& a, const ByteOfGlyph& b) {
+    return a.glyph != b.glyph ? a.glyph < b.glyph : a.byte < b.byte;
+  });
+  return table;
+}();
+
+// The byte that shows `cp`, or -1 for none: ASCII stays itself, control
+// characters included, so that text such as line ends survives the round
+// trip; a character that two bytes show takes the lower.
+int cp437Byte(char32_t cp) {
+  if (cp < 0x80) return static_cast<int>(cp);
+  const auto* it = std::lower_bound(
+      kBytesByGlyph.begin(), kBytesByGlyph.end(), cp,
+      [](const ByteOfGlyph& entry, char32_t glyph) { return entry.glyph < glyph; });
+  return it != kBytesByGlyph.end() && it->glyph == cp ? it->byte : -1;
+}
+
+}  // namespace
+
 char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
   constexpr char32_t kBad = 0xFFFD;
   const auto lead = static_cast<unsigned char>(s[pos]);
@@ -170,40 +202,6 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
   pos += extra + 1;
   return cp;
 }
-
-// The bytes by the characters they show, for every byte that does not
-// show itself, sorted for a binary search. Built by the compiler, it costs
-// the running program nothing; a map built at start kept some twenty
-// kilobytes of heap for the life of the program.
-struct ByteOfGlyph {
-  char32_t glyph;
-  std::uint8_t byte;
-};
-constexpr auto kBytesByGlyph = [] {
-  std::array<ByteOfGlyph, 0x20 - 1 + 0x100 - 0x7F + 2> table{};
-  std::size_t n = 0;
-  for (int b = 1; b < 0x100; ++b)
-    if (b < 0x20 || b >= 0x7F) table[n++] = {kCp437[b], static_cast<std::uint8_t>(b)};
-  table[n++] = {U'β', 0xE1};  // the code page's sharp s doubles as beta
-  table[n++] = {U'μ', 0xE6};  // Greek mu and the micro sign share a byte
-  std::sort(table.begin(), table.end(), [](const ByteOfGlyph& a, const ByteOfGlyph& b) {
-    return a.glyph != b.glyph ? a.glyph < b.glyph : a.byte < b.byte;
-  });
-  return table;
-}();
-
-// The byte that shows `cp`, or -1 for none: ASCII stays itself, control
-// characters included, so that text such as line ends survives the round
-// trip; a character that two bytes show takes the lower.
-int cp437Byte(char32_t cp) {
-  if (cp < 0x80) return static_cast<int>(cp);
-  const auto* it = std::lower_bound(
-      kBytesByGlyph.begin(), kBytesByGlyph.end(), cp,
-      [](const ByteOfGlyph& entry, char32_t glyph) { return entry.glyph < glyph; });
-  return it != kBytesByGlyph.end() && it->glyph == cp ? it->byte : -1;
-}
-
-}  // namespace
 
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {

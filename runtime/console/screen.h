@@ -107,6 +107,9 @@ class Screen {
 
 // The Unicode shape of a code page 437 byte (block characters among them).
 char32_t cp437ToUnicode(std::uint8_t byte);
+// Decodes one UTF-8 sequence at `pos` and moves past it; a malformed
+// sequence yields U+FFFD and consumes one byte, so decoding always advances.
+char32_t decodeUtf8(std::string_view s, std::size_t& pos);
 // Appends one code point as UTF-8.
 void appendUtf8(std::string& out, char32_t cp);
 // UTF-8 text to code page 437 bytes; characters outside the code page become "?".
