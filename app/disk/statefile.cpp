@@ -28,6 +28,8 @@ namespace {
 //   mode M                      M minutes, H hands
 //   ends-at 1796745600.250      minutes, running: wall clock, epoch seconds
 //   paused-left 754             minutes, paused: seconds left
+//   asking-left 37              minutes, running: the quit question is open,
+//                               the screen standing at these seconds
 //   hands-counted 3             hands
 //   structure 1                 a game of an organiser's own structure
 constexpr std::string_view kMagic = "potclock-state";
@@ -107,6 +109,7 @@ std::string formatGameState(const GameState& s) {
     char text[64];
     std::snprintf(text, sizeof text, "ends-at %.3f\n", s.endsAt);
     out += text;
+    if (s.asking) out += "asking-left " + std::to_string(s.secondsLeft) + "\n";
   }
   return out;
 }
@@ -120,7 +123,7 @@ Result<GameState> parseGameState(std::string_view text) {
   if (*version > kGameStateVersion) return Failure{Failure::newer, {}};
 
   std::optional<int> level, perLevel, handsCounted;
-  std::optional<long> pausedLeft;
+  std::optional<long> pausedLeft, askingLeft;
   std::optional<double> endsAt;
   std::optional<Mode> mode;
   bool structure = false;
@@ -141,6 +144,9 @@ Result<GameState> parseGameState(std::string_view text) {
     } else if (key == "paused-left") {
       pausedLeft = number<long>(value);
       if (!pausedLeft) return damaged;
+    } else if (key == "asking-left") {
+      askingLeft = number<long>(value);
+      if (!askingLeft) return damaged;
     } else if (key == "structure") {
       if (value != "1") return damaged;
       structure = true;
@@ -166,11 +172,18 @@ Result<GameState> parseGameState(std::string_view text) {
   s.mode = *mode;
   s.structure = structure;
   if (*mode == Mode::hands) {
-    if (!handsCounted || endsAt || pausedLeft || *handsCounted < 0 || *handsCounted >= *perLevel)
+    if (!handsCounted || endsAt || pausedLeft || askingLeft || *handsCounted < 0 ||
+        *handsCounted >= *perLevel)
       return damaged;
     s.handsCounted = *handsCounted;
   } else {
     if (handsCounted || endsAt.has_value() == pausedLeft.has_value()) return damaged;
+    if (askingLeft && (pausedLeft || *askingLeft < 0 || *askingLeft > 60L * *perLevel))
+      return damaged;
+    if (askingLeft) {
+      s.asking = true;
+      s.secondsLeft = *askingLeft;
+    }
     if (pausedLeft) {
       if (*pausedLeft < 0 || *pausedLeft > 60L * *perLevel) return damaged;
       s.paused = true;
@@ -221,6 +234,8 @@ Result<void> probeGameState(const StateDir& dir, std::string_view name) {
   longest.nLevel = kLastLevel;
   longest.nPerLevel = kMostMinutesPerLevel;
   longest.endsAt = 9999999999.999;
+  longest.asking = true;
+  longest.secondsLeft = 60L * kMostMinutesPerLevel;
   return dir.probe(name, formatGameState(longest).size());
 }
 

@@ -21,6 +21,9 @@ struct GameState {
   bool paused = false;
   double endsAt = 0;
   long secondsLeft = 0;
+  // Minutes mode, running: the quit question is open, and the clock's screen
+  // stands still at `secondsLeft` while the level's time runs on to `endsAt`.
+  bool asking = false;
   // Hands mode: the hands already counted in the level.
   int handsCounted = 0;
   // A game of an organiser's own structure (kept beside the state file, see

@@ -157,8 +157,17 @@ void StateWriter::running(const Game& game, int index, double secondsLeft) {
   GameState s = at(game, index);
   s.endsAt = clocks_.wall() + secondsLeft;
   const bool same = written_ && written_->nLevel == s.nLevel && !written_->paused &&
-                    std::fabs(written_->endsAt - s.endsAt) <= kEndTolerance;
+                    !written_->asking && std::fabs(written_->endsAt - s.endsAt) <= kEndTolerance;
   if (same && clocks_.monotonic() - writtenAt_ < kRewriteEvery) return;
+  keep(s);
+}
+
+void StateWriter::asking(const Game& game, int index, double secondsLeft, long shown) {
+  if (!active_ || !writer_) return;
+  GameState s = at(game, index);
+  s.endsAt = clocks_.wall() + secondsLeft;
+  s.asking = true;
+  s.secondsLeft = shown;
   keep(s);
 }
 

@@ -46,6 +46,9 @@ class StateWriter {
   // Entry `index` of `game` counting minutes, at each pass of the countdown:
   // it has `secondsLeft` to run.
   void running(const Game& game, int index, double secondsLeft);
+  // The same while the quit question is open: the screen stands at
+  // `shown` seconds while the entry's time runs on.
+  void asking(const Game& game, int index, double secondsLeft, long shown);
   // The same, paused with `secondsLeft` frozen.
   void paused(const Game& game, int index, long secondsLeft);
   // Entry `index` counting hands: `handsCounted` hands are behind it.

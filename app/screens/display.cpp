@@ -121,9 +121,10 @@ struct View {
   int index = 0;  // the entry
   Mode mode = Mode::minutes;
   bool paused = false;
-  double left = 0;  // running: seconds left
-  long remain = 0;  // the seconds the countdown shows
-  int hand = 0;     // hands: the hand shown, of `of`
+  bool asking = false;  // the clock's quit question is open: its screen stands still
+  double left = 0;      // running: seconds left
+  long remain = 0;      // the seconds the countdown shows
+  int hand = 0;         // hands: the hand shown, of `of`
   int of = 0;
 };
 
@@ -148,10 +149,16 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
     return unusable(file, loaded.failure());
   }
   if (!game) return unusable(file, {Failure::damaged, {}});
+  const GameState& state = loaded.value();
   // The clock ends the game after its last level, and removes its file.
-  const auto point = resumePoint(loaded.value(), *game, now);
+  // While its quit question is open it stands at the figure it showed.
+  const auto point =
+      state.asking ? std::optional(ResumePoint{state.nLevel - 1,
+                                               {static_cast<double>(state.secondsLeft), false, 0}})
+                   : resumePoint(state, *game, now);
   if (!point) return waiting();
   View v;
+  v.asking = state.asking;
   v.game = true;
   v.structure = game->fromFile();
   v.index = point->index;
@@ -168,7 +175,9 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
 // up (the display sees that by itself, as the clock does), or its last hand
 // has been played.
 bool ranOut(const View& before, const View& now) {
-  if (!before.game || !now.game || before.structure != now.structure || before.paused) return false;
+  if (!before.game || !now.game || before.structure != now.structure || before.paused ||
+      before.asking)
+    return false;
   const bool next = now.index == before.index + 1;
   const bool same = now.index == before.index;
   if (before.mode == Mode::hands)
@@ -200,12 +209,12 @@ void draw(const View& v, const std::optional<Game>& game, std::string_view name)
   showTimeOfDay();
 }
 
-// Until the screen next changes: the countdown's next second (it shows the
-// time left rounded, as the clock does), or the time of day's.
+// Until the screen next changes: the countdown's next figure, as the clock
+// waits for it, or the time of day's next second.
 double untilNextChange(const View& v) {
   double wait = 1.0 - remainderOf(SECONDS(), 1.0);
-  if (v.game && v.mode == Mode::minutes && !v.paused)
-    wait = std::min(wait, v.left - (static_cast<double>(v.remain) - 0.5));
+  if (v.game && v.mode == Mode::minutes && !v.paused && !v.asking)
+    wait = std::min(wait, untilNextFigure(v.left));
   return std::max(wait, 0.0) + 0.002;
 }
 

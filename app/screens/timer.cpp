@@ -1,6 +1,7 @@
 #include "app/screens/timer.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -121,9 +122,11 @@ class Timer {
   }
 
   // The end that a key asks for: Escape asks whether to quit (keys typed
-  // while the question stood are dropped), "+" and "-" skip.
-  static std::optional<Outcome> endOf(int key) {
+  // while the question stood are dropped), "+" and "-" skip. `asking`, when
+  // given, tells the game's file that the question is open.
+  static std::optional<Outcome> endOf(int key, const std::function<void()>& asking = {}) {
     if (key == K_ESC) {
+      if (asking) asking();
       if (quitConfirmed()) return Outcome::quit;
       clearTypeahead();
     }
@@ -173,14 +176,19 @@ class Timer {
       if (!std::exchange(pauseAtOnce, false)) {
         writer_.running(game_, index, left);
         told();
-        // A second, or what is left of the entry when that is less, so that
-        // it ends on time rather than up to a second late.
-        key = INKEY(std::clamp(left, 0.01, 1.0));
+        // Until the figure changes or the entry ends, so that it ends on
+        // time rather than up to a second late.
+        key = INKEY(std::clamp(untilNextFigure(left), 0.01, 1.0));
       }
       showTimeOfDay();
       if (key == K_SPACE) pause(index, remain, start);
-      // The countdown goes on while the quit question stands.
-      if (const auto end = endOf(key)) return *end;
+      // The countdown goes on while the quit question stands, and the
+      // screen stands still: the displays stand still with it.
+      const auto asking = [&] {
+        writer_.asking(game_, index, start + game_.lengthSeconds(index) - MYSECONDS(false), remain);
+        told();
+      };
+      if (const auto end = endOf(key, asking)) return *end;
     }
   }
 
@@ -252,6 +260,13 @@ void playChime() {
   TONE(1000, 2);
   TONE(2000, 3);
   TONE(1600, 4);
+}
+
+double untilNextFigure(double left) {
+  const double shown = ROUND(left, 0);
+  if (shown < 1) return std::max(left, 0.0);
+  // A moment past the half, so that the figure read then is the next one.
+  return left - (shown - 0.5) + 0.001;
 }
 
 std::string timeLeftText(long nRemain) {

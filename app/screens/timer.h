@@ -58,6 +58,12 @@ void showPausedBand(Hints hints);
 // The three notes of a level running out.
 void playChime();
 
+// How long the countdown's figure for `left` seconds stands: until the time
+// left, rounded to the second, next changes, or until the entry ends. The
+// clock and every display wait for that moment, so that all of them change
+// the figure together.
+double untilNextFigure(double left);
+
 // The remaining time as the large display shows it (three or four blanks,
 // minutes, ":", two-digit seconds).
 std::string timeLeftText(long nRemain);

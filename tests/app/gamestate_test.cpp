@@ -38,6 +38,13 @@ GameState paused(int level, int perLevel, long left) {
   return s;
 }
 
+GameState asking(int level, int perLevel, double endsAt, long shown) {
+  GameState s = minutes(level, perLevel, endsAt);
+  s.asking = true;
+  s.secondsLeft = shown;
+  return s;
+}
+
 GameState hands(int level, int perLevel, int counted) {
   GameState s;
   s.nLevel = level;
@@ -54,7 +61,7 @@ void writeText(const fs::path& file, const std::string& text) {
 TEST(GameState, EveryKindOfGameComesBackAsItWasWritten) {
   for (const GameState& s :
        {minutes(1, 15, 1796745600.25), minutes(63, 1440, 1.5), paused(42, 2, 0),
-        paused(24, 10, 600), hands(23, 5, 0), hands(63, 40, 39)}) {
+        paused(24, 10, 600), asking(7, 10, 1796745600.5, 37), hands(23, 5, 0), hands(63, 40, 39)}) {
     const auto back = parseGameState(formatGameState(s));
     ASSERT_TRUE(back.ok()) << formatGameState(s);
     EXPECT_EQ(back.value(), s) << formatGameState(s);
@@ -102,6 +109,10 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
        Failure::damaged},
       {"neither running nor paused", head + "mode M\n", Failure::damaged},
       {"more time left than the level has", head + "mode M\npaused-left 601\n", Failure::damaged},
+      {"a question open in a paused level", head + "mode M\npaused-left 60\nasking-left 60\n",
+       Failure::damaged},
+      {"a question open on more time than the level has",
+       head + "mode M\nends-at 100\nasking-left 601\n", Failure::damaged},
       {"a time not a number", head + "mode M\nends-at nan\n", Failure::damaged},
       {"a time with a plus sign", head + "mode M\nends-at +100\n", Failure::damaged},
       {"a time in hexadecimal", head + "mode M\nends-at 0x100\n", Failure::damaged},

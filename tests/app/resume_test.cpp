@@ -15,9 +15,9 @@
 #include "app/disk/statefile.h"
 #include "app/disk/statewriter.h"
 #include "app/main.h"
-#include "frame/entry.h"
 #include "app/screens/clock.h"
 #include "app/screens/timer.h"
+#include "frame/entry.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
@@ -185,6 +185,30 @@ TEST(StateWriter, FollowsTheLevelsPausesAndSkipsOfAMinutesGame) {
   s = stateAt(170);
   EXPECT_EQ(s.nLevel, 6);
   EXPECT_NEAR(s.endsAt, kEpochAtStart + 150.5 + 120, 1.0);
+}
+
+TEST(StateWriter, TellsThatTheQuitQuestionIsOpen) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "potclock" / "game";
+  TestRuntime t;
+  t.hl.keyAt(30.5, 27);
+  t.hl.keyAt(40, krx::K_ENTER);  // "No", the answer the question offers first
+  std::vector<std::pair<double, GameState>> seen;
+  EXPECT_THROW(runMinutesGame(t, file,
+                              [&](double now) {
+                                seen.emplace_back(now, read(file));
+                                if (now > 45) throw Killed{};
+                              }),
+               Killed);
+  for (const auto& [now, s] : seen) {
+    // The screen stood at 1:30 while the question was open; the level's end
+    // stays where it was.
+    EXPECT_EQ(s.asking, now >= 30.5 && now < 40) << now;
+    if (s.asking) {
+      EXPECT_EQ(s.secondsLeft, 90) << now;
+    }
+    EXPECT_NEAR(s.endsAt, kEpochAtStart + 120, 0.01) << now;
+  }
 }
 
 TEST(StateWriter, ALevelThatRunsOutStartsTheNextInTheFile) {
@@ -391,9 +415,8 @@ TEST(Resume, TheGameIsReadOnceBeforeTheTerminalIsTakenAndGoesOnAsRead) {
   ASSERT_TRUE(loaded.ok());
   std::ofstream(file) << "potclock-state 1\nlevel 99\n";  // not read again
 
-  const FirstScreen first = firstScreen(wallAt(20, 1, 15), [&] {
-    RESUME(loaded.value(), StateWriter::Writing::inForeground);
-  });
+  const FirstScreen first = firstScreen(
+      wallAt(20, 1, 15), [&] { RESUME(loaded.value(), StateWriter::Writing::inForeground); });
   EXPECT_EQ(first.caption, " S M A L L   B L I N D  /  B I G   B L I N D   (Level:  5)");
   EXPECT_EQ(first.countdown, bandOf("    0:45"));
 }

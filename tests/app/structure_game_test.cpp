@@ -199,7 +199,7 @@ TEST(StructureTimer, AGameResumedPausedKeepsTheTimeItWasPausedWith) {
   TestRuntime t;
   StructureRun run(t);
   t.hl.keyAt(5, 'x');  // resumes
-  run.quitAt(6);
+  run.quitAt(5.2);
   ResumePoint from{1, {}};
   from.within.paused = true;
   from.within.secondsLeft = 42;

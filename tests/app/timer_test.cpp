@@ -103,6 +103,23 @@ TEST(Timer, TenMinuteLevelCountsDownAndChimes) {
   EXPECT_TEXT_AT(t, 22, 0, " N E X T   L E V E L   =  -----    ");
 }
 
+TEST(Timer, TheFigureChangesWhenTheRoundedTimeLeftDoes) {
+  TestRuntime t;
+  TimerRun run(t);
+  run.hook = [](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (hl.now() > 3) throw std::logic_error("enough");
+  };
+  EXPECT_THROW(run.run(63, 10, "M"), std::logic_error);
+  // 599.5 seconds left round to 600, a moment later to 599: a display
+  // rounding the same end changes its figure at that moment too.
+  const std::pair<int, double> from[] = {{600, 0}, {599, 0.5}, {598, 1.5}, {597, 2.5}};
+  for (const auto& [figure, when] : from) {
+    const auto first = std::find(run.shown.begin(), run.shown.end(), figure);
+    ASSERT_NE(first, run.shown.end()) << figure;
+    EXPECT_NEAR(run.at[static_cast<std::size_t>(first - run.shown.begin())], when, 0.01) << figure;
+  }
+}
+
 TEST(Timer, NineMinutesStartAtFourBlanks) {
   TestRuntime t;
   TimerRun run(t);
