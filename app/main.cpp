@@ -20,27 +20,39 @@ void MAIN() {
   playNewGame({});
 }
 
-void playNewGame(std::string_view game) {
-  // Opened before the dialogue, so that a game that cannot be kept is said
-  // on its first screen, before the game runs.
-  StateWriter writer(stateLocation(), StateWriter::Writing::inBackground, gameFileName(game));
-  const Handover h = runSetup(writer.notice());
-  runTimer(h.nLevel, h.nPerLevel, h.mode, writer);
+namespace {
+
+// Opened before the game's first screen, so that a game that cannot be kept
+// is said there, before the game runs.
+std::unique_ptr<StateWriter> writerFor(const std::filesystem::path& file,
+                                       const std::optional<NotKept>& notKept) {
+  if (notKept) return std::make_unique<StateWriter>(*notKept);
+  return std::make_unique<StateWriter>(
+      file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
+      StateWriter::Writing::inBackground, file.filename().string());
 }
 
-void playStructure(const Structure& structure, const std::filesystem::path& file) {
+}  // namespace
+
+void playNewGame(std::string_view game, const std::optional<NotKept>& notKept) {
+  const auto writer = writerFor(gameStatePath(game), notKept);
+  const Handover h = runSetup(writer->notice());
+  runTimer(h.nLevel, h.nPerLevel, h.mode, *writer);
+}
+
+void playStructure(const Structure& structure, const std::filesystem::path& file,
+                   const std::optional<NotKept>& notKept) {
   if (structure.entries.empty()) return;
   blankScreen();
-  StateWriter writer(file.empty() ? std::nullopt : std::optional(stateLocationOf(file)),
-                     StateWriter::Writing::inBackground, file.filename().string());
-  writer.keepStructure(formatStructure(structure, "the structure of a running game"));
-  showKeepingNotice(writer.notice());
+  const auto writer = writerFor(file, notKept);
+  writer->keepStructure(formatStructure(structure, "the structure of a running game"));
+  showKeepingNotice(writer->notice());
   const Game game = Game::of(structure);
   if (game.mode(0) == Mode::minutes) {
     if (!game.name().empty()) sayCentred(4, krx::utf8ToCp437(game.name()));
-    startPrompt(writer.notice());
+    startPrompt(writer->notice());
   }
-  runGame(game, writer, 0);
+  runGame(game, *writer, 0);
 }
 
 Result<void, Refusal> RESUME(const SavedGame& saved, StateWriter::Writing writing) {

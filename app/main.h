@@ -3,6 +3,8 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "app/disk/resume.h"
@@ -13,13 +15,14 @@ namespace potclock {
 
 void MAIN();
 // MAIN's work for the game named `game` (empty: the unnamed one), run in a
-// routine of the caller's.
-void playNewGame(std::string_view game);
+// routine of the caller's; not kept when `notKept` says why.
+void playNewGame(std::string_view game, const std::optional<NotKept>& notKept = {});
 
 // The main routine of `potclock --structure`: the screen made ready, the
 // structure kept beside the state file `file` (none when empty), the start
 // prompt in a minutes structure, then the timer.
-void playStructure(const Structure& structure, const std::filesystem::path& file);
+void playStructure(const Structure& structure, const std::filesystem::path& file,
+                   const std::optional<NotKept>& notKept = {});
 
 // The main routine of a resumed game: `game` on the timer's screen, from
 // where it stands now, with its file kept up to date; or, for a game found

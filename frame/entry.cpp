@@ -62,12 +62,14 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     structure = std::move(read.value());
   }
   const std::filesystem::path file = gameStatePath(options.game);
-  // Held until the program has ended: a second clock on the game is turned
-  // away before it touches the terminal or the game's file. A display only
-  // reads, and any number of them may follow a game.
+  // Held until the program has ended: a second clock on the game neither
+  // writes nor removes the game's file. It runs as a clock always has, and
+  // says that it does not keep the game; only --resume of a game another
+  // clock runs is turned away, before it touches the terminal. A display
+  // only reads, and any number of them may follow a game.
   GameClaim claim;
   if (!options.watch) claim = claimGame(file, options.game, !options.resume);
-  if (!claim.refusal.empty()) {
+  if (!claim.refusal.empty() && options.resume) {
     std::fprintf(stderr, "%s\n", claim.refusal.c_str());
     return 1;
   }
@@ -87,9 +89,9 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       watchGame(stateLocation(), game);
     };
   } else if (structure) {
-    main = [t = std::move(*structure), file] {
+    main = [t = std::move(*structure), file, notKept = claim.notKept] {
       KRX_ROUTINE("MAIN");
-      playStructure(t, file);
+      playStructure(t, file, notKept);
     };
   } else if (saved) {
     main = [game = std::move(*saved)] {
@@ -97,9 +99,9 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
         refuseResume(resumed.failure());
     };
   } else {
-    main = [game = options.game] {
+    main = [game = options.game, notKept = claim.notKept] {
       KRX_ROUTINE("MAIN");
-      playNewGame(game);
+      playNewGame(game, notKept);
     };
   }
   krx::__This_executable_needs_version_1_82_0();

@@ -84,6 +84,7 @@ constexpr std::string_view kHelp =
     "  0    the game ended or was quit\n"
     "  1    an error ended the program, there was no game to resume, a\n"
     "       structure file could not be used, or another potclock runs the game\n"
+    "       to resume\n"
     "  2    the command line was not understood\n"
     "  231  the runtime is too old (999 as the program returns it)\n";
 

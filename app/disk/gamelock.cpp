@@ -20,6 +20,10 @@ GameClaim claimGame(const std::filesystem::path& file, std::string_view game, bo
         holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string();
     claim.refusal =
         "potclock: this game is running in another potclock" + process + "; " + watch + " shows it";
+    const std::string keeper =
+        holder > 0 ? "potclock " + std::to_string(holder) : std::string("another potclock");
+    claim.notKept =
+        NotKept{keeper + " keeps this game (--game NAME keeps one of its own)", claim.refusal};
   }
   // A lock that cannot be taken for any other reason (a read-only disk)
   // holds up no game: the clock runs as it would without one.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/disk/statedir.h"
+#include "app/disk/statewriter.h"
 
 namespace potclock {
 
@@ -16,8 +17,10 @@ struct GameClaim {
   // Held until the claim goes. None when there is no state directory to lock
   // in (nor then a game to keep or resume, which the clock tells itself).
   std::optional<FileLock> lock;
-  // Set when another clock runs the game: the line that says so.
+  // Set when another clock runs the game: the line that says so, which
+  // refuses --resume; a new game runs all the same, and is not kept.
   std::string refusal;
+  std::optional<NotKept> notKept;
 };
 
 // Claims the game of file `file` (`game` its name, empty for the unnamed

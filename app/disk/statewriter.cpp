@@ -46,6 +46,27 @@ class AsyncSignalsBlocked {
   sigset_t old_;
 };
 
+// The bottom row's notice, within its 80 columns: paths shortened to their
+// last part, and what is still too long cut; the whole reason is said on
+// standard error at the end.
+std::string fitted(const std::string& why) {
+  constexpr std::size_t kRow = 80;
+  std::string notice = "Not kept: " + why;
+  if (notice.size() <= kRow) return notice;
+  notice = "Not kept: ";
+  for (std::size_t at = 0; at < why.size();) {
+    std::size_t end = why.find(' ', at);
+    if (end == std::string::npos) end = why.size();
+    const std::string word = why.substr(at, end - at);
+    const std::size_t slash = word.rfind('/');
+    notice += word.starts_with('/') && slash > 0 ? ".../" + word.substr(slash + 1) : word;
+    if (end < why.size()) notice += ' ';
+    at = end + 1;
+  }
+  if (notice.size() > kRow) notice = notice.substr(0, kRow - 3) + "...";
+  return notice;
+}
+
 }  // namespace
 
 struct StateWriter::Writer {
@@ -114,6 +135,11 @@ StateWriter::StateWriter(std::optional<StateLocation> where, Writing writing, st
     const AsyncSignalsBlocked blocked;
     writer_->thread = std::thread([writer = writer_] { writer->run(); });
   }
+}
+
+StateWriter::StateWriter(const NotKept& why) : active_(true), failed_(true) {
+  notice_ = fitted(why.brief);
+  krx::OUTERR(why.whole + "\n");
 }
 
 StateWriter::StateWriter(const std::filesystem::path& file, Clocks clocks)
@@ -234,7 +260,7 @@ void StateWriter::collectFailure() {
 void StateWriter::report(const std::string& why) {
   if (failed_) return;
   failed_ = true;
-  notice_ = "The game is not being kept (no --resume): " + why;
+  notice_ = fitted(why);
   // Standard error is held back until the terminal is restored: said again
   // there, when the program ends.
   const std::string where = file_.empty() ? "" : " in " + file_.string();

@@ -16,6 +16,12 @@
 
 namespace potclock {
 
+// Why a game is not kept before the writer tries: another clock keeps it.
+struct NotKept {
+  std::string brief;  // for the bottom row, after "Not kept: "
+  std::string whole;  // for standard error, when the program ends
+};
+
 class StateWriter {
  public:
   // How a write reaches the disk: on the clock's own thread (the headless
@@ -31,6 +37,8 @@ class StateWriter {
   // removes what writes of earlier processes left half-done.
   StateWriter(std::optional<StateLocation> where, Writing writing, std::string name,
               Clocks clocks = runtimeClocks());
+  // Keeps nothing, and says why.
+  explicit StateWriter(const NotKept& why);
   // The same in the directory of `file`, written in the foreground.
   explicit StateWriter(const std::filesystem::path& file, Clocks clocks = runtimeClocks());
   // Waits a moment for a write under way, then leaves it to the disk: the
@@ -57,7 +65,7 @@ class StateWriter {
   // question): the files go and nothing is written after.
   void finished();
   // A file of the game could not be written: told once, however many fail,
-  // on standard error and by notice().
+  // on standard error in whole and by notice() in brief.
   void report(const std::string& why);
 
   // The line that tells that the game is not being kept, for the bottom of

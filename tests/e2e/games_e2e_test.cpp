@@ -1,6 +1,7 @@
 // One clock per game, and games of their own names, on the real program: a
-// second clock is turned away before it takes the terminal, named games run
-// side by side, and a clock killed outright leaves nothing that blocks.
+// second clock runs without keeping the game (and --resume of it is turned
+// away before it takes the terminal), named games run side by side, and a
+// clock killed outright leaves nothing that blocks.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -47,7 +48,7 @@ std::string refusal(VtermPty& clock, const std::string& game) {
          std::to_string(clock.pid()) + "); " + watch + " shows it\n";
 }
 
-TEST(OneClockPerGameE2E, ASecondClockIsTurnedAwayAndTheGameIsLeftAlone) {
+TEST(OneClockPerGameE2E, ASecondClockRunsWithoutKeepingTheGameAndItsResumeIsTurnedAway) {
   for (const std::string game : {"", "main-event"}) {
     SCOPED_TRACE(game);
     StateHome home;
@@ -55,24 +56,28 @@ TEST(OneClockPerGameE2E, ASecondClockIsTurnedAwayAndTheGameIsLeftAlone) {
     VtermPty clock(e2e::potclockIn(home, withGame(game)));
     startHandsGame(clock, "42", file);
     const auto before = fs::last_write_time(file);
-    // With no terminal at all: the refusal comes before the terminal is
-    // looked at.
-    for (const auto& args :
-         {withGame(game), withGame(game, {"--resume"}), withGame(game, {"--fill", "--quiet"})}) {
-      const Ran second = runPlain(args, {home.env()});
-      EXPECT_EQ(second.status, 1);
-      EXPECT_EQ(second.err, refusal(clock, game));
-      EXPECT_EQ(second.out, "");
-    }
-    EXPECT_EQ(fs::last_write_time(file), before);
-    // ...and in a terminal, which it leaves untouched.
+    // --resume with no terminal at all: the refusal comes before the
+    // terminal is looked at.
+    const Ran resumed = runPlain(withGame(game, {"--resume"}), {home.env()});
+    EXPECT_EQ(resumed.status, 1);
+    EXPECT_EQ(resumed.err, refusal(clock, game));
+    EXPECT_EQ(resumed.out, "");
+    // A plain second clock shows its dialogue as ever, says on its bottom
+    // row that it does not keep the game, and leaves the game alone.
     VtermPty second(e2e::potclockIn(home, withGame(game)));
-    const int status = second.waitExit(kWait);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(second.altScreenEntries(), 0);
+    ASSERT_TRUE(shows(second, "Select: C(omputed"));
+    EXPECT_EQ(e2e::screenRow(second, 24)
+                  .rfind("Not kept: potclock " + std::to_string(clock.pid()) +
+                             " keeps this game (--game NAME keeps one of its own)",
+                         0),
+              0u)
+        << second.screenText();
+    e2e::answerManual(second, "1", "5", 'H');
+    ASSERT_TRUE(shows(second, kHandHeading));
+    e2e::quitWithYes(second);
     EXPECT_NE(second.screenText().find("this game is running in another potclock"),
               std::string::npos);
+    EXPECT_EQ(fs::last_write_time(file), before);
     // The first clock goes on, its game still its own.
     e2e::quitWithYes(clock);
     EXPECT_FALSE(fs::exists(file));

@@ -338,7 +338,7 @@ TEST(ResumeE2E, AStateThatCannotBeWrittenIsShownAtOnceAndToldOnceAfterTheTermina
     launch.env = {"XDG_STATE_HOME=" + dir.string()};
     if (c.sizeLimit) launch.argv = {"/bin/sh", "-c", "ulimit -f 0; exec \"$0\"", POTCLOCK_BIN};
     VtermPty term(launch);
-    const std::string notice = "The game is not being kept (no --resume): " + c.reason;
+    const std::string notice = "Not kept: " + c.reason;
     ASSERT_TRUE(shows(term, "Select: C(omputed"));
     EXPECT_EQ(screenRowText(term, 24).find(notice), 0u) << term.screenText();
     startMinutesGame(term);
