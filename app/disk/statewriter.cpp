@@ -78,30 +78,42 @@ struct StateWriter::Writer {
   std::mutex mutex;
   std::condition_variable wake;
   std::condition_variable idle;
-  std::optional<std::string> pending;    // the newest text not yet begun
-  std::optional<std::string> structure;  // a structure game's copy, written first
+  std::optional<std::string> pending;  // the newest state not yet begun
+  // A structure game's copy, not yet written: it goes with the game's first
+  // state, so that a start that never gets that far leaves nothing.
+  std::optional<std::string> structure;
   bool busy = false;
   bool stop = false;
+  bool ended = false;    // the game is over: nothing is put back
   Result<void> failure;  // the first write that failed, until collected
   std::thread thread;
+
+  // The copy before the state that names it, so that a game taken up never
+  // finds its state without its structure: a copy that fails keeps the state
+  // back, and is tried again with the next state.
+  Result<void> put(std::optional<std::string>& copy, const std::string& state) {
+    if (copy) {
+      if (auto written = dir.write(structureCopyName(name), *copy, &gate); !written.ok())
+        return written;
+      copy.reset();
+    }
+    return dir.write(name, state, &gate);
+  }
 
   void run() {
     std::unique_lock lock(mutex);
     for (;;) {
-      wake.wait(lock, [&] { return pending || structure || stop; });
-      if (!pending && !structure) break;
-      // The structure before the game that names it, so a resumed game
-      // never finds its state without its structure.
-      const bool isStructure = structure.has_value();
-      std::optional<std::string>& next = isStructure ? structure : pending;
-      const std::string text = std::move(*next);
-      next.reset();
+      wake.wait(lock, [&] { return pending || stop; });
+      if (!pending) break;
+      const std::string text = std::move(*pending);
+      pending.reset();
+      std::optional<std::string> copy = std::exchange(structure, std::nullopt);
       busy = true;
       lock.unlock();
-      Result<void> written = isStructure ? dir.write(structureCopyName(name), text, &gate)
-                                         : dir.write(name, text, &gate);
+      Result<void> written = put(copy, text);
       lock.lock();
       busy = false;
+      if (copy && !ended && !structure) structure = std::move(copy);
       if (!written.ok() && failure.ok()) failure = std::move(written);
       idle.notify_all();
     }
@@ -152,8 +164,7 @@ StateWriter::~StateWriter() {
   std::unique_lock lock(w.mutex);
   w.stop = true;
   w.wake.notify_all();
-  const bool done =
-      w.idle.wait_for(lock, kLastWriteWait, [&] { return !w.pending && !w.structure && !w.busy; });
+  const bool done = w.idle.wait_for(lock, kLastWriteWait, [&] { return !w.pending && !w.busy; });
   lock.unlock();
   // A write held by the disk goes on without us; it holds its own share of
   // what it needs, and the end of the process ends it, its file unrenamed.
@@ -165,7 +176,16 @@ StateWriter::~StateWriter() {
 
 void StateWriter::keepStructure(std::string text) {
   if (!active_ || !writer_) return;
-  write(true, std::move(text));
+  // The trial covers the copy, which may be far larger than the state: a
+  // game whose copy cannot be written is not kept at all, rather than kept
+  // as one that a resume would find damaged.
+  if (const auto probed = writer_->dir.probe(structureCopyName(name_), text.size()); !probed.ok()) {
+    report(probed.failure().reason);
+    active_ = false;
+    return;
+  }
+  std::lock_guard lock(writer_->mutex);
+  writer_->structure = std::move(text);
 }
 
 GameState StateWriter::at(const Game& game, int index) {
@@ -224,6 +244,7 @@ void StateWriter::finished() {
     std::lock_guard lock(writer_->mutex);
     writer_->pending.reset();
     writer_->structure.reset();
+    writer_->ended = true;
   }
   removeGameState(writer_->dir, name_);
 }
@@ -232,18 +253,17 @@ void StateWriter::keep(const GameState& state) {
   if (!active_ || !writer_) return;
   written_ = state;
   writtenAt_ = clocks_.monotonic();
-  write(false, formatGameState(state));
+  write(formatGameState(state));
 }
 
-void StateWriter::write(bool structure, std::string text) {
+void StateWriter::write(std::string text) {
   if (writer_->thread.joinable()) {
     std::lock_guard lock(writer_->mutex);
-    (structure ? writer_->structure : writer_->pending) = std::move(text);
+    writer_->pending = std::move(text);
     writer_->wake.notify_one();
     return;
   }
-  const std::string file = structure ? structureCopyName(name_) : name_;
-  if (const auto written = writer_->dir.write(file, text, &writer_->gate); !written.ok())
+  if (const auto written = writer_->put(writer_->structure, text); !written.ok())
     report(written.failure().reason);
 }
 

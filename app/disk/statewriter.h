@@ -47,8 +47,9 @@ class StateWriter {
   StateWriter(const StateWriter&) = delete;
   StateWriter& operator=(const StateWriter&) = delete;
 
-  // A structure game: its structure, kept beside the game once, before the
-  // game's first state.
+  // A structure game: its structure, kept beside the game, written with the
+  // game's first state (a start that ends before the game does leaves
+  // nothing), and tried again with each state until it is written.
   void keepStructure(std::string text);
 
   // Entry `index` of `game` counting minutes, at each pass of the countdown:
@@ -78,9 +79,9 @@ class StateWriter {
   // What every record says: the entry, its length and how it counts.
   GameState at(const Game& game, int index);
   void keep(const GameState& state);
-  // Hands the text of the game's file (or of its structure copy) to the
-  // writing thread, or writes it at once when there is none.
-  void write(bool structure, std::string text);
+  // Hands the text of the game's file to the writing thread, or writes it
+  // at once when there is none; a structure copy not yet written goes first.
+  void write(std::string text);
   void collectFailure();
 
   bool active_ = false;

@@ -21,6 +21,8 @@
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
+#include "support/file_size_limit.h"
+#include "support/structure_entries.h"
 #include "support/temp_dir.h"
 #include "support/test_runtime.h"
 #include "support/timer_screen.h"
@@ -208,6 +210,43 @@ TEST(StateWriter, TellsThatTheQuitQuestionIsOpen) {
       EXPECT_EQ(s.secondsLeft, 90) << now;
     }
     EXPECT_NEAR(s.endsAt, kEpochAtStart + 120, 0.01) << now;
+  }
+}
+
+TEST(StateWriter, AStructuresCopyGoesOnlyWithTheGamesStateAndNeverWithoutIt) {
+  const Game game = Game::of({"", false, {entries::level(1, 2, 10), entries::level(2, 4, 10)}});
+  const std::string copy(3000, '#');  // larger than any state
+  struct Case {
+    const char* why;
+    bool played;     // the game's first state was recorded
+    bool blocked;    // the copy's name is taken by a directory meanwhile
+    long sizeLimit;  // bytes a file may grow to (0: any)
+    bool kept;       // the state and its copy are on disk after
+  };
+  const Case cases[] = {
+      {"a start that ends at its prompt leaves nothing", false, false, 0, false},
+      {"the first state takes the copy with it", true, false, 0, true},
+      {"a copy that cannot be written keeps the state back", true, true, 0, false},
+      {"a disk with no room for the copy keeps nothing, and says so", true, false, 1000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    TempCwd tmp;
+    const fs::path file = tmp.path() / "potclock" / "game";
+    TestRuntime t;
+    std::string notice;
+    {
+      std::optional<FileSizeLimit> limit;
+      if (c.sizeLimit > 0) limit.emplace(static_cast<rlim_t>(c.sizeLimit));
+      StateWriter writer(file);
+      writer.keepStructure(copy);
+      if (c.blocked) fs::create_directory(file.parent_path() / "game.structure");
+      if (c.played) writer.paused(game, 1, 300);
+      notice = writer.notice();
+    }
+    EXPECT_EQ(fs::is_regular_file(file), c.kept);
+    EXPECT_EQ(fs::is_regular_file(file.parent_path() / "game.structure"), c.kept);
+    EXPECT_EQ(notice.empty(), c.kept || !c.played) << notice;
   }
 }
 
