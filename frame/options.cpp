@@ -1,5 +1,6 @@
 #include "frame/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -7,7 +8,6 @@
 #include <ctime>
 #include <optional>
 #include <string_view>
-#include <variant>
 
 #include "app/disk/statefile.h"
 #include "app/game/levels.h"
@@ -121,6 +121,16 @@ CommandLine printStructure(char letter) {
   return command;
 }
 
+// What an option that asks for a run of its own kind does, in the words of
+// the message that refuses two of them.
+std::string whatItDoes(std::string_view option) {
+  if (option == "--resume") return "--resume goes on with the last game";
+  if (option == "--watch") return "--watch shows the running game";
+  if (option == "--structure") return "--structure starts a game of a file";
+  if (option == "--check") return "--check only checks a file";
+  return "--print-structure only prints a built-in structure";
+}
+
 CommandLine check(const std::string& file) {
   CommandLine command;
   auto read = readStructureFile(file);
@@ -140,6 +150,12 @@ CommandLine readCommandLine(std::span<const char* const> args) {
   CommandLine command;
   bool help = false, version = false, optionsEnd = false;
   std::optional<std::string> checkFile, printLetter;
+  // Each of these asks for a run of its own kind; two of them never go
+  // together, whichever they are.
+  std::vector<std::string_view> kinds;
+  const auto kind = [&](std::string_view option) {
+    if (std::find(kinds.begin(), kinds.end(), option) == kinds.end()) kinds.push_back(option);
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view a = args[i];
     if (optionsEnd || a.empty() || a[0] != '-')
@@ -160,8 +176,10 @@ CommandLine readCommandLine(std::span<const char* const> args) {
       command.options.fill = true;
     } else if (a == "--resume") {
       command.options.resume = true;
+      kind("--resume");
     } else if (a == "--watch") {
       command.options.watch = true;
+      kind("--watch");
     } else if (a == "--quiet") {
       command.options.quiet = true;
     } else if (a == "--help" || a == "-h") {
@@ -175,6 +193,7 @@ CommandLine readCommandLine(std::span<const char* const> args) {
         checkFile = *value;
       else
         command.options.structureFile = *value;
+      kind(name);
     } else if (name == "--game") {
       if (!takeValue()) return refuse("option '--game' needs a name");
       if (!validGameName(*value))
@@ -184,6 +203,7 @@ CommandLine readCommandLine(std::span<const char* const> args) {
     } else if (name == "--print-structure") {
       if (!takeValue()) return refuse("option '--print-structure' needs A, B or C");
       printLetter = *value;
+      kind("--print-structure");
     } else {
       return refuse("unknown option '" + std::string(a) + "'");
     }
@@ -198,11 +218,9 @@ CommandLine readCommandLine(std::span<const char* const> args) {
     command.out = versionText();
     return command;
   }
-  if (command.options.resume && !command.options.structureFile.empty())
-    return refuse("--resume goes on with the last game, so it takes no --structure");
-  if (command.options.watch && (command.options.resume || !command.options.structureFile.empty()))
-    return refuse("--watch shows the running game, so it takes no --resume nor --structure");
-  if (checkFile && printLetter) return refuse("--check and --print-structure do not go together");
+  if (kinds.size() > 1)
+    return refuse(std::string(kinds[0]) + " and " + std::string(kinds[1]) +
+                  " do not go together: " + whatItDoes(kinds[0]) + "; " + whatItDoes(kinds[1]));
   if (printLetter) {
     const std::string& l = *printLetter;
     if (l.size() != 1 || std::string_view("AaBbCc").find(l[0]) == std::string_view::npos)

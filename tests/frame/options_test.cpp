@@ -84,9 +84,17 @@ TEST(CommandLine, AnythingElseIsRefusedWithTheUsage) {
       {{"--print-structure", "D"}, "potclock: no built-in structure 'D'; expected A, B or C\n"},
       {{"--print-structure=AB"}, "potclock: no built-in structure 'AB'; expected A, B or C\n"},
       {{"--structure", "f", "--resume"},
-       "potclock: --resume goes on with the last game, so it takes no --structure\n"},
+       "potclock: --structure and --resume do not go together: --structure starts a game of a "
+       "file; --resume goes on with the last game\n"},
       {{"--check", "f", "--print-structure", "A"},
-       "potclock: --check and --print-structure do not go together\n"},
+       "potclock: --check and --print-structure do not go together: --check only checks a file; "
+       "--print-structure only prints a built-in structure\n"},
+      {{"--check", "f.toml", "--watch"},
+       "potclock: --check and --watch do not go together: --check only checks a file; --watch "
+       "shows the running game\n"},
+      {{"--watch", "--resume", "--watch"},
+       "potclock: --watch and --resume do not go together: --watch shows the running game; "
+       "--resume goes on with the last game\n"},
   };
   for (const Case& c : cases) {
     const CommandLine command = read(c.args);
