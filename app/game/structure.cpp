@@ -52,8 +52,9 @@ std::string exactQuotient(long amount, long unit) {
 }
 
 // How far an amount is shortened, each step only where the one before does
-// not fit: plain digits; whole thousands and millions as K and M; any
-// amount as K or M with the decimals it needs; then K or M rounded to three,
+// not fit: plain digits; whole thousands or millions, both halves in one
+// unit; K or M with the decimals it needs, both halves in the big blind's
+// unit (a small blind below it in its own); then K or M rounded to three,
 // two and one significant figures, which always fits.
 enum Shortening { kNone, kWhole, kExact, kRounded3, kRounded2, kRounded1 };
 
@@ -73,23 +74,25 @@ std::string rounded(long amount, int figures) {
   return shown + (unit == 1000 ? 'K' : 'M');
 }
 
-std::string amountText(long amount, Shortening how) {
+// `amount` in `unit` (1000 or a million), or in thousands when it is less.
+std::string amountText(long amount, Shortening how, long unit) {
   if (how == kNone || amount < 1000) return std::to_string(amount);
-  if (how == kWhole) {
-    if (amount % 1'000'000 == 0) return std::to_string(amount / 1'000'000) + 'M';
-    if (amount % 1000 == 0) return std::to_string(amount / 1000) + 'K';
-    return std::to_string(amount);
-  }
-  if (how == kExact) {
-    const long unit = amount >= 1'000'000 ? 1'000'000 : 1000;
-    return exactQuotient(amount, unit) + (unit == 1000 ? 'K' : 'M');
-  }
-  return rounded(amount, 3 - (how - kRounded3));
+  if (how > kExact) return rounded(amount, 3 - (how - kRounded3));
+  if (amount < unit) unit = 1000;
+  return exactQuotient(amount, unit) + (unit == 1000 ? 'K' : 'M');
+}
+
+// The one unit of a label's two halves: millions where both are whole
+// millions (or, with decimals, where the big blind is a million or more).
+long commonUnit(long small, long big, Shortening how) {
+  if (how == kWhole) return small % 1'000'000 == 0 && big % 1'000'000 == 0 ? 1'000'000 : 1000;
+  return big >= 1'000'000 ? 1'000'000 : 1000;
 }
 
 std::string labelWith(long small, long big, Shortening how) {
-  const std::string s = amountText(small, how);
-  const std::string b = amountText(big, how);
+  const long unit = commonUnit(small, big, how);
+  const std::string s = amountText(small, how, unit);
+  const std::string b = amountText(big, how, unit);
   if (how == kNone) {
     if (small < 100) return padLeft(s, 4) + " / " + b;
     return padLeft(s + "/" + b, 9);

@@ -48,7 +48,9 @@ TEST(Structure, LabelsTooWideForTheScreenAreShortened) {
       {8000, 16000, "8000/16000"},          // 79 columns: still whole
       {15000, 30000, " 15K/30K"},           // whole thousands
       {12500, 25000, "12.5K/25K"},          // never "12500/25K"
-      {500000, 1000000, "500K/1M"},         // millions as M
+      {500000, 1000000, "500K/1000K"},      // both halves in one unit where that fits
+      {1500000, 3000000, "1.5M/3M"},        // never "1500K/3M"
+      {2000000, 4000000, "  2M/4M"},        // millions as M
       {1234567, 2345678, "1.2M/2.3M"},      // rounded as far as it must be
       {123456789, 987654321, "123M/988M"},  // the largest amounts
       {50, 100000, "  50/100K"},
