@@ -57,7 +57,8 @@ std::string blindsLabel(long small, long big);
 std::string chipsText(long amount);
 
 // Built-in structure 'A', 'B' or 'C' as a structure of `minutes` a level:
-// the same labels and blinds as the structure's levels in manual mode.
+// the same blinds as the structure's levels in manual mode, numbered as a
+// structure file's levels are.
 Structure builtInStructure(char letter, int minutes = 20);
 
 }  // namespace potclock
