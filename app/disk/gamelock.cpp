@@ -24,9 +24,14 @@ GameClaim claimGame(const std::filesystem::path& file, std::string_view game, bo
         holder > 0 ? "potclock " + std::to_string(holder) : std::string("another potclock");
     claim.notKept =
         NotKept{keeper + " keeps this game (--game NAME keeps one of its own)", claim.refusal};
+  } else {
+    // Without the lock two clocks could write one game, and one's "Yes"
+    // remove the other's: a game that cannot be locked is not kept, as one
+    // whose directory cannot be used is not.
+    const std::string why = "cannot lock the game: " + lock.failure().reason;
+    claim.refusal = "potclock: " + why + " (" + file.string() + ")";
+    claim.notKept = NotKept{why, claim.refusal};
   }
-  // A lock that cannot be taken for any other reason (a read-only disk)
-  // holds up no game: the clock runs as it would without one.
   return claim;
 }
 

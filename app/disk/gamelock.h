@@ -17,8 +17,9 @@ struct GameClaim {
   // Held until the claim goes. None when there is no state directory to lock
   // in (nor then a game to keep or resume, which the clock tells itself).
   std::optional<FileLock> lock;
-  // Set when another clock runs the game: the line that says so, which
-  // refuses --resume; a new game runs all the same, and is not kept.
+  // Set when another clock runs the game, or the lock cannot be taken: the
+  // line that says so, which refuses --resume; a new game runs all the
+  // same, and is not kept.
   std::string refusal;
   std::optional<NotKept> notKept;
 };

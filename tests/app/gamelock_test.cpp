@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,16 +74,28 @@ TEST(GameLock, OneClockPerGameUntilItsProcessIsGone) {
   EXPECT_EQ(after.refusal, "");
 }
 
-TEST(GameLock, ALinkPlantedAsTheLockIsNotFollowed) {
-  TempCwd tmp;
-  const fs::path dir = tmp.path() / "potclock";
-  fs::create_directory(dir);
-  fs::permissions(dir, fs::perms::owner_all);
-  fs::create_symlink(tmp.path() / "elsewhere", dir / "game.lock");
-  const GameClaim claim = claimGame(dir / "game", "", false);
-  EXPECT_FALSE(claim.lock.has_value());
-  EXPECT_EQ(claim.refusal, "");  // the clock runs, as without a state directory
-  EXPECT_FALSE(fs::exists(tmp.path() / "elsewhere"));
+TEST(GameLock, ALockThatCannotBeTakenKeepsNoGame) {
+  const std::pair<const char*, std::function<void(const fs::path&)>> cases[] = {
+      {"a link planted as the lock, never followed",
+       [](const fs::path& lock) { fs::create_symlink(lock.parent_path() / "elsewhere", lock); }},
+      {"a directory", [](const fs::path& lock) { fs::create_directory(lock); }},
+      {"a FIFO", [](const fs::path& lock) { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }},
+  };
+  for (const auto& [why, plant] : cases) {
+    SCOPED_TRACE(why);
+    TempCwd tmp;
+    const fs::path dir = tmp.path() / "potclock";
+    fs::create_directory(dir);
+    fs::permissions(dir, fs::perms::owner_all);
+    plant(dir / "game.lock");
+    const GameClaim claim = claimGame(dir / "game", "", false);
+    EXPECT_FALSE(claim.lock.has_value());
+    // The clock runs, but keeps nothing, and --resume is turned away.
+    ASSERT_TRUE(claim.notKept.has_value());
+    EXPECT_EQ(claim.notKept->brief.rfind("cannot lock the game: ", 0), 0u) << claim.notKept->brief;
+    EXPECT_EQ(claim.refusal.rfind("potclock: cannot lock the game: ", 0), 0u) << claim.refusal;
+    EXPECT_FALSE(fs::exists(dir / "elsewhere"));
+  }
 }
 
 TEST(GameLock, NamesAreShortAndPlainAndMakeTheirOwnFiles) {
