@@ -209,6 +209,11 @@ Result<FileLock> StateDir::lock(std::string_view name) const {
   return Failure{Failure::held, {}};
 }
 
+bool StateDir::removed() const {
+  struct stat info {};
+  return ::fstat(fd_.get(), &info) == 0 && info.st_nlink == 0;
+}
+
 int StateDir::watch(int inotify, std::uint32_t mask) const {
   // The open directory's own name in /proc: a directory swapped in at the
   // path meanwhile is not the one watched.

@@ -79,6 +79,9 @@ class StateDir {
   // record lock rather than a whole-file one, so that its holder can be
   // named: `held` by another process, or `refused` with the system's reason.
   Result<FileLock> lock(std::string_view name) const;
+  // Whether the directory has been removed since it was opened: it lives on
+  // while it is open here, so no path and no event says so.
+  bool removed() const;
   // Adds the directory itself to the inotify instance `inotify`: the
   // directory opened here, not whatever its path names now. The watch
   // descriptor, or -1.

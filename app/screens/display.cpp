@@ -10,6 +10,7 @@
 
 #include "app/disk/resume.h"
 #include "app/disk/statefile.h"
+#include "app/screens/notice.h"
 #include "app/screens/say.h"
 #include "app/screens/timer.h"
 #include "app/screens/timertexts.h"
@@ -33,6 +34,11 @@ constexpr std::uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM |
                                   IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF;
 
 constexpr std::string_view kWaitingHeading = "W A I T I N G   F O R   T H E   G A M E";
+// Without inotify (the user's instances used up) the display looks at the
+// game's files itself, this often, and says so.
+constexpr double kLookEvery = 0.2;
+constexpr std::string_view kLooking =
+    "Polling every 0.2 s: no inotify instance is left (fs.inotify.max_user_instances)";
 
 // The state directory as the clock leaves it, told by inotify when the
 // game's files change. A directory that is not there yet is looked for
@@ -46,15 +52,25 @@ class Follower {
         inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
   int descriptor() const { return inotify_.get(); }
+  // Whether it is told of changes, rather than looking at each pass.
+  bool told() const { return inotify_.valid(); }
 
   // Whether the game's files may have changed since the last look.
   bool look() {
     bool changed = drain();
+    // Removed (rm -rf) while it waits, the directory sends no event while
+    // it is open here: a clock that starts then makes a new one.
+    if (dir_ && dir_->removed()) {
+      if (watch_ >= 0) ::inotify_rm_watch(inotify_.get(), watch_);
+      watch_ = -1;
+      dir_.reset();
+      changed = true;
+    }
     if (!dir_ && where_) {
       auto opened = StateDir::open(*where_, false);
       if (opened.ok()) {
         dir_ = std::move(opened.value());
-        if (inotify_.valid()) dir_->watch(inotify_.get(), kEvents);
+        if (inotify_.valid()) watch_ = dir_->watch(inotify_.get(), kEvents);
         changed = true;
       }
     }
@@ -95,6 +111,7 @@ class Follower {
           if ((event->mask & IN_Q_OVERFLOW) == 0 && dir_) {
             ::inotify_rm_watch(inotify_.get(), event->wd);
             dir_.reset();
+            watch_ = -1;
           }
           changed = true;
           continue;
@@ -111,6 +128,7 @@ class Follower {
   std::string structureName_;
   krx::UniqueFd inotify_;
   std::optional<StateDir> dir_;
+  int watch_ = -1;
 };
 
 // What the screen shows of the game at a moment.
@@ -242,7 +260,12 @@ void watchGame(std::optional<StateLocation> where, std::string_view name, const 
       continue;
     }
     draw(v, game, name);
-    const int key = INKEY(untilNextChange(v));
+    double wait = untilNextChange(v);
+    if (!follow.told()) {
+      showKeepingNotice(kLooking);
+      wait = std::min(wait, kLookEvery);
+    }
+    const int key = INKEY(wait);
     if (key == K_ESC || key == 'q' || key == 'Q') break;
   }
 }

@@ -85,5 +85,27 @@ TEST(Display, ChangesTheFigureAndChimesWhenTheClockDoes) {
     EXPECT_EQ(v.caption, caption(v.at < 2.3 + 9 / 18.2 - 0.01 ? 5 : 6)) << v.at;
 }
 
+TEST(Display, FollowsAStateDirectoryMadeAnewAfterItWasRemoved) {
+  TestRuntime t;
+  TempCwd tmp;
+  const std::filesystem::path dir = tmp.path() / "potclock";
+  GameState s;
+  s.nLevel = 7;
+  s.nPerLevel = 10;
+  s.paused = true;
+  s.secondsLeft = 300;
+  ASSERT_TRUE(saveGameState(dir / "game", s).ok());
+  t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (hl.now() >= 1 && std::filesystem::exists(dir / "game")) std::filesystem::remove_all(dir);
+    if (hl.now() >= 2 && !std::filesystem::exists(dir)) {
+      s.nLevel = 9;
+      ASSERT_TRUE(saveGameState(dir / "game", s).ok());
+    }
+  };
+  t.hl.keyAt(4, 'q');
+  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  EXPECT_EQ(t.rowText(4), caption(9));
+}
+
 }  // namespace
 }  // namespace potclock
