@@ -254,6 +254,9 @@ void removeGameState(const StateDir& dir, std::string_view name) {
 
 StateLocation stateLocationOf(const std::filesystem::path& file) {
   const std::filesystem::path dir = file.parent_path();
+  // The environment's state directory is trusted level by level below the
+  // directory it names, whichever way a game reaches it.
+  if (const auto where = stateLocation(); where && where->directory() == dir) return *where;
   return {dir.parent_path(), dir.filename()};
 }
 

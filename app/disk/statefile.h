@@ -66,8 +66,10 @@ Result<GameState> parseGameState(std::string_view text);
 // state nor a home directory.
 std::filesystem::path gameStatePath(std::string_view game = {});
 
-// The state directory of a game file named by its path: its last directory
-// is the program's own, opened without following a link.
+// The state directory of a game file named by its path: the environment's
+// (every level below the directory it names is the program's own), or else
+// one whose last directory is the program's own; opened without following a
+// link.
 StateLocation stateLocationOf(const std::filesystem::path& file);
 
 // The game of file `name` in its state directory: replaced whole (see

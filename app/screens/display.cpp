@@ -71,6 +71,11 @@ class Follower {
       if (opened.ok()) {
         dir_ = std::move(opened.value());
         if (inotify_.valid()) watch_ = dir_->watch(inotify_.get(), kEvents);
+        refused_.reset();
+        changed = true;
+      } else if (opened.failure().kind != Failure::missing) {
+        // A directory that is not to be trusted is no game, and says why.
+        refused_ = opened.failure();
         changed = true;
       }
     }
@@ -79,7 +84,7 @@ class Follower {
   }
 
   Result<GameState> state() const {
-    if (!dir_) return Failure{Failure::missing, {}};
+    if (!dir_) return refused_.value_or(Failure{Failure::missing, {}});
     return loadGameState(*dir_, name_);
   }
 
@@ -129,6 +134,7 @@ class Follower {
   krx::UniqueFd inotify_;
   std::optional<StateDir> dir_;
   int watch_ = -1;
+  std::optional<Failure> refused_;  // why the directory is not used
 };
 
 // What the screen shows of the game at a moment.
@@ -209,7 +215,14 @@ void drawWaiting(const View& v, std::string_view game) {
                      ? std::string("No game is running on this machine.")
                      : "No game named " + std::string(game) + " is running on this machine.");
   sayCentred(13, "The game shows here as soon as a potclock starts it.");
-  if (!v.why.empty()) sayCentred(16, v.why);
+  // A long reason (it names the directory) on as many rows as it takes.
+  int row = 16;
+  for (std::string_view why = v.why; !why.empty() && row < 21; ++row) {
+    std::size_t cut = why.size() <= 78 ? why.size() : why.rfind(' ', 78);
+    if (cut == std::string_view::npos || cut == 0) cut = std::min<std::size_t>(why.size(), 78);
+    sayCentred(row, why.substr(0, cut));
+    why.remove_prefix(std::min(why.size(), cut + 1));
+  }
   showHintRow(Hints::display, Mode::minutes);
 }
 

@@ -107,5 +107,19 @@ TEST(Display, FollowsAStateDirectoryMadeAnewAfterItWasRemoved) {
   EXPECT_EQ(t.rowText(4), caption(9));
 }
 
+TEST(Display, SaysWhyItCannotFollowAStateDirectoryOthersMayChange) {
+  TestRuntime t;
+  TempCwd tmp;
+  const std::filesystem::path dir = tmp.path() / "potclock";
+  std::filesystem::create_directory(dir);
+  std::filesystem::permissions(
+      dir, std::filesystem::perms::owner_all | std::filesystem::perms::group_all);
+  t.hl.keyAt(1, 'q');
+  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  std::string shown;
+  for (int row = 16; row <= 20; ++row) shown += t.rowText(row);
+  EXPECT_NE(shown.find("may be changed by other users (mode 0770)"), std::string::npos) << shown;
+}
+
 }  // namespace
 }  // namespace potclock

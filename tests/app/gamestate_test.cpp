@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/disk/statewriter.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/test_runtime.h"
 
@@ -183,6 +184,22 @@ TEST(GameStateFile, IsNeverWrittenThroughASymbolicLink) {
   fs::create_directory_symlink(elsewhere, tmp.path() / "b" / "potclock");
   EXPECT_FALSE(saveGameState(tmp.path() / "b" / "potclock" / "game", hands(7, 10, 2)).ok());
   EXPECT_FALSE(fs::exists(elsewhere / "game"));
+}
+
+TEST(GameStateFile, EveryWayToTheStateDirectoryTrustsItAlike) {
+  TempCwd tmp;
+  ScopedEnvironment env;
+  env.set("XDG_STATE_HOME", nullptr);
+  env.set("HOME", tmp.path().c_str());
+  fs::create_directories(tmp.path() / ".local" / "state" / "potclock");
+  fs::permissions(tmp.path() / ".local", fs::perms::owner_all | fs::perms::group_all);
+  // A group that may change ~/.local may swap the directory below it: the
+  // game's file is not used, whether the game is reached by its path (a
+  // structure game, --resume) or from the environment (a new game).
+  const std::string why = "the directory " + (tmp.path() / ".local").string() +
+                          " may be changed by other users (mode 0770)";
+  EXPECT_EQ(whyNot(saveGameState(gameStatePath(), hands(9, 10, 0))), why);
+  EXPECT_EQ(StateDir::open(*stateLocation(), true).failure().reason, why);
 }
 
 // A state directory that is a link, or that another user could change, is
