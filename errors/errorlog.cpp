@@ -80,8 +80,10 @@ void tellUser(const std::string& text) {
   krx::QOUT({text});
   // Standard error as well when the console shows it: the program's screen
   // is taken down as the program ends, and the message must outlive it (the
-  // terminal shows standard error once it is restored).
-  krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text + krx::CHR(10));
+  // terminal shows standard error once it is restored). A line feed and a
+  // carriage return before the text and nothing after it, the bytes a stored
+  // log or a caller may rely on.
+  krx::OUTERR(krx::CHR(10) + krx::CHR(13) + text);
 }
 
 bool hasConsoleWindow() {

@@ -112,7 +112,7 @@ TEST(ErrorLog, ReportLayoutLineByLine) {
             std::string::npos);
   EXPECT_NE(t.screenText().find("CALLSTACK:"), std::string::npos);  // the console saw it too
   // ...and on standard error, which outlives the program's screen.
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
   EXPECT_TRUE(t.hl.alerts.empty());
 }
 
@@ -219,7 +219,7 @@ TEST(ErrorLog, TheLastNumberedNameIsUsedWhenAllOthersAreTaken) {
     fs::create_symlink("elsewhere", krx::PADL(std::to_string(n), 3, '0').insert(0, "KRXERROR."));
   ERRORLOG(sampleError(), 0);
   EXPECT_NE(readFile("KRXERROR.999").find("CALLSTACK:"), std::string::npos);
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.999\n");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.999");
 }
 
 TEST(ErrorLog, WithoutAConsoleWindowTheReportGoesToTheFileOnly) {
@@ -232,7 +232,7 @@ TEST(ErrorLog, WithoutAConsoleWindowTheReportGoesToTheFileOnly) {
     ERRORLOG(sampleError(), 0);
     EXPECT_EQ(t.screenText(), before);
     EXPECT_NE(readFile("KRXERROR.LOG").find("CALLSTACK:"), std::string::npos);
-    EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
+    EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
     EXPECT_EQ(t.hl.tones.size(), 1u);
   }
 }
@@ -264,7 +264,7 @@ TEST(ErrorLog, SettingsAndHandlerAreAsTheyWere) {
   EXPECT_EQ(readFile("KRXERROR.LOG").find("before"), std::string::npos);
   // The console was on during the log (there is a console window): the
   // closing message went to the screen, and to standard error to outlive it.
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
 }
 
 TEST(ErrorLog, GivesUpAfterTheLastNumberedName) {
@@ -281,7 +281,7 @@ TEST(ErrorLog, GivesUpAfterTheLastNumberedName) {
   EXPECT_TRUE(err.starts_with("\r\n" + kRule + "\r\nERROR LOG of ")) << err;
   EXPECT_NE(err.find("\r\noError:description  : Argument error\r\n"), std::string::npos);
   EXPECT_TRUE(
-      err.ends_with("\r\nCALLSTACK:\r\n" + kRule + "\r\n\n\rUnable to open error log file\n"));
+      err.ends_with("\r\nCALLSTACK:\r\n" + kRule + "\r\n\n\rUnable to open error log file"));
   EXPECT_EQ(t.hl.tones.size(), 1u);
   EXPECT_FALSE(fs::exists("KRXERROR.1000"));
 }

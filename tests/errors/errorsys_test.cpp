@@ -144,7 +144,7 @@ TEST(StandardEH, ExitWithLogEndsTheProgramWithCodeOne) {
   // and the message goes to standard error, which outlives the screen.
   EXPECT_NE(p.t.screenText().find("Error log was written to the file KRXERROR.LOG"),
             std::string::npos);
-  EXPECT_EQ(p.t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
+  EXPECT_EQ(p.t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
   EXPECT_EQ(krx::PROCNAME(0), "");  // every frame of the way out is gone
 }
 
@@ -171,7 +171,7 @@ TEST(StandardEH, ALogThatCannotBeWrittenWholeGoesToStandardError) {
     EXPECT_EQ(err.find("Error log was written"), std::string::npos);
     const std::string closing =
         "\n\rError log could not be written to the file KRXERROR.LOG;"
-        " the report was written to standard error\n";
+        " the report was written to standard error";
     EXPECT_TRUE(err.ends_with(closing)) << err;
     EXPECT_NE(p.t.screenText().find("Error log could not be written"), std::string::npos);
   }
@@ -185,7 +185,7 @@ TEST(StandardEH, WithoutAWindowTheLogIsWrittenWithoutAsking) {
   EXPECT_EQ(krx::ERRORLEVEL(), 1);
   EXPECT_TRUE(t.hl.alerts.empty());
   EXPECT_TRUE(std::filesystem::exists("KRXERROR.LOG"));
-  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG\n");
+  EXPECT_EQ(t.hl.errorText, "\n\rError log was written to the file KRXERROR.LOG");
 }
 
 // A database session that has an error of its own, and the session class
