@@ -7,6 +7,8 @@ BENCH_PACKAGES := tty-clock
 # The manual page's test renders it.
 TEST_PACKAGES := groff
 PREFIX     ?= /usr/local
+# Passed to ctest by `make test`: a build that runs the tests its own way.
+CTEST_ARGS ?=
 
 .PHONY: all build run test install bench deps bench-deps test-deps clean format fuzz
 
@@ -44,7 +46,7 @@ run: deps $(BUILD)/build.ninja
 	./$(BUILD)/potclock
 
 test: build test-deps
-	ctest --test-dir $(BUILD) --output-on-failure
+	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
 
 # The program and its manual page under PREFIX, inside DESTDIR when set.
 # Stripped: the debugging information stays in the build tree.
@@ -66,4 +68,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz
