@@ -12,6 +12,24 @@ namespace {
 
 constexpr char kEsc = '\x1b';
 
+// Alt with a printable character, as a terminal sends it (Escape, then the
+// character at once): one key, never Escape. Letters, digits, '-' and '='
+// take the keyboard's own Alt codes (256 plus the key's scan code); any
+// other character K_ALT_OTHER plus the character.
+int altKey(char c) {
+  static constexpr std::string_view kRows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+  static constexpr int kRowScan[] = {16, 30, 44};
+  const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  for (int r = 0; r < 3; ++r)
+    if (const auto at = kRows[r].find(lower); at != std::string_view::npos)
+      return 256 + kRowScan[r] + static_cast<int>(at);
+  if (c >= '1' && c <= '9') return K_ALT_1 + (c - '1');
+  if (c == '0') return K_ALT_1 + 9;
+  if (c == '-') return K_ALT_1 + 10;
+  if (c == '=') return K_ALT_1 + 11;
+  return K_ALT_OTHER + static_cast<unsigned char>(c);
+}
+
 }  // namespace
 
 int unicodeKey(char32_t cp) {
@@ -154,6 +172,7 @@ std::pair<std::size_t, int> KeyDecoder::escape(bool expired) {
     return {3, ss3Key(p[2])};
   }
   if (p[1] == '\r' || p[1] == '\n') return {2, K_ALT_ENTER};
+  if (p[1] >= 0x20 && p[1] < 0x7f) return {2, altKey(p[1])};
   // Escape followed by anything else: both keys count, one after the other.
   return lone;
 }

@@ -42,6 +42,12 @@ enum Key : int {
   K_CTRL_BS = 127,
   K_SH_TAB = 271,
   K_ALT_ENTER = 284,
+  // Alt with a letter: 256 plus the letter key's scan code (K_ALT_A is 286);
+  // with a digit, '-' or '=': from K_ALT_1 on, in the keyboard's order.
+  K_ALT_A = 286, K_ALT_X = 301,
+  K_ALT_1 = 376,
+  // Alt with any other printable character: this plus the character.
+  K_ALT_OTHER = 4096,
   // Keys that the key table leaves out, in the same numbering.
   K_CTRL_PGUP = 31,
   K_CTRL_PGDN = 30,

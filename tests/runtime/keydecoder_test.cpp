@@ -97,7 +97,18 @@ TEST(KeyDecoder, TerminalSequencesBecomeKeyCodes) {
       {"\xc3\xa9", V{130}},
       {"\xe2\x96\x92", V{177}},
       {"\x1b[A\x1b[B", V{5, 24}},
-      {"\x1bx", V{27, 'x'}},
+      // Alt with a printable character is one key, never Escape.
+      {"\x1bx", V{krx::K_ALT_X}},
+      {"\x1b"
+       "a\x1b"
+       "A",
+       V{krx::K_ALT_A, krx::K_ALT_A}},
+      {"\x1b"
+       "1\x1b"
+       "0",
+       V{krx::K_ALT_1, krx::K_ALT_1 + 9}},
+      {"\x1b!", V{krx::K_ALT_OTHER + '!'}},
+      {"\x1b\x1b[A", V{27, 5}},
       // Keys without a code are dropped whole, not spelled out as text.
       {"\x1b[15~", V{}},
       {"\x1b[[A", V{}},
