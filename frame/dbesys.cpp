@@ -2,8 +2,8 @@
 #include <string>
 
 #include "frame/entry.h"
-#include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
+#include "runtime/console/database.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/error.h"
 

@@ -30,7 +30,7 @@ const krx::ModuleTables kModules{{}, registerPublicRoutines};
 
 // Enters APPEXIT into the runtime's exit-procedure list.
 void registerExit() {
-  krx::registerExitProcedure(&kModules, APPEXIT);
+  krx::registerExitProcedure(APPEXIT);
 }
 
 }  // namespace
@@ -87,13 +87,9 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     };
   }
   krx::__This_executable_needs_version_1_82_0();
-  void* hook = krx::initHook();
 
   krx::StartupRecord record;
   record.modules = &kModules;
-  record.hint1 = 2000000;
-  record.hint2 = 167772160;
-  record.hint3 = 1;
   record.registerExit = registerExit;
   record.errorsys = ERRORSYS;
   record.appsys = APPSYS;
@@ -102,7 +98,6 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   record.main = std::move(main);
   record.terminal.filled = options.fill;
   record.terminal.quiet = options.quiet;
-  record.initHook = hook;
   return krx::krxStart(record, hooks.backend);
 }
 

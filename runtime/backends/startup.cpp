@@ -16,16 +16,7 @@
 
 namespace krx {
 
-namespace {
-int hookToken = 0;
-}  // namespace
-
-void* initHook() {
-  return &hookToken;
-}
-
-void registerExitProcedure(const ModuleTables* modules, void (*procedure)()) {
-  (void)modules;
+void registerExitProcedure(void (*procedure)()) {
   RT().exitProcedures.emplace_back(procedure);
 }
 

@@ -12,6 +12,7 @@
 #include "runtime/console/appwindow.h"
 #include "runtime/console/backend.h"
 #include "runtime/console/console.h"
+#include "runtime/console/database.h"
 #include "runtime/console/events.h"
 #include "runtime/console/programstate.h"
 #include "runtime/console/screen.h"
@@ -38,7 +39,7 @@ struct Runtime final : LangContext {
   Settings settings;
   WorkAreas workAreas;
   Item appWindow;  // SETAPPWINDOW
-  AppState app;    // engines, session and the application-type hook
+  DatabaseState database;
   std::vector<std::function<void()>> exitProcedures;
   // Last, so that it goes first: the program's state may hold what the
   // members above made.

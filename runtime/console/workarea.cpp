@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "runtime/console/context.h"
+#include "runtime/console/database.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"
 
@@ -28,10 +29,10 @@ ErrorRef workAreaError(int genCode, std::string description, std::string operati
   return e;
 }
 
-// A failure that a handler may answer with retry; false unless it did and
-// the retry went through.
-bool retried(bool Table::*hook, Table& table, const char* operation) {
-  while (table.*hook) {
+// The store carries out a step on the table; a failure goes to the handler,
+// which may answer with retry. False unless the step went through.
+bool carriedOut(Storage::Step step, const Table& table, const char* operation) {
+  while (!storage().carryOut(step, table)) {
     auto e = workAreaError(EG_DBCMD, std::string(operation) + " failed", operation);
     e->filename = table.alias;
     e->canRetry = true;
@@ -240,21 +241,21 @@ ArrayRef WORKSPACELIST() {
 
 void DBCOMMIT() {
   Table* t = currentTable();
-  if (!t || !retried(&Table::failCommit, *t, "DBCOMMIT")) return;
+  if (!t || !carriedOut(Storage::Step::Commit, *t, "DBCOMMIT")) return;
   for (auto& [record, values] : t->pending) t->records[record] = std::move(values);
   t->pending.clear();
 }
 
 void DBRROLLBACK() {
   Table* t = currentTable();
-  if (!t || !retried(&Table::failRollback, *t, "DBRROLLBACK")) return;
+  if (!t || !carriedOut(Storage::Step::Rollback, *t, "DBRROLLBACK")) return;
   t->pending.clear();
 }
 
 void DBCLOSEAREA() {
   int area = areas().current;
   Table* t = areas().table(area);
-  if (!t || !retried(&Table::failClose, *t, "DBCLOSEAREA")) return;
+  if (!t || !carriedOut(Storage::Step::Close, *t, "DBCLOSEAREA")) return;
   // Closing keeps what was changed; when that write fails the area stays
   // open, so that nothing is lost and a rollback is still possible.
   if (!t->pending.empty()) {

@@ -22,12 +22,6 @@ struct Table {
   std::vector<std::vector<Item>> records;            // committed values, one per field
   std::map<std::size_t, std::vector<Item>> pending;  // by record index from 0
   int recno = 1;  // the current record; RECCOUNT() + 1 is the end of the table
-
-  // Test hooks: make the next commit, rollback or close fail with a runtime
-  // error (EG_DBCMD), as a table on a lost disk would.
-  bool failCommit = false;
-  bool failRollback = false;
-  bool failClose = false;
 };
 
 class WorkAreas {

@@ -39,8 +39,8 @@ void recordAtExit() {
 }
 const krx::ModuleTables kModules{{}, registerPublicRoutines};
 void registerExit() {
-  krx::registerExitProcedure(&kModules, APPEXIT);
-  krx::registerExitProcedure(&kModules, recordAtExit);
+  krx::registerExitProcedure(APPEXIT);
+  krx::registerExitProcedure(recordAtExit);
 }
 
 // The program's start-up record with a MAIN of the test's.

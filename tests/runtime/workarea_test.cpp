@@ -10,6 +10,7 @@
 #include "runtime/lang/strings.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
+#include "support/test_storage.h"
 
 using namespace krx;
 
@@ -155,7 +156,7 @@ TEST_F(TwoTables, FailedCommitRollsBackUnderABreakingHandler) {
   DBSELECTAREA(2);
   auto& areas = RT().workAreas;
   for (int n : {1, 2, 3}) inArea(n, [] { return FIELDPUT(1, "changed"); });
-  areas.table(2)->failCommit = true;
+  useTestStorage().fail(*areas.table(2), Storage::Step::Commit);
   std::vector<std::shared_ptr<Table>> tables{areas.open.at(1), areas.open.at(2), areas.open.at(3)};
 
   ScopedErrorBlock breaker(
