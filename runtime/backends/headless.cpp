@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/backends/terminal.h"
 #include "runtime/console/console.h"
 #include "runtime/console/events.h"
 #include "runtime/lang/strings.h"
