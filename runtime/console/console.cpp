@@ -333,20 +333,11 @@ void _KEYBOARD(std::string_view text) {
 }
 
 Item SETKEY(int code) {
-  const auto& keys = RT().keyboard.setKeys;
-  const auto it = keys.find(code);
-  return it == keys.end() ? Item() : it->second;
+  return RT().keyboard.setKeys.at(code);
 }
 
 Item SETKEY(int code, const Item& callable) {
-  Item previous = SETKEY(code);
-  auto& keys = RT().keyboard.setKeys;
-  if (callable.isNil()) {
-    keys.erase(code);
-  } else {
-    keys[code] = callable;
-  }
-  return previous;
+  return RT().keyboard.setKeys.bind(code, callable);
 }
 
 bool SETMOUSE() {

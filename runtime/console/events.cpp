@@ -118,20 +118,11 @@ int LASTAPPEVENT(Item& mp1, Item& mp2, Item& obj) {
 }
 
 Item SETAPPEVENT(int code) {
-  const auto& bound = RT().events.setAppEvents;
-  const auto it = bound.find(code);
-  return it == bound.end() ? Item() : it->second;
+  return RT().events.setAppEvents.at(code);
 }
 
 Item SETAPPEVENT(int code, const Item& callable) {
-  Item previous = SETAPPEVENT(code);
-  auto& bound = RT().events.setAppEvents;
-  if (callable.isNil()) {
-    bound.erase(code);
-  } else {
-    bound[code] = callable;
-  }
-  return previous;
+  return RT().events.setAppEvents.bind(code, callable);
 }
 
 void PostAppEvent(int code, const Item& mp1, const Item& mp2, const Item& obj) {

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <deque>
-#include <map>
 
+#include "runtime/console/bindings.h"
 #include "runtime/lang/item.h"
 
 namespace krx {
@@ -60,9 +60,9 @@ struct AppEvent {
 
 // Per-runtime state of the event queue, kept in the runtime context.
 struct EventState {
-  std::deque<AppEvent> posted;       // PostAppEvent, ahead of keys and clicks
-  AppEvent last;                     // the event APPEVENT returned last
-  std::map<int, Item> setAppEvents;  // SETAPPEVENT bindings
+  std::deque<AppEvent> posted;  // PostAppEvent, ahead of keys and clicks
+  AppEvent last;                // the event APPEVENT returned last
+  CodeBindings setAppEvents;
 };
 
 // The event code a key has when its INKEY code is all that is known: the
