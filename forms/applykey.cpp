@@ -6,7 +6,7 @@
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/eventcodes.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"

@@ -1,5 +1,5 @@
 #include "frame/entry.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/error.h"
 

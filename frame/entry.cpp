@@ -16,6 +16,7 @@
 #include "app/screens/display.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
+#include "kept/dbesys.h"
 #include "runtime/lang/error.h"
 
 namespace potclock {

@@ -22,7 +22,6 @@ int processEntry(const EntryHooks& hooks = {}, const Options& options = {});
 
 // The frame routines the start-up record names.
 void APPSYS();
-void DBESYS();
 void APPEXIT();
 
 }  // namespace potclock

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/eventcodes.h"
 #include "runtime/lang/strings.h"
 
 namespace krx {

@@ -46,7 +46,7 @@ class HeadlessBackend : public Backend {
   // Keys due at once, in order, after those already scripted.
   void keys(std::initializer_list<int> codes);
   void text(std::string_view bytes);  // one key per byte
-  // Keys given by their event codes (runtime/console/events.h), due at once: each
+  // Keys given by their event codes (runtime/console/eventcodes.h), due at once: each
   // arrives as its INKEY code, and the event queue sees the very key (an Up
   // is Up there, although INKEY gives 5 as for Ctrl-E).
   void keyEvents(std::initializer_list<int> events);

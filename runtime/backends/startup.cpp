@@ -12,6 +12,7 @@
 
 #include "runtime/backends/terminal.h"
 #include "runtime/console/context.h"
+#include "runtime/console/kept/workareaaccess.h"
 #include "runtime/lang/error.h"
 
 namespace krx {
@@ -100,6 +101,7 @@ void fillStandardDescriptors() {
 // returns the exit status; the backend is gone when it returns.
 int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
   Runtime rt(std::move(backend));
+  offerWorkAreas(rt);
   RuntimeScope scope(rt);
   if (record.modules) {
     if (record.modules->registerPublics) record.modules->registerPublics(rt.registry);

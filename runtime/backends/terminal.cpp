@@ -20,7 +20,7 @@
 #include "runtime/backends/startup.h"
 #include "runtime/backends/termsignals.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/eventcodes.h"
 #include "runtime/lang/error.h"
 
 namespace krx {

@@ -42,7 +42,7 @@ class Backend {
   // K_LBUTTONDOWN) it also gives the screen cell. The default takes each code
   // in its usual meaning (eventOfInkey) and knows no cell.
   struct KeyEvent {
-    int code = 0;  // event code (runtime/console/events.h)
+    int code = 0;  // event code (runtime/console/eventcodes.h)
     int row = -1, col = -1;
   };
   virtual KeyEvent lastKeyEvent(int inkey);

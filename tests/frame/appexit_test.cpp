@@ -8,7 +8,7 @@
 #include "errors/errorsys.h"
 #include "frame/entry.h"
 #include "runtime/console/context.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "support/test_runtime.h"
 #include "support/test_storage.h"
 
@@ -19,7 +19,7 @@ namespace {
 std::shared_ptr<krx::Table> openChanged(const char* alias) {
   int area = krx::dbOpenMemory(alias, {"CHIPS"}, {{krx::Item(100)}});
   krx::FIELDPUT(1, krx::Item(250));
-  return krx::RT().workAreas.open.at(area);
+  return krx::workAreas().open.at(area);
 }
 
 TEST(AppExit, CommitsOrRollsBackAndClosesEveryArea) {

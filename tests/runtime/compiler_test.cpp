@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/console/context.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/memvar.h"
 #include "runtime/lang/registry.h"

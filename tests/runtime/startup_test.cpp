@@ -11,6 +11,7 @@
 #include "errors/errorsys.h"
 #include "frame/entry.h"
 #include "frame/publics.h"
+#include "kept/dbesys.h"
 #include "runtime/backends/headless.h"
 #include "runtime/backends/startup.h"
 #include "runtime/console/context.h"

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <utility>
 
-#include "runtime/console/database.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/database.h"
+#include "runtime/console/kept/workarea.h"
 
 struct TestStorage : krx::Storage {
   std::set<std::string> unloadable;  // upper-case engine names

@@ -36,6 +36,9 @@ class WorkAreas {
   }
 };
 
+// The current runtime's work areas.
+WorkAreas& workAreas();
+
 // Opens a new in-memory table with the given field names and records into the
 // first free work area (or `area` when given), under `alias`; makes it current
 // and returns the area number.

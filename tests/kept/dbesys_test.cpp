@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/entry.h"
+#include "kept/dbesys.h"
 #include "runtime/console/console.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/strings.h"

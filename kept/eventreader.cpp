@@ -1,4 +1,4 @@
-#include "forms/eventreader.h"
+#include "kept/eventreader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "forms/readstatus.h"
 #include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/kept/events.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/error.h"
 

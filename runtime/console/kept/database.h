@@ -3,8 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <set>
-#include <string>
 #include <string_view>
 
 #include "runtime/lang/item.h"
@@ -34,12 +32,6 @@ class Storage {
     (void)step, (void)table;
     return true;
   }
-};
-
-// Per-runtime state of the layer, kept in the runtime context.
-struct DatabaseState {
-  std::unique_ptr<Storage> storage = std::make_unique<Storage>();
-  std::set<std::string> loadedEngines;  // upper case, single and composite
 };
 
 Storage& storage();

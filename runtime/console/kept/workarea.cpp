@@ -1,10 +1,10 @@
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 
 #include <cmath>
 #include <optional>
 
 #include "runtime/console/context.h"
-#include "runtime/console/database.h"
+#include "runtime/console/kept/database.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"
 
@@ -14,11 +14,9 @@ namespace {
 
 constexpr int kMaxArea = 65535;
 
-WorkAreas& areas() {
-  return RT().workAreas;
-}
 Table* currentTable() {
-  return areas().table(areas().current);
+  const WorkAreas& areas = workAreas();
+  return areas.table(areas.current);
 }
 
 ErrorRef workAreaError(int genCode, std::string description, std::string operation,
@@ -49,7 +47,7 @@ Item noTable(const char* operation, std::vector<Item> args) {
 
 int firstFreeArea() {
   int n = 1;
-  while (areas().open.count(n)) ++n;
+  while (workAreas().open.count(n)) ++n;
   return n;
 }
 
@@ -124,12 +122,12 @@ int dbOpenMemory(std::string_view alias, const std::vector<std::string>& fields,
   }
   // Opening into a used area closes what is there first, as a new table
   // would replace the old one.
-  if (areas().table(area)) {
+  if (workAreas().table(area)) {
     inArea(area, [] {
       DBCLOSEAREA();
       return Item();
     });
-    if (areas().table(area)) return 0;
+    if (workAreas().table(area)) return 0;
   }
   auto table = std::make_shared<Table>();
   table->alias = name;
@@ -138,24 +136,24 @@ int dbOpenMemory(std::string_view alias, const std::vector<std::string>& fields,
     table->records.push_back(r);
     table->records.back().resize(table->fields.size());
   }
-  areas().open[area] = std::move(table);
-  areas().current = area;
+  workAreas().open[area] = std::move(table);
+  workAreas().current = area;
   return area;
 }
 
 int SELECT() {
-  return areas().current;
+  return workAreas().current;
 }
 
 int SELECT(std::string_view alias) {
   std::string name = UPPER(ALLTRIM(alias));
-  for (const auto& [n, table] : areas().open)
+  for (const auto& [n, table] : workAreas().open)
     if (table->alias == name) return n;
   return 0;
 }
 
 void DBSELECTAREA(const Item& area) {
-  if (std::optional<int> n = resolveArea(area)) areas().current = *n;
+  if (std::optional<int> n = resolveArea(area)) workAreas().current = *n;
 }
 
 int FIELDPOS(std::string_view name) {
@@ -228,14 +226,14 @@ Item inArea(const Item& area, const std::function<Item()>& fn) {
   std::optional<int> n = resolveArea(area);
   // Running the expression in the wrong area would be worse than not at all.
   if (!n) return Item();
-  areas().current = *n;
+  workAreas().current = *n;
   return fn();
 }
 
 ArrayRef WORKSPACELIST() {
-  ArrayRef list = makeArray(areas().open.size());
+  ArrayRef list = makeArray(workAreas().open.size());
   std::size_t i = 0;
-  for (const auto& entry : areas().open) (*list)[i++] = static_cast<double>(entry.first);
+  for (const auto& entry : workAreas().open) (*list)[i++] = static_cast<double>(entry.first);
   return list;
 }
 
@@ -253,21 +251,21 @@ void DBRROLLBACK() {
 }
 
 void DBCLOSEAREA() {
-  int area = areas().current;
-  Table* t = areas().table(area);
+  int area = workAreas().current;
+  Table* t = workAreas().table(area);
   if (!t || !carriedOut(Storage::Step::Close, *t, "DBCLOSEAREA")) return;
   // Closing keeps what was changed; when that write fails the area stays
   // open, so that nothing is lost and a rollback is still possible.
   if (!t->pending.empty()) {
     DBCOMMIT();
-    t = areas().table(area);
+    t = workAreas().table(area);
     if (!t || !t->pending.empty()) return;
   }
-  areas().open.erase(area);
+  workAreas().open.erase(area);
 }
 
 std::string ALIAS(int area) {
-  const Table* t = areas().table(area == 0 ? areas().current : area);
+  const Table* t = workAreas().table(area == 0 ? workAreas().current : area);
   return t ? t->alias : "";
 }
 
@@ -291,8 +289,12 @@ void DBGOTO(int recno) {
   t->recno = recno >= 1 && recno <= count ? recno : count + 1;
 }
 
+WorkAreas& workAreas() {
+  return RT().keptState.get<WorkAreas>();
+}
+
 ScopedArea::~ScopedArea() {
-  if (hasRuntime()) RT().workAreas.current = saved_;
+  if (hasRuntime()) workAreas().current = saved_;
 }
 
 }  // namespace krx

@@ -1,11 +1,27 @@
-#include "runtime/console/database.h"
+#include "runtime/console/kept/database.h"
 
 #include <array>
+#include <set>
+#include <string>
 
 #include "runtime/console/context.h"
 #include "runtime/lang/registry.h"
 
 namespace krx {
+
+namespace {
+
+// The layer's state, one per runtime.
+struct DatabaseState {
+  std::unique_ptr<Storage> storage = std::make_unique<Storage>();
+  std::set<std::string> loadedEngines;  // upper case, single and composite
+};
+
+DatabaseState& database() {
+  return RT().keptState.get<DatabaseState>();
+}
+
+}  // namespace
 
 bool Storage::loadEngine(std::string_view name) {
   // In-memory tables need no loading: the engines are known by name only.
@@ -16,16 +32,16 @@ bool Storage::loadEngine(std::string_view name) {
 }
 
 Storage& storage() {
-  return *RT().database.storage;
+  return *database().storage;
 }
 
 void useStorage(std::unique_ptr<Storage> store) {
-  RT().database.storage = std::move(store);
+  database().storage = std::move(store);
 }
 
 bool DBELOAD(std::string_view name, bool flag) {
   (void)flag;
-  DatabaseState& db = RT().database;
+  DatabaseState& db = database();
   std::string n = upperAscii(name);
   if (!db.storage->loadEngine(n)) return false;
   db.loadedEngines.insert(n);
@@ -33,7 +49,7 @@ bool DBELOAD(std::string_view name, bool flag) {
 }
 
 bool DBEBUILD(std::string_view name, std::string_view first, std::string_view second) {
-  DatabaseState& db = RT().database;
+  DatabaseState& db = database();
   std::string n = upperAscii(name);
   if (n.empty() || !db.loadedEngines.count(upperAscii(first)) ||
       !db.loadedEngines.count(upperAscii(second)))
