@@ -7,6 +7,7 @@
 #include "errors/errormessage.h"
 #include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
+#include "runtime/console/kept/database.h"
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/object.h"
 #include "runtime/lang/registry.h"

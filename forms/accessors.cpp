@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"

@@ -6,6 +6,7 @@
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
 #include "runtime/console/console.h"
+#include "runtime/console/eventcodes.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"
@@ -24,37 +25,68 @@ void ringBell() {
   if (settingOn(krx::SET_BELL)) krx::QQOUT({krx::CHR(7)});
 }
 
-struct KeyRow {
-  int codes[2];  // 0 in the second slot when the row has one key
+enum class KeyAction {
+  ExitUp,
+  ExitDown,
+  ExitWrite,
+  ExitEnter,
+  ExitTop,
+  ExitBottom,
+  Escape,  // undo and leave, only while setting 28 allows it
+  Right,
+  WordRight,
+  Left,
+  WordLeft,
+  Home,
+  End,
+  ToggleInsert,  // and refresh the scoreboard
+  BackSpace,
+  Delete,
+  DelWordRight,
+  DelEnd,
+  DelWordLeft,
+  Undo,
+};
+
+struct FormKey {
+  int inkey[2];  // 0 for none
+  int event[2];  // 0 for none
   KeyAction action;
+
+  bool has(int code, KeyCodes codes) const {
+    const int* of = codes == KeyCodes::Inkey ? inkey : event;
+    return code != 0 && (of[0] == code || of[1] == code);
+  }
 };
 
-// The first row whose code matches acts; codes 32 to 255 that no row takes
-// are typed.
-const KeyRow kKeyTable[] = {
-    {{krx::K_UP, krx::K_SH_TAB}, KeyAction::ExitUp},
-    {{krx::K_DOWN, krx::K_TAB}, KeyAction::ExitDown},
-    {{krx::K_PGUP, krx::K_PGDN}, KeyAction::ExitWrite},
-    {{krx::K_ENTER, 0}, KeyAction::ExitEnter},
-    {{krx::K_CTRL_HOME, 0}, KeyAction::ExitTop},
-    {{krx::K_ESC, 0}, KeyAction::Escape},
-    {{krx::K_CTRL_W, 0}, KeyAction::ExitWrite},
-    {{krx::K_RIGHT, 0}, KeyAction::Right},
-    {{krx::K_CTRL_RIGHT, 0}, KeyAction::WordRight},
-    {{krx::K_LEFT, 0}, KeyAction::Left},
-    {{krx::K_CTRL_LEFT, 0}, KeyAction::WordLeft},
-    {{krx::K_HOME, 0}, KeyAction::Home},
-    {{krx::K_END, 0}, KeyAction::End},
-    {{krx::K_INS, 0}, KeyAction::ToggleInsert},
-    {{krx::K_BS, 0}, KeyAction::BackSpace},
-    {{krx::K_DEL, 0}, KeyAction::Delete},
-    {{krx::K_CTRL_T, 0}, KeyAction::DelWordRight},
-    {{krx::K_CTRL_Y, 0}, KeyAction::DelEnd},
-    {{krx::K_CTRL_BS, 0}, KeyAction::DelWordLeft},
-    {{krx::K_CTRL_U, 0}, KeyAction::Undo},
+// The first row with the code acts. INKEY gives Ctrl-End the code of Ctrl-W;
+// only the event queue tells them apart, so only its reader has the move to
+// the last field.
+// clang-format off
+const FormKey kFormKeys[] = {
+    {{krx::K_UP, krx::K_SH_TAB},  {krx::EK_UP, krx::EK_SH_TAB},  KeyAction::ExitUp},
+    {{krx::K_DOWN, krx::K_TAB},   {krx::EK_DOWN, krx::EK_TAB},   KeyAction::ExitDown},
+    {{krx::K_PGUP, krx::K_PGDN},  {krx::EK_PGUP, krx::EK_PGDN},  KeyAction::ExitWrite},
+    {{krx::K_ENTER},              {krx::EK_ENTER},               KeyAction::ExitEnter},
+    {{krx::K_CTRL_HOME},          {krx::EK_CTRL_HOME},           KeyAction::ExitTop},
+    {{krx::K_ESC},                {krx::EK_ESC},                 KeyAction::Escape},
+    {{},                          {krx::EK_CTRL_END},            KeyAction::ExitBottom},
+    {{krx::K_CTRL_W},             {krx::EK_CTRL_W},              KeyAction::ExitWrite},
+    {{krx::K_RIGHT},              {krx::EK_RIGHT},               KeyAction::Right},
+    {{krx::K_CTRL_RIGHT},         {krx::EK_CTRL_RIGHT},          KeyAction::WordRight},
+    {{krx::K_LEFT},               {krx::EK_LEFT},                KeyAction::Left},
+    {{krx::K_CTRL_LEFT},          {krx::EK_CTRL_LEFT},           KeyAction::WordLeft},
+    {{krx::K_HOME},               {krx::EK_HOME},                KeyAction::Home},
+    {{krx::K_END},                {krx::EK_END},                 KeyAction::End},
+    {{krx::K_INS},                {krx::EK_INS},                 KeyAction::ToggleInsert},
+    {{krx::K_BS},                 {krx::EK_BS},                  KeyAction::BackSpace},
+    {{krx::K_DEL},                {krx::EK_DEL},                 KeyAction::Delete},
+    {{krx::K_CTRL_T},             {krx::EK_CTRL_T},              KeyAction::DelWordRight},
+    {{krx::K_CTRL_Y},             {krx::EK_CTRL_Y},              KeyAction::DelEnd},
+    {{krx::K_CTRL_BS},            {krx::EK_CTRL_BS},             KeyAction::DelWordLeft},
+    {{krx::K_CTRL_U},             {krx::EK_CTRL_U},              KeyAction::Undo},
 };
-
-}  // namespace
+// clang-format on
 
 void applyKeyAction(krx::Get& get, KeyAction action) {
   // clang-format off
@@ -109,6 +141,18 @@ void typeKey(krx::Get& get, int key) {
   }
 }
 
+}  // namespace
+
+void actOnKey(krx::Get& get, int code, KeyCodes codes) {
+  for (const FormKey& key : kFormKeys) {
+    if (key.has(code, codes)) {
+      applyKeyAction(get, key.action);
+      return;
+    }
+  }
+  if (code >= 32 && code <= 255) typeKey(get, code);
+}
+
 void GETAPPLYKEY(krx::Get& get, int key) {
   KRX_ROUTINE("GETAPPLYKEY");
   const Item bound = krx::SETKEY(key);
@@ -117,13 +161,7 @@ void GETAPPLYKEY(krx::Get& get, int key) {
     GETDOSETKEY(bound.block(), get);
     return;
   }
-  for (const auto& row : kKeyTable) {
-    if (row.codes[0] == key || (row.codes[1] != 0 && row.codes[1] == key)) {
-      applyKeyAction(get, row.action);
-      return;
-    }
-  }
-  if (key >= 32 && key <= 255) typeKey(get, key);
+  actOnKey(get, key, KeyCodes::Inkey);
 }
 
 Item runBoundCallable(krx::Get& get, const std::function<Item()>& call) {

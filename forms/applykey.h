@@ -19,37 +19,17 @@ void GETAPPLYKEY(krx::Get& get, int key);
 // and the callable still runs. Returns the callable's result.
 krx::Item GETDOSETKEY(const krx::BlockRef& callable, krx::Get& get);
 
-// What the form keys do, whichever code a reader receives them under: the
-// keyboard reader and the event reader each map their own codes to these.
-enum class KeyAction {
-  ExitUp,
-  ExitDown,
-  ExitWrite,
-  ExitEnter,
-  ExitTop,
-  ExitBottom,
-  Escape,  // undo and leave, only while setting 28 allows it
-  Right,
-  WordRight,
-  Left,
-  WordLeft,
-  Home,
-  End,
-  ToggleInsert,  // and refresh the scoreboard
-  BackSpace,
-  Delete,
-  DelWordRight,
-  DelEnd,
-  DelWordLeft,
-  Undo,
-};
-void applyKeyAction(krx::Get& get, KeyAction action);
+// The codes a reader receives keys under: the keyboard reader INKEY's, the
+// event reader the event queue's, which name the physical key.
+enum class KeyCodes { Inkey, Event };
 
-// Types the character `key` (32 to 255): "." and "," jump to the decimal
-// position of a numeric field; otherwise insert or overstrike by setting 29,
-// and typing past the last editable position rings the bell (setting 26) and
-// leaves the field unless setting 27 asks for confirmation.
-void typeKey(krx::Get& get, int key);
+// What a form key does to the field (a move, an edit, an exit state, the
+// insert toggle), found by its code of either kind; codes 32 to 255 that are
+// no form key are typed: "." and "," jump to the decimal position of a
+// numeric field; otherwise insert or overstrike by setting 29, and typing
+// past the last editable position rings the bell (setting 26) and leaves the
+// field unless setting 27 asks for confirmation. Other codes do nothing.
+void actOnKey(krx::Get& get, int code, KeyCodes codes);
 
 // The frame around a key- or event-bound callable: a pending edit is made
 // safe first (as GETDOSETKEY describes), `call` runs with the read's updated

@@ -6,7 +6,6 @@
 
 #include "forms/accessors.h"
 #include "forms/applykey.h"
-#include "forms/eventreader.h"
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
 #include "forms/readstatus.h"
@@ -26,17 +25,6 @@ Item itemOrNil(const std::shared_ptr<T>& ref) {
   return ref ? Item(ref) : Item();
 }
 
-// An argument of the wrong type raises an argument error; a substitute of the
-// right type from the handler is used, otherwise the routine is skipped.
-krx::GetRef getArg(EntryArgs args, std::size_t i, const char* routine) {
-  Item value = arg(args, i);
-  if (auto get = value.as<krx::Get>()) return get;
-  auto error = krx::makeError(krx::EG_ARG, "argument error", routine,
-                              std::vector<Item>(args.begin(), args.end()));
-  error->canSubstitute = true;
-  return krx::raiseForResult(error).as<krx::Get>();
-}
-
 std::string strArg(EntryArgs args, std::size_t i, const char* routine) {
   Item value = arg(args, i);
   if (value.isStr()) return value.str();
@@ -46,14 +34,21 @@ std::string strArg(EntryArgs args, std::size_t i, const char* routine) {
   return krx::raiseForResult(error, "").strOr("");
 }
 
-// A whole number from a numeric argument (an event code, a column); 0 for
-// anything else, and clamped so that no value converts out of range.
+}  // namespace
+
+krx::GetRef getArg(EntryArgs args, std::size_t i, const char* routine) {
+  Item value = arg(args, i);
+  if (auto get = value.as<krx::Get>()) return get;
+  auto error = krx::makeError(krx::EG_ARG, "argument error", routine,
+                              std::vector<Item>(args.begin(), args.end()));
+  error->canSubstitute = true;
+  return krx::raiseForResult(error).as<krx::Get>();
+}
+
 int intArg(EntryArgs args, std::size_t i) {
   const double n = arg(args, i).numOr(0);
   return std::isfinite(n) ? static_cast<int>(std::clamp(n, -2e9, 2e9)) : 0;
 }
-
-}  // namespace
 
 Item FIELDBLOCK_entry(EntryArgs args) {
   return itemOrNil(FIELDBLOCK(strArg(args, 0, "FIELDBLOCK")));
@@ -152,25 +147,6 @@ Item RANGECHECK_entry(EntryArgs args) {
   return get ? Item(RANGECHECK(*get, arg(args, 1), arg(args, 2))) : Item();
 }
 
-Item GETEVENTREADER_entry(EntryArgs args) {
-  if (auto get = getArg(args, 0, "GETEVENTREADER")) GETEVENTREADER(*get);
-  return {};
-}
-
-Item GETHANDLEEVENT_entry(EntryArgs args) {
-  if (auto get = getArg(args, 0, "GETHANDLEEVENT"))
-    GETHANDLEEVENT(*get, intArg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4));
-  return {};
-}
-
-Item GETDOSETEVENT_entry(EntryArgs args) {
-  auto get = getArg(args, 4, "GETDOSETEVENT");
-  if (!get) return {};
-  const Item callable = arg(args, 0);
-  return GETDOSETEVENT(callable.isBlock() ? callable.block() : nullptr, arg(args, 1), arg(args, 2),
-                       arg(args, 3), *get);
-}
-
 Item GETLASTACTIVE_entry(EntryArgs) {
   return itemOrNil(GETLASTACTIVE());
 }
@@ -185,10 +161,6 @@ Item GETLISTPOS_entry(EntryArgs) {
 }
 Item GETENABLEEVENTS_entry(EntryArgs args) {
   return GETENABLEEVENTS(arg(args, 0));
-}
-Item GETTOMOUSEPOS_entry(EntryArgs args) {
-  if (auto get = getArg(args, 0, "GETTOMOUSEPOS")) GETTOMOUSEPOS(*get, intArg(args, 1));
-  return {};
 }
 Item READSTATUS_entry(EntryArgs) {
   return Item(READSTATUS());

@@ -1,11 +1,11 @@
 #include "forms/readmodal.h"
 
 #include "forms/applykey.h"
-#include "forms/eventreader.h"
 #include "forms/readstatus.h"
 #include "forms/scoreboard.h"
 #include "runtime/console/console.h"
 #include "runtime/lang/error.h"
+#include "runtime/lang/registry.h"
 
 namespace potclock {
 
@@ -35,6 +35,21 @@ class ReadScope {
 
 void cursorBelowForm() {
   krx::SETPOS(krx::MAXROW() - 1, 0);
+}
+
+// The event reader is kept apart from the form system (kept/), which calls
+// it by its public name, as it would a reader of the program's own. Where it
+// is not to be had, that is an error and the keyboard reads.
+void readFromEvents(const krx::GetRef& get) {
+  constexpr const char* kReader = "GETEVENTREADER";
+  const Item args[] = {Item(get)};
+  if (const krx::PublicRoutine* reader = krx::resolveRoutine(kReader)) {
+    reader->fn(args);
+    return;
+  }
+  krx::raise(krx::makeError(krx::EG_NOFUNC, std::string("Undefined function: ") + kReader, kReader,
+                            {Item(get)}));
+  GETREADER(*get);
 }
 
 }  // namespace
@@ -70,7 +85,7 @@ bool READMODAL(const krx::ArrayRef& getList, const Item& pos, const krx::CallSit
     if (get->reader.isBlock()) {
       get->reader.block()->eval({Item(get)});
     } else if (state->useAppEvent) {
-      GETEVENTREADER(*get);
+      readFromEvents(get);
     } else {
       GETREADER(*get);
     }

@@ -1,5 +1,7 @@
 #include "forms/readqueries.h"
 
+#include <utility>
+
 #include "forms/readmodal.h"
 #include "forms/readstatus.h"
 #include "runtime/console/settings.h"
@@ -11,9 +13,17 @@ using krx::Item;
 
 namespace {
 
-// A logical setting's value; anything else reads as false.
-bool settingOn(int number) {
-  return krx::SET(number).logOr(false);
+// A flag of the read state, set when `flag` is a logical; returns it as it was.
+bool exchangeFlag(bool& state, const Item& flag) {
+  return flag.isLog() ? std::exchange(state, flag.log()) : state;
+}
+
+// A logical setting, set when `flag` is not nil; returns it as it was
+// (anything but a logical reads as false).
+bool exchangeSetting(int number, const Item& flag) {
+  const bool previous = krx::SET(number).logOr(false);
+  if (!flag.isNil()) krx::SET(number, flag);
+  return previous;
 }
 
 }  // namespace
@@ -25,48 +35,33 @@ bool UPDATED() {
 
 bool READUPDATED(const Item& flag) {
   KRX_ROUTINE("READUPDATED");
-  auto state = READSTATUS();
-  const bool previous = state->updated;
-  if (flag.isLog()) state->updated = flag.log();
-  return previous;
+  return exchangeFlag(READSTATUS()->updated, flag);
 }
 
 bool READKILL(const Item& flag) {
   KRX_ROUTINE("READKILL");
-  auto state = READSTATUS();
-  const bool previous = state->killRead;
-  if (flag.isLog()) state->killRead = flag.log();
-  return previous;
+  return exchangeFlag(READSTATUS()->killRead, flag);
 }
 
 std::string READVAR(const Item& name) {
   KRX_ROUTINE("READVAR");
   auto state = READSTATUS();
-  std::string previous = state->readVar;
-  if (name.isStr()) state->readVar = name.str();
-  return previous;
+  return name.isStr() ? std::exchange(state->readVar, name.str()) : state->readVar;
 }
 
 bool READEXIT(const Item& flag) {
   KRX_ROUTINE("READEXIT");
-  const bool previous = settingOn(krx::SET_EXIT);
-  if (!flag.isNil()) krx::SET(krx::SET_EXIT, flag);
-  return previous;
+  return exchangeSetting(krx::SET_EXIT, flag);
 }
 
 bool READINSERT(const Item& flag) {
   KRX_ROUTINE("READINSERT");
-  const bool previous = settingOn(krx::SET_INSERT);
-  if (!flag.isNil()) krx::SET(krx::SET_INSERT, flag);
-  return previous;
+  return exchangeSetting(krx::SET_INSERT, flag);
 }
 
 bool GETENABLEEVENTS(const Item& flag) {
   KRX_ROUTINE("GETENABLEEVENTS");
-  auto state = READSTATUS();
-  const bool previous = state->useAppEvent;
-  if (flag.isLog()) state->useAppEvent = flag.log();
-  return previous;
+  return exchangeFlag(READSTATUS()->useAppEvent, flag);
 }
 
 krx::ArrayRef GETLIST() {

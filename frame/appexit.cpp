@@ -1,9 +1,23 @@
 #include "frame/entry.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/error.h"
 
 namespace potclock {
+
+namespace {
+
+// Runs each step with `area` current, one after the other.
+void inArea(const krx::Item& area, std::initializer_list<void (*)()> steps) {
+  for (void (*step)() : steps) {
+    krx::inArea(area, [step] {
+      step();
+      return krx::Item();
+    });
+  }
+}
+
+}  // namespace
 
 // Commits and closes every open work area; an area whose commit or close
 // fails is rolled back and closed. No error here reaches the user.
@@ -14,24 +28,10 @@ void APPEXIT() {
   for (const krx::Item& area : *areas) {
     krx::sequence(
         [&] {
-          krx::inArea(area, [] {
-            krx::DBCOMMIT();
-            return krx::Item();
-          });
-          krx::inArea(area, [] {
-            krx::DBCLOSEAREA();
-            return krx::Item();
-          });
+          inArea(area, {krx::DBCOMMIT, krx::DBCLOSEAREA});
         },
         [&](const krx::Item&) {
-          krx::inArea(area, [] {
-            krx::DBRROLLBACK();
-            return krx::Item();
-          });
-          krx::inArea(area, [] {
-            krx::DBCLOSEAREA();
-            return krx::Item();
-          });
+          inArea(area, {krx::DBRROLLBACK, krx::DBCLOSEAREA});
         });
   }
 }

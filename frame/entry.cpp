@@ -15,6 +15,7 @@
 #include "app/screens/display.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
+#include "kept/dbesys.h"
 #include "runtime/console/console.h"
 #include "runtime/console/context.h"
 #include "runtime/lang/error.h"
@@ -31,7 +32,7 @@ const krx::ModuleTables kModules{{}, registerPublicRoutines};
 
 // Enters APPEXIT into the runtime's exit-procedure list.
 void registerExit() {
-  krx::registerExitProcedure(&kModules, APPEXIT);
+  krx::registerExitProcedure(APPEXIT);
 }
 
 }  // namespace
@@ -105,13 +106,9 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     };
   }
   krx::__This_executable_needs_version_1_82_0();
-  void* hook = krx::initHook();
 
   krx::StartupRecord record;
   record.modules = &kModules;
-  record.hint1 = 2000000;
-  record.hint2 = 167772160;
-  record.hint3 = 1;
   record.registerExit = registerExit;
   record.errorsys = ERRORSYS;
   record.appsys = APPSYS;
@@ -120,7 +117,6 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
   record.main = std::move(main);
   record.terminal.filled = options.fill;
   record.terminal.quiet = options.quiet;
-  record.initHook = hook;
   return krx::krxStart(record, hooks.backend);
 }
 

@@ -29,7 +29,6 @@ int refuseResume(const Refusal& refusal);
 
 // The frame routines the start-up record names.
 void APPSYS();
-void DBESYS();
 void APPEXIT();
 
 }  // namespace potclock

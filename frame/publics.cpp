@@ -7,6 +7,8 @@
 #include "errors/errorsys.h"
 #include "forms/entries.h"
 #include "frame/entry.h"
+#include "kept/dbesys.h"
+#include "kept/evententries.h"
 
 namespace potclock {
 

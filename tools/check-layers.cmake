@@ -17,19 +17,19 @@ endif()
 # and nothing reaches it until a line names it. No "|" or ";" in a line.
 set(rooms
   # room            | may reach                                           | why no more
-  "frame            | app errors forms bigtext runtime                    | the process entry builds on the whole program"
-  "app              | app/screens app/disk app/game forms bigtext runtime | the timer is started by the frame, and its errors reach the handler through the runtime"
-  "app/screens      | app/disk app/game forms bigtext runtime             | the screens show the game and its file, and know nothing of the routine that opens them"
-  "app/disk         | app/game forms bigtext runtime                      | the game on disk is kept without knowing how it is shown"
-  "app/game         | forms bigtext runtime                               | the game is the timer's lowest room: it knows nothing of how it is kept or shown"
-  "errors           | runtime                                             | the error handler stands on the runtime alone, so any part of the program may fail into it"
-  "forms            | runtime                                             | the form system serves any program on the runtime and knows nothing of this one"
-  "bigtext          | runtime                                             | the large letters draw on the runtime's screen and know nothing of what they spell"
-  # The services the timer never reaches (work areas, event queue): their line goes here,
-  # and their name into the lines of the rooms that use them.
-  "runtime/backends | runtime/console runtime/lang !runtime/console/get.h | a terminal shows the screen and reads keys, and knows nothing of the edit field that takes them or of the program on the runtime"
-  "runtime/console  | runtime/lang                                        | the console services know nothing of the terminals that show them or of the program built on them"
-  "runtime/lang     |                                                     | the language knows nothing of the services built on it")
+  "frame                | app kept errors forms bigtext runtime                                   | the process entry builds on the whole program"
+  "app                  | app/screens app/disk app/game forms bigtext runtime !runtime/console/kept | the timer is started by the frame, its errors reach the handler through the runtime, and its path never opens the services it never reaches"
+  "app/screens          | app/disk app/game forms bigtext runtime !runtime/console/kept             | the screens show the game and its file, and know nothing of the routine that opens them"
+  "app/disk             | app/game forms bigtext runtime !runtime/console/kept                      | the game on disk is kept without knowing how it is shown"
+  "app/game             | forms bigtext runtime !runtime/console/kept                               | the game is the timer's lowest room: it knows nothing of how it is kept or shown"
+  "kept                 | forms runtime                                                           | the services the timer never reaches are started by the frame alone and know nothing of the game"
+  "errors               | runtime                                                                 | the error handler stands on the runtime alone, so any part of the program may fail into it"
+  "forms                | runtime                                                                 | the form system serves any program on the runtime and knows nothing of this one"
+  "bigtext              | runtime                                                                 | the large letters draw on the runtime's screen and know nothing of what they spell"
+  "runtime/backends     | runtime/console runtime/lang !runtime/console/get.h                     | a terminal shows the screen and reads keys, and knows nothing of the edit field that takes them or of the program on the runtime"
+  "runtime/console/kept | runtime/console runtime/lang                                            | the services the timer never reaches plug into the console services and know nothing of the terminals"
+  "runtime/console      | runtime/lang !runtime/console/kept                                      | the console services know nothing of the services kept beside them, of the terminals that show them or of the program built on them"
+  "runtime/lang         |                                                                         | the language knows nothing of the services built on it")
 # Not checked, and out of every room's reach: the program is built without them.
 set(unchecked tests bench tools)
 

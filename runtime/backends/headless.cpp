@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/backends/terminal.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/eventcodes.h"
 #include "runtime/lang/strings.h"
 
 namespace krx {

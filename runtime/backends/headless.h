@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/console/alertstandin.h"
 #include "runtime/console/backend.h"
 #include "runtime/lang/error.h"
 
@@ -27,7 +26,7 @@ struct ScriptExhausted : QuitSignal, std::runtime_error {
   ScriptExhausted() : std::runtime_error("the key script ran out while waiting without limit") {}
 };
 
-class HeadlessBackend : public Backend, public AlertStandIn {
+class HeadlessBackend : public Backend {
  public:
   struct ToneRecord {
     double hz;
@@ -47,7 +46,7 @@ class HeadlessBackend : public Backend, public AlertStandIn {
   // Keys due at once, in order, after those already scripted.
   void keys(std::initializer_list<int> codes);
   void text(std::string_view bytes);  // one key per byte
-  // Keys given by their event codes (runtime/console/events.h), due at once: each
+  // Keys given by their event codes (runtime/console/eventcodes.h), due at once: each
   // arrives as its INKEY code, and the event queue sees the very key (an Up
   // is Up there, although INKEY gives 5 as for Ctrl-E).
   void keyEvents(std::initializer_list<int> events);
@@ -78,6 +77,9 @@ class HeadlessBackend : public Backend, public AlertStandIn {
   int presents = 0;
   std::string errorText;  // what went to the standard error stream
 
+  // What appType() answers: 3 runs the program as a windowed one.
+  int applicationType = 2;
+
   // --- Backend -------------------------------------------------------------------
   double monotonic() override { return now_; }
   LocalTime localTime() override;
@@ -91,6 +93,7 @@ class HeadlessBackend : public Backend, public AlertStandIn {
   void discardTypeahead() override;
   void errorOutput(std::string_view text) override { errorText += text; }
   KeyEvent lastKeyEvent(int inkey) override;
+  int appType() const override { return applicationType; }
 
   // --- Alerts ----------------------------------------------------------------------
   // Every alert is recorded; the scripted answers come first, keys after.

@@ -12,20 +12,12 @@
 
 #include "runtime/backends/terminal.h"
 #include "runtime/console/context.h"
+#include "runtime/console/kept/workareaaccess.h"
 #include "runtime/lang/error.h"
 
 namespace krx {
 
-namespace {
-int hookToken = 0;
-}  // namespace
-
-void* initHook() {
-  return &hookToken;
-}
-
-void registerExitProcedure(const ModuleTables* modules, void (*procedure)()) {
-  (void)modules;
+void registerExitProcedure(void (*procedure)()) {
   RT().exitProcedures.emplace_back(procedure);
 }
 
@@ -109,6 +101,7 @@ void fillStandardDescriptors() {
 // returns the exit status; the backend is gone when it returns.
 int run(const StartupRecord& record, std::unique_ptr<Backend> backend) {
   Runtime rt(std::move(backend));
+  offerWorkAreas(rt);
   RuntimeScope scope(rt);
   if (record.modules) {
     if (record.modules->registerPublics) record.modules->registerPublics(rt.registry);

@@ -13,9 +13,6 @@
 
 namespace krx {
 
-// Opaque value that the program passes back in its start-up record.
-void* initHook();
-
 struct ModuleTables {
   // Run once before the program's first routine, in order.
   std::span<void (*const)()> initialisers;
@@ -34,8 +31,6 @@ struct TerminalOptions {
 
 struct StartupRecord {
   const ModuleTables* modules = nullptr;
-  // Sizing hints of the record's format; this runtime does not need them.
-  long hint1 = 0, hint2 = 0, hint3 = 0;
   void (*registerExit)() = nullptr;
   void (*errorsys)() = nullptr;
   void (*appsys)() = nullptr;
@@ -43,7 +38,6 @@ struct StartupRecord {
   void (*dbesys)() = nullptr;
   // A program's main routine may carry what its command line chose.
   std::function<void()> main;
-  void* initHook = nullptr;
   // How the terminal backend starts (krxStart passes it on).
   TerminalOptions terminal;
 };
@@ -63,6 +57,6 @@ int krxStart(const StartupRecord& record, const BackendFactory& factory = {});
 std::unique_ptr<Backend> openTerminalBackend(const TerminalOptions& options = {});
 
 // Enters a procedure into the exit-procedure list of the running program.
-void registerExitProcedure(const ModuleTables* modules, void (*procedure)());
+void registerExitProcedure(void (*procedure)());
 
 }  // namespace krx

@@ -20,7 +20,7 @@
 #include "runtime/backends/startup.h"
 #include "runtime/backends/termsignals.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/eventcodes.h"
 #include "runtime/lang/error.h"
 
 namespace krx {
@@ -314,6 +314,10 @@ void TerminalBackend::waitForInput(int timeoutMs) {
                    {wakeFd_, POLLIN, 0}};
   const int ready = ::poll(fds, 4, timeoutMs);
   if (ready <= 0) return;  // time-out, or a signal: the caller looks at both
+  if ((fds[3].revents & POLLNVAL) != 0) {
+    refuseWakeFd();
+    return;  // the handler may have waited for keys itself: look afresh
+  }
   if ((fds[3].revents & (POLLIN | POLLERR | POLLHUP)) != 0) woken_ = true;
   if ((fds[1].revents & POLLIN) != 0) {
     char drain[64];
@@ -338,6 +342,25 @@ void TerminalBackend::waitForInput(int timeoutMs) {
   if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && shared.quit == 0) {
     shared.quit = SIGHUP;
   }
+}
+
+void TerminalBackend::wakeOnInput(int fd) {
+  wakeFd_ = fd;
+  // poll() passes over a negative descriptor, so one below -1 (none) would
+  // never wake the program; a closed one is caught at the next wait.
+  if (fd < -1 || (fd >= 0 && ::fcntl(fd, F_GETFD) == -1)) refuseWakeFd();
+}
+
+// A descriptor to wake on that is not open would end every wait at once,
+// and the program would spin without a word. It is dropped before the
+// error is raised, so that a handler that asks the user waits as usual; on
+// a default answer the wait goes on without it.
+void TerminalBackend::refuseWakeFd() {
+  const int fd = std::exchange(wakeFd_, -1);
+  auto e = makeError(EG_READ, "Descriptor to wake on is not open", "INKEY", {Item(fd)});
+  e->osCode = EBADF;
+  e->canDefault = true;
+  raise(e);
 }
 
 int TerminalBackend::readKey(const Screen& screen, double deadline) {

@@ -93,13 +93,13 @@
 #include <vector>
 
 #include "runtime/backends/consolewake.h"
-#include "runtime/console/fdio.h"
 #include "runtime/backends/keydecoder.h"
 #include "runtime/backends/painter.h"
 #include "runtime/backends/sound.h"
 #include "runtime/backends/startup.h"
 #include "runtime/backends/termcaps.h"
 #include "runtime/console/backend.h"
+#include "runtime/console/fdio.h"
 #include "runtime/console/screen.h"
 
 namespace krx {
@@ -127,7 +127,8 @@ class TerminalBackend : public Backend {
   void errorOutput(std::string_view text) override;
   void discardTypeahead() override;
   KeyEvent lastKeyEvent(int inkey) override;
-  void wakeOnInput(int fd) override { wakeFd_ = fd; }
+  // A descriptor that is not open is refused with a runtime error.
+  void wakeOnInput(int fd) override;
 
   // The screen filled out to the terminal (Alt-Enter switches it).
   bool filled() const { return painter_.filled(); }
@@ -149,6 +150,7 @@ class TerminalBackend : public Backend {
   void updateSize();
   int nextKey();
   void waitForInput(int timeoutMs);
+  void refuseWakeFd();
   bool flushOut();
   std::string leaveString() const;
 

@@ -14,8 +14,7 @@
 namespace krx {
 
 int APPTYPE() {
-  int type = RT().app.appTypeOverride;
-  return type != 0 ? type : 2;
+  return RT().backend->appType();
 }
 
 Item RootCrt::getMember(std::string_view name) {
@@ -62,33 +61,6 @@ Item SETAPPWINDOW(const Item& window) {
 
 std::string APPNAME(bool longForm) {
   return longForm ? "potclock (blinds timer)" : "potclock";
-}
-
-namespace {
-const std::set<std::string> kEngines{"DBFDBE", "NTXDBE", "DELDBE", "SDFDBE"};
-}
-
-bool DBELOAD(std::string_view name, bool flag) {
-  (void)flag;
-  AppState& app = RT().app;
-  std::string n = upperAscii(name);
-  if (!kEngines.count(n) || app.unloadableEngines.count(n)) return false;
-  app.loadedEngines.insert(n);
-  return true;
-}
-
-bool DBEBUILD(std::string_view name, std::string_view first, std::string_view second) {
-  AppState& app = RT().app;
-  std::string n = upperAscii(name);
-  if (n.empty() || !app.loadedEngines.count(upperAscii(first)) ||
-      !app.loadedEngines.count(upperAscii(second)))
-    return false;
-  app.loadedEngines.insert(n);
-  return true;
-}
-
-Item DBSESSION() {
-  return RT().app.session;
 }
 
 std::string VERSION() {

@@ -1,8 +1,7 @@
-// The application window, the database engines and the host system as the
-// runtime offers them on a text terminal.
+// The application window and the host system as the runtime offers them on
+// a text terminal.
 #pragma once
 
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -10,18 +9,8 @@
 
 namespace krx {
 
-// Per-runtime state of this module, kept in the runtime context.
-struct AppState {
-  // Test hooks: what a test puts in place of the terminal's answers.
-  int appTypeOverride = 0;                  // 0: the terminal's own type
-  std::set<std::string> unloadableEngines;  // upper-case names DBELOAD refuses
-  Item session;                             // what DBSESSION() returns
-
-  std::set<std::string> loadedEngines;  // upper case, single and composite
-};
-
-// 2: a text-mode application (the only kind a terminal runs), unless a test
-// has put another type in place.
+// The kind of application the backend runs (Backend::appType): 2, text mode,
+// on a terminal.
 int APPTYPE();
 
 inline constexpr std::string_view kRootCrtClass = "ROOTCRT";
@@ -43,15 +32,6 @@ std::shared_ptr<RootCrt> ROOTCRT_New();
 Item SETAPPWINDOW();                    // the application window, or nil
 Item SETAPPWINDOW(const Item& window);  // sets it; returns the previous
 std::string APPNAME(bool longForm = false);
-
-// The database engines: in-memory work areas need no loading, so every known
-// engine loads (unless a test has made it unloadable); a composite builds
-// from two engines that have been loaded.
-bool DBELOAD(std::string_view name, bool flag);
-bool DBEBUILD(std::string_view name, std::string_view first, std::string_view second);
-// The current database session object; nil, as there is no session layer
-// (a test may put one in place through AppState::session).
-Item DBSESSION();
 
 // VERSION(): "major.minor" of this runtime; VERSION(1..3): that part alone
 // (3 is the revision); "" for any other part.

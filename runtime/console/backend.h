@@ -3,8 +3,10 @@
 // headless one runs on a script and a virtual clock, for tests.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/console/screen.h"
 
@@ -40,7 +42,7 @@ class Backend {
   // K_LBUTTONDOWN) it also gives the screen cell. The default takes each code
   // in its usual meaning (eventOfInkey) and knows no cell.
   struct KeyEvent {
-    int code = 0;  // event code (runtime/console/events.h)
+    int code = 0;  // event code (runtime/console/eventcodes.h)
     int row = -1, col = -1;
   };
   virtual KeyEvent lastKeyEvent(int inkey);
@@ -61,6 +63,23 @@ class Backend {
   virtual void setMouse(bool on) { (void)on; }
   // Text for the standard error stream.
   virtual void errorOutput(std::string_view text) = 0;
+
+  // The kind of application the front end runs: 2, text mode, is all a
+  // terminal can be; a windowed front end would answer 3.
+  virtual int appType() const { return 2; }
+
+  // A backend may stand in for the user at an alert: ALERT asks it first and
+  // puts up its own box, read with keys, only when it returns nullopt. The
+  // answer is 0 for none, else the option's number from 1. A scripted run
+  // answers the error handler's questions so without steering the box key
+  // by key; the terminal leaves every alert to the keys.
+  virtual std::optional<int> answerAlert(std::string_view text,
+                                         const std::vector<std::string>& options) {
+    (void)text, (void)options;
+    return std::nullopt;
+  }
+  // How an alert left to the keys was answered.
+  virtual void alertAnswered(int answer) { (void)answer; }
 };
 
 }  // namespace krx

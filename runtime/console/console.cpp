@@ -7,7 +7,6 @@
 #include <optional>
 #include <utility>
 
-#include "runtime/console/alertstandin.h"
 #include "runtime/console/context.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/strings.h"
@@ -334,20 +333,11 @@ void _KEYBOARD(std::string_view text) {
 }
 
 Item SETKEY(int code) {
-  const auto& keys = RT().keyboard.setKeys;
-  const auto it = keys.find(code);
-  return it == keys.end() ? Item() : it->second;
+  return RT().keyboard.setKeys.at(code);
 }
 
 Item SETKEY(int code, const Item& callable) {
-  Item previous = SETKEY(code);
-  auto& keys = RT().keyboard.setKeys;
-  if (callable.isNil()) {
-    keys.erase(code);
-  } else {
-    keys[code] = callable;
-  }
-  return previous;
+  return RT().keyboard.setKeys.bind(code, callable);
 }
 
 bool SETMOUSE() {
@@ -555,10 +545,7 @@ char firstLetter(std::string_view option) {
 int ALERT(std::string_view text, const std::vector<std::string>& options) {
   const std::vector<std::string> opts = options.empty() ? std::vector<std::string>{"Ok"} : options;
   Runtime& rt = RT();
-  auto* standIn = dynamic_cast<AlertStandIn*>(rt.backend.get());
-  if (standIn) {
-    if (const auto answer = standIn->answerAlert(text, opts)) return *answer;
-  }
+  if (const auto answer = rt.backend->answerAlert(text, opts)) return *answer;
 
   const AlertLayout a = layoutAlert(text, opts);
   ScreenRegionGuard guard(a.top, a.left, a.bottom, a.right);
@@ -605,7 +592,7 @@ int ALERT(std::string_view text, const std::vector<std::string>& options) {
         }
     }
   }
-  if (standIn) standIn->alertAnswered(answer);
+  rt.backend->alertAnswered(answer);
   return answer;
 }
 

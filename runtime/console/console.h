@@ -3,11 +3,11 @@
 #pragma once
 
 #include <deque>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/console/bindings.h"
 #include "runtime/console/screen.h"
 #include "runtime/lang/item.h"
 
@@ -60,7 +60,7 @@ enum Key : int {
 struct KeyboardState {
   std::deque<int> buffer;  // keys put there by _KEYBOARD
   int lastKey = 0;
-  std::map<int, Item> setKeys;  // SETKEY bindings
+  CodeBindings setKeys;
   bool mouse = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "runtime/console/servicebuiltins.h"
+#include "runtime/lang/error.h"
 
 namespace krx {
 
@@ -22,23 +23,39 @@ std::string Runtime::dateFormat() const {
 }
 
 const PublicRoutine* Runtime::serviceRoutine(std::string_view upperName) const {
-  return findServiceBuiltin(upperName);
+  if (const PublicRoutine* routine = findServiceBuiltin(upperName)) return routine;
+  return fields ? fields->routine(upperName) : nullptr;
 }
 
+namespace {
+
+// Without work areas there is no field and no alias to name: text that
+// names one outright fails as text naming an unknown variable does.
+Item noWorkAreas(int genCode, const std::string& description, std::string_view name) {
+  auto e = makeError(genCode, description, std::string(name));
+  e->canSubstitute = true;
+  return raiseForResult(e);
+}
+
+}  // namespace
+
 bool Runtime::hasField(std::string_view name) const {
-  return FIELDPOS(name) > 0;
+  return fields && fields->hasField(name);
 }
 
 Item Runtime::fieldGet(std::string_view name) {
-  return krx::fieldGet(name);
+  if (fields) return fields->fieldGet(name);
+  return noWorkAreas(EG_NOVAR, "Variable does not exist: " + std::string(name), name);
 }
 
 Item Runtime::fieldPut(std::string_view name, const Item& value) {
-  return krx::fieldPut(name, value);
+  if (fields) return fields->fieldPut(name, value);
+  return noWorkAreas(EG_NOVAR, "Variable does not exist: " + std::string(name), name);
 }
 
 Item Runtime::inArea(const Item& area, const std::function<Item()>& fn) {
-  return krx::inArea(area, fn);
+  if (fields) return fields->inArea(area, fn);
+  return noWorkAreas(EG_NOALIAS, "Alias does not exist", "DBSELECTAREA");
 }
 
 void Runtime::errorOutput(std::string_view text) {

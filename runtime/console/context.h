@@ -1,6 +1,6 @@
 // The runtime context: one object that owns all runtime state (screen,
-// keyboard, clock, settings, work areas, and the language's part: error
-// handler, variables, the routine registry). Runtime services reach the
+// keyboard, clock, settings, the state of the services kept apart, and the
+// language's part: error handler, variables, the routine registry). Runtime services reach the
 // current one through RT(), the language its own part through LANG().
 // Tests make a headless context of their own for each case.
 #pragma once
@@ -9,14 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/console/appwindow.h"
 #include "runtime/console/backend.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/fieldaccess.h"
 #include "runtime/console/programstate.h"
 #include "runtime/console/screen.h"
 #include "runtime/console/settings.h"
-#include "runtime/console/workarea.h"
 #include "runtime/lang/langcontext.h"
 
 namespace krx {
@@ -33,13 +31,17 @@ struct Runtime final : LangContext {
   std::unique_ptr<Backend> backend;
   Screen screen;
   KeyboardState keyboard;
-  EventState events;
   ClockState clock;
   Settings settings;
-  WorkAreas workAreas;
   Item appWindow;  // SETAPPWINDOW
-  AppState app;    // engines, session and the application-type hook
   std::vector<std::function<void()>> exitProcedures;
+  // The services the timer never reaches (runtime/console/kept) plug in
+  // here, so that the context knows nothing of them: the work areas answer
+  // the language's questions about fields once offered (null: no fields),
+  // and their state and the others' is kept one value per type, made at
+  // first use, as the program's is.
+  std::unique_ptr<FieldAccess> fields;
+  ProgramState keptState;
   // Last, so that it goes first: the program's state may hold what the
   // members above made.
   ProgramState programState;

@@ -4,37 +4,11 @@
 
 #include "runtime/console/console.h"
 #include "runtime/console/settings.h"
-#include "runtime/console/workarea.h"
 #include "runtime/lang/builtinargs.h"
 
 namespace krx {
 
 namespace {
-
-// --- Work areas --------------------------------------------------------------
-
-Item fnFieldGet(Args a) {
-  return isNum(a, 0) ? FIELDGET(intArg(a, 0)) : argError("FIELDGET", a);
-}
-
-Item fnFieldPut(Args a) {
-  return isNum(a, 0) ? FIELDPUT(intArg(a, 0), arg(a, 1)) : argError("FIELDPUT", a);
-}
-
-Item fnFieldPos(Args a) {
-  return isStr(a, 0) ? Item(FIELDPOS(a[0].str())) : argError("FIELDPOS", a);
-}
-
-Item fnFCount(Args) {
-  return FCOUNT();
-}
-
-Item fnSelect(Args a) {
-  if (isStr(a, 0)) return SELECT(a[0].str());
-  return SELECT();
-}
-
-// --- Console, clock, settings ------------------------------------------------
 
 Item fnTime(Args) {
   return TIME();
@@ -64,10 +38,8 @@ Item fnSet(Args a) {
 // Names in upper case with their declared parameter counts.
 std::vector<PublicRoutine> makeTable() {
   std::vector<PublicRoutine> table{
-      {"FCOUNT", 0, fnFCount},     {"FIELDGET", 1, fnFieldGet}, {"FIELDPOS", 1, fnFieldPos},
-      {"FIELDPUT", 2, fnFieldPut}, {"INKEY", 1, fnInkey},       {"LASTKEY", 0, fnLastKey},
-      {"SECONDS", 0, fnSeconds},   {"SELECT", 1, fnSelect},     {"SET", 3, fnSet},
-      {"TIME", 0, fnTime},
+      {"INKEY", 1, fnInkey}, {"LASTKEY", 0, fnLastKey}, {"SECONDS", 0, fnSeconds},
+      {"SET", 3, fnSet},     {"TIME", 0, fnTime},
   };
   std::sort(table.begin(), table.end(),
             [](const PublicRoutine& a, const PublicRoutine& b) { return a.name < b.name; });

@@ -1,6 +1,7 @@
-// The console services' routines reachable by name from compiled text: work
-// areas and fields, keys, the clock and the settings. The language finds
-// them through the runtime context, after its own built-ins.
+// The console services' routines reachable by name from compiled text: keys,
+// the clock and the settings. The language finds them through the runtime
+// context, after its own built-ins; the work areas' own come after these
+// (runtime/console/kept/workareaaccess.h).
 #pragma once
 
 #include <string_view>

@@ -32,6 +32,7 @@ enum GenCode : int {
   EG_ZERODIV = 12,      // division or remainder by zero
   EG_CREATE = 20,       // a file could not be created
   EG_OPEN = 21,
+  EG_READ = 23,
   EG_WRITE = 24,
   EG_NOTABLE = 35,  // no table open in the work area
   EG_DBCMD = 36,    // work-area operation failed

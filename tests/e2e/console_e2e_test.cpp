@@ -182,6 +182,19 @@ TEST_F(ConsoleE2E, AForeignFailureEndsRestoredWithCodeOneAndAMessage) {
   EXPECT_NE(term.screenText().find("std::bad_alloc"), std::string::npos) << term.screenText();
 }
 
+// Waiting on a descriptor closed meanwhile would end each wait at once, for
+// as long as the program waits: it is an error instead.
+TEST_F(ConsoleE2E, AClosedDescriptorToWakeOnIsAnErrorNotASpin) {
+  VtermPty term(demo());
+  ASSERT_TRUE(term.waitForText("READY", 5));
+  term.sendKeys("w");
+  const int status = term.waitExit(5);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(term.screenText().find("Descriptor to wake on is not open"), std::string::npos)
+      << term.screenText();
+}
+
 TEST_F(ConsoleE2E, CentresInALargerTerminalAndAsksForRoomInASmallerOne) {
   VtermPty term(demo(31, 100));
   ASSERT_TRUE(term.waitForText("READY", 5));

@@ -15,6 +15,7 @@
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_runtime.h"
+#include "support/test_storage.h"
 
 namespace potclock {
 namespace {
@@ -209,14 +210,15 @@ class FakeSession : public krx::Object {
 
 TEST(StandardEH, SessionErrorGoesIntoCargoAndMessage) {
   Program p;
-  p.t.rt.app.session = krx::Item(std::make_shared<FakeSession>(0, "all well"));
+  TestStorage& store = useTestStorage();
+  store.currentSession = krx::Item(std::make_shared<FakeSession>(0, "all well"));
   auto e = error(krx::EG_ARG);
   e->cargo = "mine";
   p.t.hl.alertAnswers({1});
   EXPECT_THROW(STANDARDEH(e), krx::BreakSignal);
   EXPECT_EQ(e->cargo.strOr(""), "mine");  // no session error: untouched
 
-  p.t.rt.app.session = krx::Item(std::make_shared<FakeSession>(5001, "table is locked"));
+  store.currentSession = krx::Item(std::make_shared<FakeSession>(5001, "table is locked"));
   p.t.hl.alertAnswers({1});
   EXPECT_THROW(STANDARDEH(e), krx::BreakSignal);
   ASSERT_TRUE(e->cargo.isArray());
@@ -228,7 +230,7 @@ TEST(StandardEH, SessionErrorGoesIntoCargoAndMessage) {
   EXPECT_NE(p.t.hl.alerts.back().text.find(";mine;table is locked"), std::string::npos);
 
   // With no current session, the session class gives the default one.
-  p.t.rt.app.session = krx::Item();
+  store.currentSession = krx::Item();
   p.t.rt.registry.add("DACSESSION", 0, [](std::span<const krx::Item>) {
     return krx::Item(std::make_shared<FakeSession>(7, "from the class"));
   });
@@ -239,7 +241,7 @@ TEST(StandardEH, SessionErrorGoesIntoCargoAndMessage) {
 }
 
 struct WindowedProgram : Program {
-  WindowedProgram() { t.rt.app.appTypeOverride = 3; }
+  WindowedProgram() { t.hl.applicationType = 3; }
 };
 
 TEST(StandardEH, WindowedButtonsFollowWhatTheErrorAllows) {

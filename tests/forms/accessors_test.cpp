@@ -2,7 +2,7 @@
 // copies between a work area and an array.
 #include "forms/accessors.h"
 #include "forms_fixture.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "runtime/lang/error.h"
 
 namespace {

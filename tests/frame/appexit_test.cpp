@@ -8,8 +8,9 @@
 #include "errors/errorsys.h"
 #include "frame/entry.h"
 #include "runtime/console/context.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "support/test_runtime.h"
+#include "support/test_storage.h"
 
 namespace potclock {
 namespace {
@@ -18,7 +19,7 @@ namespace {
 std::shared_ptr<krx::Table> openChanged(const char* alias) {
   int area = krx::dbOpenMemory(alias, {"CHIPS"}, {{krx::Item(100)}});
   krx::FIELDPUT(1, krx::Item(250));
-  return krx::RT().workAreas.open.at(area);
+  return krx::workAreas().open.at(area);
 }
 
 TEST(AppExit, CommitsOrRollsBackAndClosesEveryArea) {
@@ -28,7 +29,7 @@ TEST(AppExit, CommitsOrRollsBackAndClosesEveryArea) {
   auto first = openChanged("FIRST");
   auto second = openChanged("SECOND");
   auto third = openChanged("THIRD");
-  second->failCommit = true;
+  useTestStorage().fail(*second, krx::Storage::Step::Commit);
   krx::DBSELECTAREA(krx::Item(2));
 
   APPEXIT();
@@ -49,8 +50,9 @@ TEST(AppExit, AFailedRollbackLeavesTheRestAndStillRestoresTheHandler) {
   const krx::Item handler = krx::ERRORBLOCK();
   auto first = openChanged("FIRST");
   auto second = openChanged("SECOND");
-  first->failCommit = true;
-  first->failRollback = true;
+  TestStorage& store = useTestStorage();
+  store.fail(*first, krx::Storage::Step::Commit);
+  store.fail(*first, krx::Storage::Step::Rollback);
   // The break leaves exit processing; the areas after it are not visited.
   EXPECT_THROW(APPEXIT(), krx::BreakSignal);
   EXPECT_EQ(krx::WORKSPACELIST()->size(), 2u);

@@ -69,7 +69,7 @@ void logAppexit() {
   calls.push_back("APPEXIT");
 }
 void registerLogExit() {
-  krx::registerExitProcedure(&modules, logAppexit);
+  krx::registerExitProcedure(logAppexit);
 }
 
 krx::StartupRecord record(void (*main)()) {

@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "runtime/backends/headless.h"
 #include "runtime/console/context.h"
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/memvar.h"
 #include "runtime/lang/registry.h"
@@ -309,6 +311,28 @@ TEST(Compiler, NamesResolveParameterBoundFieldMemvar) {
   macroEval("name := 'new field'");
   EXPECT_EQ(FIELDGET(1).str(), "new field");
   EXPECT_TRUE(rec.errors.empty());
+}
+
+// A runtime the work areas were never offered to has no fields: a name is a
+// variable, and text that names a field or an area outright is an error.
+TEST(Compiler, WithoutWorkAreasFieldTextsAreErrors) {
+  Runtime rt(std::make_unique<HeadlessBackend>());
+  RuntimeScope scope(rt);
+  rt.memvars.definePublic("name", "memvar");
+  ErrorRecorder rec;
+  EXPECT_EQ(macroEval("name").str(), "memvar");
+  const struct {
+    const char* text;
+    int code;
+  } cases[] = {{"FIELD->NAME", EG_NOVAR},
+               {"FIELD->NAME := 1", EG_NOVAR},
+               {"CUST->NAME", EG_NOALIAS},
+               {"FieldGet(1)", EG_NOFUNC}};
+  for (const auto& c : cases) {
+    rec.errors.clear();
+    macroEval(c.text);
+    EXPECT_EQ(rec.lastCode(), c.code) << c.text;
+  }
 }
 
 TEST(Compiler, UnknownVariableRaisesNamingIt) {

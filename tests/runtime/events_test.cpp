@@ -4,7 +4,7 @@
 
 #include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/kept/events.h"
 #include "support/test_runtime.h"
 
 using namespace krx;

@@ -11,6 +11,7 @@
 #include "errors/errorsys.h"
 #include "frame/entry.h"
 #include "frame/publics.h"
+#include "kept/dbesys.h"
 #include "runtime/backends/headless.h"
 #include "runtime/backends/startup.h"
 #include "runtime/console/context.h"
@@ -39,8 +40,8 @@ void recordAtExit() {
 }
 const krx::ModuleTables kModules{{}, registerPublicRoutines};
 void registerExit() {
-  krx::registerExitProcedure(&kModules, APPEXIT);
-  krx::registerExitProcedure(&kModules, recordAtExit);
+  krx::registerExitProcedure(APPEXIT);
+  krx::registerExitProcedure(recordAtExit);
 }
 
 // The program's start-up record with a MAIN of the test's.

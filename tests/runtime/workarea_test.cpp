@@ -1,4 +1,4 @@
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "runtime/lang/strings.h"
 #include "support/error_recorder.h"
 #include "support/test_runtime.h"
+#include "support/test_storage.h"
 
 using namespace krx;
 
@@ -90,7 +91,7 @@ TEST_F(TwoTables, FieldNumberOutsideTheRecordRaises) {
 }
 
 TEST_F(TwoTables, CommitKeepsAndRollbackDropsPendingChanges) {
-  Table& cust = *RT().workAreas.table(1);
+  Table& cust = *workAreas().table(1);
   FIELDPUT(1, "Anna");
   EXPECT_EQ(FIELDGET(1).str(), "Anna");
   DBRROLLBACK();
@@ -103,11 +104,11 @@ TEST_F(TwoTables, CommitKeepsAndRollbackDropsPendingChanges) {
   EXPECT_TRUE(cust.pending.empty());
 
   // Closing writes what is pending rather than losing it.
-  auto kept = RT().workAreas.open.at(1);
+  auto kept = workAreas().open.at(1);
   FIELDPUT(3, 1);
   DBCLOSEAREA();
   EXPECT_EQ(kept->records[0][2].num(), 1);
-  EXPECT_EQ(RT().workAreas.table(1), nullptr);
+  EXPECT_EQ(workAreas().table(1), nullptr);
   EXPECT_EQ(SELECT(), 1);
 }
 
@@ -153,9 +154,9 @@ TEST_F(TwoTables, WorkspaceListAndOpeningRules) {
 TEST_F(TwoTables, FailedCommitRollsBackUnderABreakingHandler) {
   dbOpenMemory("third", {"Z"}, {{0}});
   DBSELECTAREA(2);
-  auto& areas = RT().workAreas;
+  auto& areas = workAreas();
   for (int n : {1, 2, 3}) inArea(n, [] { return FIELDPUT(1, "changed"); });
-  areas.table(2)->failCommit = true;
+  useTestStorage().fail(*areas.table(2), Storage::Step::Commit);
   std::vector<std::shared_ptr<Table>> tables{areas.open.at(1), areas.open.at(2), areas.open.at(3)};
 
   ScopedErrorBlock breaker(

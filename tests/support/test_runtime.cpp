@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame/publics.h"
+#include "runtime/console/kept/workareaaccess.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -34,6 +35,7 @@ TestRuntime::TestRuntime(krx::LocalTime start) : TestRuntime(&start) {}
 
 TestRuntime::TestRuntime(const krx::LocalTime* start)
     : rt(headlessAt(start)), hl(static_cast<krx::HeadlessBackend&>(*rt.backend)), scope_(rt) {
+  krx::offerWorkAreas(rt);
   potclock::registerPublicRoutines(rt.registry);
 }
 

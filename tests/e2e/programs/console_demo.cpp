@@ -5,10 +5,12 @@
 // (SIGSEGV); t plays two tones; m switches mouse reports on (clicks show
 // their cell); s writes a line to standard error while the screen is up;
 // b keeps busy for ten seconds without waiting, and shows "BUSY" only once
-// it has left its last wait; f fails with an exception of the C++ library.
+// it has left its last wait; f fails with an exception of the C++ library;
+// w waits a minute for a key or a descriptor that is closed meanwhile.
 //
 // With the argument --filled the screen starts filled out to the terminal.
 #include <signal.h>
+#include <unistd.h>
 
 #include <new>
 #include <string>
@@ -85,6 +87,15 @@ void demoMain() {
       }
       case 'f':
         throw std::bad_alloc();
+      case 'w': {
+        int ends[2];
+        if (::pipe(ends) != 0) break;
+        const WakeOnInput wake(ends[0]);
+        ::close(ends[0]);
+        ::close(ends[1]);
+        INKEY(60);
+        break;
+      }
       case 's':
         OUTERR("a message on standard error\n");
         DEVPOS(9, 0);

@@ -22,12 +22,6 @@ struct Table {
   std::vector<std::vector<Item>> records;            // committed values, one per field
   std::map<std::size_t, std::vector<Item>> pending;  // by record index from 0
   int recno = 1;  // the current record; RECCOUNT() + 1 is the end of the table
-
-  // Test hooks: make the next commit, rollback or close fail with a runtime
-  // error (EG_DBCMD), as a table on a lost disk would.
-  bool failCommit = false;
-  bool failRollback = false;
-  bool failClose = false;
 };
 
 class WorkAreas {
@@ -41,6 +35,9 @@ class WorkAreas {
     return it == open.end() ? nullptr : it->second.get();
   }
 };
+
+// The current runtime's work areas.
+WorkAreas& workAreas();
 
 // Opens a new in-memory table with the given field names and records into the
 // first free work area (or `area` when given), under `alias`; makes it current

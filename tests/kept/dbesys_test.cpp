@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "frame/entry.h"
-#include "runtime/console/appwindow.h"
+#include "kept/dbesys.h"
 #include "runtime/console/console.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/strings.h"
 #include "support/test_runtime.h"
+#include "support/test_storage.h"
 
 namespace potclock {
 namespace {
@@ -35,7 +35,7 @@ TEST(DbeSys, AlertsOnlyForEnginesThatFail) {
   }
   {
     TestRuntime t;
-    t.rt.app.unloadableEngines = {"SDFDBE"};
+    useTestStorage().unloadable = {"SDFDBE"};
     t.hl.alertAnswers({1});
     DBESYS();
     EXPECT_EQ(alertTexts(t), Texts{"SDFDBE database engine not loaded"});
@@ -43,7 +43,7 @@ TEST(DbeSys, AlertsOnlyForEnginesThatFail) {
   {
     // The composite is still attempted, and fails after its component.
     TestRuntime t;
-    t.rt.app.unloadableEngines = {"NTXDBE"};
+    useTestStorage().unloadable = {"NTXDBE"};
     t.hl.alertAnswers({1, 1});
     DBESYS();
     EXPECT_EQ(alertTexts(t), (Texts{"NTXDBE database engine not loaded",

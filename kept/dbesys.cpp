@@ -1,9 +1,10 @@
+#include "kept/dbesys.h"
+
 #include <array>
 #include <string>
 
-#include "frame/entry.h"
-#include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
+#include "runtime/console/kept/database.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/error.h"
 

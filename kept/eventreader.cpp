@@ -1,4 +1,4 @@
-#include "forms/eventreader.h"
+#include "kept/eventreader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "forms/readstatus.h"
 #include "runtime/console/appwindow.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/kept/events.h"
 #include "runtime/console/settings.h"
 #include "runtime/lang/error.h"
 
@@ -17,37 +17,6 @@ namespace potclock {
 using krx::Item;
 
 namespace {
-
-struct EventKeyRow {
-  int codes[2];  // 0 in the second slot when the row has one key
-  KeyAction action;
-};
-
-// The form keys under their event codes. Unlike INKEY, the event queue tells
-// Ctrl-End from Ctrl-W, so this reader has the move to the last field.
-const EventKeyRow kEventKeyTable[] = {
-    {{krx::EK_UP, krx::EK_SH_TAB}, KeyAction::ExitUp},
-    {{krx::EK_DOWN, krx::EK_TAB}, KeyAction::ExitDown},
-    {{krx::EK_PGUP, krx::EK_PGDN}, KeyAction::ExitWrite},
-    {{krx::EK_ENTER, 0}, KeyAction::ExitEnter},
-    {{krx::EK_CTRL_HOME, 0}, KeyAction::ExitTop},
-    {{krx::EK_ESC, 0}, KeyAction::Escape},
-    {{krx::EK_CTRL_END, 0}, KeyAction::ExitBottom},
-    {{krx::EK_CTRL_W, 0}, KeyAction::ExitWrite},
-    {{krx::EK_RIGHT, 0}, KeyAction::Right},
-    {{krx::EK_CTRL_RIGHT, 0}, KeyAction::WordRight},
-    {{krx::EK_LEFT, 0}, KeyAction::Left},
-    {{krx::EK_CTRL_LEFT, 0}, KeyAction::WordLeft},
-    {{krx::EK_HOME, 0}, KeyAction::Home},
-    {{krx::EK_END, 0}, KeyAction::End},
-    {{krx::EK_INS, 0}, KeyAction::ToggleInsert},
-    {{krx::EK_BS, 0}, KeyAction::BackSpace},
-    {{krx::EK_DEL, 0}, KeyAction::Delete},
-    {{krx::EK_CTRL_T, 0}, KeyAction::DelWordRight},
-    {{krx::EK_CTRL_Y, 0}, KeyAction::DelEnd},
-    {{krx::EK_CTRL_BS, 0}, KeyAction::DelWordLeft},
-    {{krx::EK_CTRL_U, 0}, KeyAction::Undo},
-};
 
 // An event code from a callable's numeric answer or an mp1; anything that is
 // not a whole number in range is no event.
@@ -159,13 +128,7 @@ void GETHANDLEEVENT(krx::Get& get, int event, const Item& mp1, const Item& mp2, 
     return;
   }
 
-  for (const auto& row : kEventKeyTable) {
-    if (row.codes[0] == event || (row.codes[1] != 0 && row.codes[1] == event)) {
-      applyKeyAction(get, row.action);
-      return;
-    }
-  }
-  if (event >= 32 && event <= 255) typeKey(get, event);
+  actOnKey(get, event, KeyCodes::Event);
 }
 
 Item GETDOSETEVENT(const krx::BlockRef& callable, const Item& mp1, const Item& mp2, const Item& obj,

@@ -1,11 +1,11 @@
 // Reading fields from the event queue: clicks within and between fields,
 // event and key bindings, the keys that only events can name, cancelling,
 // and events for window objects.
+#include "forms/forms_fixture.h"
 #include "forms/readmodal.h"
 #include "forms/readqueries.h"
-#include "forms_fixture.h"
 #include "runtime/console/console.h"
-#include "runtime/console/events.h"
+#include "runtime/console/kept/events.h"
 #include "runtime/console/settings.h"
 
 namespace {

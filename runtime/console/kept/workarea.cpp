@@ -1,9 +1,10 @@
-#include "runtime/console/workarea.h"
+#include "runtime/console/kept/workarea.h"
 
 #include <cmath>
 #include <optional>
 
 #include "runtime/console/context.h"
+#include "runtime/console/kept/database.h"
 #include "runtime/lang/error.h"
 #include "runtime/lang/strings.h"
 
@@ -13,11 +14,9 @@ namespace {
 
 constexpr int kMaxArea = 65535;
 
-WorkAreas& areas() {
-  return RT().workAreas;
-}
 Table* currentTable() {
-  return areas().table(areas().current);
+  const WorkAreas& areas = workAreas();
+  return areas.table(areas.current);
 }
 
 ErrorRef workAreaError(int genCode, std::string description, std::string operation,
@@ -28,10 +27,10 @@ ErrorRef workAreaError(int genCode, std::string description, std::string operati
   return e;
 }
 
-// A failure that a handler may answer with retry; false unless it did and
-// the retry went through.
-bool retried(bool Table::*hook, Table& table, const char* operation) {
-  while (table.*hook) {
+// The store carries out a step on the table; a failure goes to the handler,
+// which may answer with retry. False unless the step went through.
+bool carriedOut(Storage::Step step, const Table& table, const char* operation) {
+  while (!storage().carryOut(step, table)) {
     auto e = workAreaError(EG_DBCMD, std::string(operation) + " failed", operation);
     e->filename = table.alias;
     e->canRetry = true;
@@ -48,7 +47,7 @@ Item noTable(const char* operation, std::vector<Item> args) {
 
 int firstFreeArea() {
   int n = 1;
-  while (areas().open.count(n)) ++n;
+  while (workAreas().open.count(n)) ++n;
   return n;
 }
 
@@ -123,12 +122,12 @@ int dbOpenMemory(std::string_view alias, const std::vector<std::string>& fields,
   }
   // Opening into a used area closes what is there first, as a new table
   // would replace the old one.
-  if (areas().table(area)) {
+  if (workAreas().table(area)) {
     inArea(area, [] {
       DBCLOSEAREA();
       return Item();
     });
-    if (areas().table(area)) return 0;
+    if (workAreas().table(area)) return 0;
   }
   auto table = std::make_shared<Table>();
   table->alias = name;
@@ -137,24 +136,24 @@ int dbOpenMemory(std::string_view alias, const std::vector<std::string>& fields,
     table->records.push_back(r);
     table->records.back().resize(table->fields.size());
   }
-  areas().open[area] = std::move(table);
-  areas().current = area;
+  workAreas().open[area] = std::move(table);
+  workAreas().current = area;
   return area;
 }
 
 int SELECT() {
-  return areas().current;
+  return workAreas().current;
 }
 
 int SELECT(std::string_view alias) {
   std::string name = UPPER(ALLTRIM(alias));
-  for (const auto& [n, table] : areas().open)
+  for (const auto& [n, table] : workAreas().open)
     if (table->alias == name) return n;
   return 0;
 }
 
 void DBSELECTAREA(const Item& area) {
-  if (std::optional<int> n = resolveArea(area)) areas().current = *n;
+  if (std::optional<int> n = resolveArea(area)) workAreas().current = *n;
 }
 
 int FIELDPOS(std::string_view name) {
@@ -227,46 +226,46 @@ Item inArea(const Item& area, const std::function<Item()>& fn) {
   std::optional<int> n = resolveArea(area);
   // Running the expression in the wrong area would be worse than not at all.
   if (!n) return Item();
-  areas().current = *n;
+  workAreas().current = *n;
   return fn();
 }
 
 ArrayRef WORKSPACELIST() {
-  ArrayRef list = makeArray(areas().open.size());
+  ArrayRef list = makeArray(workAreas().open.size());
   std::size_t i = 0;
-  for (const auto& entry : areas().open) (*list)[i++] = static_cast<double>(entry.first);
+  for (const auto& entry : workAreas().open) (*list)[i++] = static_cast<double>(entry.first);
   return list;
 }
 
 void DBCOMMIT() {
   Table* t = currentTable();
-  if (!t || !retried(&Table::failCommit, *t, "DBCOMMIT")) return;
+  if (!t || !carriedOut(Storage::Step::Commit, *t, "DBCOMMIT")) return;
   for (auto& [record, values] : t->pending) t->records[record] = std::move(values);
   t->pending.clear();
 }
 
 void DBRROLLBACK() {
   Table* t = currentTable();
-  if (!t || !retried(&Table::failRollback, *t, "DBRROLLBACK")) return;
+  if (!t || !carriedOut(Storage::Step::Rollback, *t, "DBRROLLBACK")) return;
   t->pending.clear();
 }
 
 void DBCLOSEAREA() {
-  int area = areas().current;
-  Table* t = areas().table(area);
-  if (!t || !retried(&Table::failClose, *t, "DBCLOSEAREA")) return;
+  int area = workAreas().current;
+  Table* t = workAreas().table(area);
+  if (!t || !carriedOut(Storage::Step::Close, *t, "DBCLOSEAREA")) return;
   // Closing keeps what was changed; when that write fails the area stays
   // open, so that nothing is lost and a rollback is still possible.
   if (!t->pending.empty()) {
     DBCOMMIT();
-    t = areas().table(area);
+    t = workAreas().table(area);
     if (!t || !t->pending.empty()) return;
   }
-  areas().open.erase(area);
+  workAreas().open.erase(area);
 }
 
 std::string ALIAS(int area) {
-  const Table* t = areas().table(area == 0 ? areas().current : area);
+  const Table* t = workAreas().table(area == 0 ? workAreas().current : area);
   return t ? t->alias : "";
 }
 
@@ -290,8 +289,12 @@ void DBGOTO(int recno) {
   t->recno = recno >= 1 && recno <= count ? recno : count + 1;
 }
 
+WorkAreas& workAreas() {
+  return RT().keptState.get<WorkAreas>();
+}
+
 ScopedArea::~ScopedArea() {
-  if (hasRuntime()) RT().workAreas.current = saved_;
+  if (hasRuntime()) workAreas().current = saved_;
 }
 
 }  // namespace krx
