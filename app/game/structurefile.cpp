@@ -182,7 +182,9 @@ Entry readEntry(const toml::table& table, const Defaults& defaults, Problems& pr
   bool ownLength = false;
   for (auto&& [key, node] : table) {
     const std::string k(key.str());
-    const auto refuse = [&](const std::string& text) { problems.add(key.source(), text); };
+    // Named apart from the binding: clang before 16 cannot capture a binding.
+    const toml::source_region& where = key.source();
+    const auto refuse = [&](const std::string& text) { problems.add(where, text); };
     if (entry.isBreak) {
       if (k == "break")
         entry.length = length(node, "break", problems).value_or(0);

@@ -8,12 +8,6 @@
 
 namespace krx {
 
-namespace {
-
-constexpr char kEsc = '\x1b';
-
-}  // namespace
-
 int unicodeKey(char32_t cp) {
   if (cp >= 32 && cp < 127) return static_cast<int>(cp);
   if (cp < 0xA0 || cp > 0x10FFFF) return 0;
