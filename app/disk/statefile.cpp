@@ -34,6 +34,15 @@ namespace {
 //   structure 1                 a game of an organiser's own structure
 constexpr std::string_view kMagic = "potclock-state";
 constexpr std::size_t kMaxFileSize = 4096;
+// The latest end a running level can have, in the year 2286: the clock
+// writes no later one, and the longest file is measured with it.
+constexpr double kLatestEnd = 9'999'999'999.999;
+
+// A time of 0 to kLatestEnd seconds to the millisecond, as the file keeps
+// it, without the maths library (see decimal()).
+double toMillisecond(double seconds) {
+  return static_cast<double>(static_cast<long long>(seconds * 1000 + 0.5)) / 1000;
+}
 
 template <typename T>
 std::optional<T> number(std::string_view text) {
@@ -189,8 +198,10 @@ Result<GameState> parseGameState(std::string_view text) {
       s.paused = true;
       s.secondsLeft = *pausedLeft;
     } else {
-      if (!std::isfinite(*endsAt) || *endsAt <= 0) return damaged;
-      s.endsAt = *endsAt;
+      if (!std::isfinite(*endsAt) || *endsAt <= 0 || *endsAt > kLatestEnd) return damaged;
+      // A finer time kept as it was read would not be the one saved next.
+      s.endsAt = toMillisecond(*endsAt);
+      if (s.endsAt == 0) return damaged;
     }
   }
   return s;
@@ -233,7 +244,7 @@ Result<void> probeGameState(const StateDir& dir, std::string_view name) {
   GameState longest;
   longest.nLevel = kLastLevel;
   longest.nPerLevel = kMostMinutesPerLevel;
-  longest.endsAt = 9999999999.999;
+  longest.endsAt = kLatestEnd;
   longest.asking = true;
   longest.secondsLeft = 60L * kMostMinutesPerLevel;
   return dir.probe(name, formatGameState(longest).size());

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 
+#include "app/game/tomlguard.h"
 #include "runtime/console/fdio.h"
 #include "runtime/console/screen.h"
 #include "runtime/lang/strings.h"
@@ -19,28 +20,34 @@ namespace potclock {
 namespace {
 
 struct Problem {
-  std::uint32_t line, column;
+  TextPosition at;
   std::string text;
 };
 
+TextPosition positionOf(const toml::source_region& region) {
+  return {region.begin.line, region.begin.column};
+}
+
 class Problems {
  public:
+  // Places the parser gives are in `parsed`, and are reported as in the file.
+  explicit Problems(const GuardedToml& parsed) : parsed_(parsed) {}
+
   void add(const toml::source_region& at, std::string text) {
-    list_.push_back({at.begin.line, at.begin.column, std::move(text)});
+    list_.push_back({parsed_.inFile(positionOf(at)), std::move(text)});
   }
   bool empty() const { return list_.empty(); }
 
   // toml++ keeps a table's keys sorted by name, so problems are found out of
   // file order; the reader wants them in the order of the lines.
   std::vector<std::string> report(std::string_view fileName) {
-    std::stable_sort(list_.begin(), list_.end(), [](const Problem& a, const Problem& b) {
-      return a.line != b.line ? a.line < b.line : a.column < b.column;
-    });
+    std::stable_sort(list_.begin(), list_.end(),
+                     [](const Problem& a, const Problem& b) { return a.at < b.at; });
     std::vector<std::string> lines;
     for (const Problem& p : list_) {
       if (lines.size() == kMaxProblems) break;
-      lines.push_back(std::string(fileName) + ":" + std::to_string(p.line) + ":" +
-                      std::to_string(p.column) + ": " + p.text);
+      lines.push_back(std::string(fileName) + ":" + std::to_string(p.at.line) + ":" +
+                      std::to_string(p.at.column) + ": " + p.text);
     }
     if (list_.size() > kMaxProblems) {
       const std::size_t more = list_.size() - kMaxProblems;
@@ -51,6 +58,7 @@ class Problems {
   }
 
  private:
+  const GuardedToml& parsed_;
   std::vector<Problem> list_;
 };
 
@@ -174,7 +182,9 @@ Entry readEntry(const toml::table& table, const Defaults& defaults, Problems& pr
   bool ownLength = false;
   for (auto&& [key, node] : table) {
     const std::string k(key.str());
-    const auto refuse = [&](const std::string& text) { problems.add(key.source(), text); };
+    // Named apart from the binding: clang before 16 cannot capture a binding.
+    const toml::source_region& where = key.source();
+    const auto refuse = [&](const std::string& text) { problems.add(where, text); };
     if (entry.isBreak) {
       if (k == "break")
         entry.length = length(node, "break", problems).value_or(0);
@@ -217,10 +227,18 @@ Entry readEntry(const toml::table& table, const Defaults& defaults, Problems& pr
 }  // namespace
 
 StructureRead parseStructure(std::string_view text, std::string_view fileName) {
-  toml::parse_result parsed = toml::parse(text, fileName);
+  const GuardedToml guarded = guardToml(text);
+  toml::parse_result parsed = toml::parse(std::string_view(guarded.text), fileName);
+  Problems problems(guarded);
+  // The text given to the parser ends before a stray character; where it
+  // goes wrong before that, the parser's problem comes first.
+  if (guarded.stray && (parsed || !(positionOf(parsed.error().source()) < guarded.stray->at))) {
+    problems.add(toml::source_region{{guarded.stray->at.line, guarded.stray->at.column}, {}, {}},
+                 guarded.stray->problem);
+    return problems.report(fileName);
+  }
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
-    Problems problems;
     std::string what(error.description());
     // "Error while parsing ..." reads as the rest of the message.
     if (what.starts_with("Error ")) what[0] = 'e';
@@ -228,7 +246,6 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
     return problems.report(fileName);
   }
   const toml::table& top = parsed.table();
-  Problems problems;
   Structure t;
   Defaults defaults;
   const toml::node* minutes = top.get("minutes");

@@ -10,8 +10,6 @@ namespace krx {
 
 namespace {
 
-constexpr char kEsc = '\x1b';
-
 // Alt with a printable character, as a terminal sends it (Escape, then the
 // character at once): one key, never Escape. Letters, digits, '-' and '='
 // take the keyboard's own Alt codes (256 plus the key's scan code); any

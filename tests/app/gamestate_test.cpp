@@ -81,6 +81,17 @@ TEST(GameState, TimesAreReadInAnyDecimalForm) {
   }
 }
 
+// Kept finer, the time read would not be the one saved next.
+TEST(GameState, ATimeIsKeptToTheMillisecondTheFileHolds) {
+  const auto read =
+      parseGameState("potclock-state 1\nlevel 42\nper-level 15\nmode M\nends-at 17967.05462050\n");
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.value().endsAt, 17967.055);
+  const auto back = parseGameState(formatGameState(read.value()));
+  ASSERT_TRUE(back.ok());
+  EXPECT_EQ(back.value(), read.value());
+}
+
 TEST(GameState, TextsThatAreNoGameAreRefused) {
   const std::string head = "potclock-state 1\nlevel 5\nper-level 10\n";
   struct Case {
@@ -120,6 +131,8 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
       {"a time with an empty exponent", head + "mode M\nends-at 100e\n", Failure::damaged},
       {"a time beyond any number", head + "mode M\nends-at 1e999\n", Failure::damaged},
       {"a time of a point alone", head + "mode M\nends-at .\n", Failure::damaged},
+      {"a time past the year 2286", head + "mode M\nends-at 1e300\n", Failure::damaged},
+      {"a time of 0 to the millisecond", head + "mode M\nends-at 0.0004\n", Failure::damaged},
       {"more hands a level than the dialogue takes",
        "potclock-state 1\nlevel 5\nper-level 41\nmode H\nhands-counted 1\n", Failure::damaged},
       {"a level longer than a day",

@@ -104,6 +104,44 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
   for (const Case& c : cases) EXPECT_EQ(problemsOf(c.text), c.problems) << c.text;
 }
 
+// The parser misjudges some of them (U+00A1 to U+0499 among them) as it looks
+// for blanks; such a file comes to a problem, not to what the parser does then.
+TEST(StructureFile, CharactersBeyondAsciiWhereOnlyAsciiMayStand) {
+  struct Case {
+    std::string text, problems;
+  };
+  const Case cases[] = {
+      {"minutes = 20\n[[level]]\nblinds = [25, \u00bd-price\"]\n",
+       "f.toml:3:15: not valid TOML: character U+00BD outside quotes; expected it only in quoted "
+       "text or a comment\n"},
+      {"minutes = 20\n[[level]]\nbreak = 5\u00bd\"x\"\n",
+       "f.toml:3:10: not valid TOML: character U+00BD in a number, date or time; expected digits "
+       "and the signs they take\n"},
+      {"minutes = 20\nname = \"\"\"\\ \u00bd\"\"\"\n",
+       "f.toml:2:13: not valid TOML: character U+00BD after a backslash; expected an escape such "
+       "as \\t or \\u00E9\n"},
+      {"minutes = 20\n\xff\n", "f.toml:2:1: not valid TOML: bytes that are not UTF-8\n"},
+      // Where the text goes wrong before the character, the parser tells how.
+      {"name = 1974-05-27T07:32:14Z\"Caf\u00e9\"\n",
+       "f.toml:1:28: not valid TOML: error while parsing date-time: expected value-terminator, "
+       "saw '\"'\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(problemsOf(c.text), c.problems) << c.text;
+}
+
+TEST(StructureFile, ACharacterBeyondAsciiAfterALineEndingBackslashReadsAsItself) {
+  EXPECT_EQ(parsed("minutes = 20\nname = \"\"\"\\\n  \u00dcber \\\n\t\u00bd\"\"\"\n"
+                   "[[level]]\nbreak = 5\n")
+                .name,
+            "\u00dcber \u00bd");
+  // The parser is given it as an escape, longer than the character; the
+  // columns after it are still the file's.
+  EXPECT_EQ(problemsOf("level = [{ break = 5, note = \"\"\"\\\n\U0001F0A1\"\"\", colour = 1 }]\n"),
+            "f.toml:1:30: note has a character that cannot be shown (U+1F0A1); expected printable "
+            "text\n"
+            "f.toml:2:7: unknown key 'colour' in a break; expected break or note\n");
+}
+
 TEST(StructureFile, TwentyProblemsAtMostAndHowManyMore) {
   std::string text = "minutes = 20\n";
   for (int i = 0; i < 25; ++i) text += "[[level]]\nblinds = [0, 1]\n";

@@ -27,6 +27,8 @@
 
 #include "runtime/backends/headless.h"
 #include "runtime/console/context.h"
+#include "runtime/console/kept/workarea.h"
+#include "runtime/console/kept/workareaaccess.h"
 #include "runtime/lang/compiler.h"
 #include "runtime/lang/error.h"
 
@@ -71,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (tooCostly(text)) return -1;  // kept out of the corpus
   krx::Runtime rt(std::make_unique<krx::HeadlessBackend>());
   krx::RuntimeScope scope(rt);
+  krx::offerWorkAreas(rt);
   krx::ERRORBLOCK(
       krx::Item(krx::makeBlock("{|e| Break(e)}", [](std::span<const krx::Item> args) -> krx::Item {
         krx::BREAK(args.empty() ? krx::Item() : args[0]);

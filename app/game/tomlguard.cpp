@@ -1,0 +1,194 @@
+#include "app/game/tomlguard.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace potclock {
+
+namespace {
+
+// The code point of the UTF-8 sequence at `at` and its length in bytes;
+// nothing for bytes that are not one (overlong, a surrogate, cut short).
+std::optional<std::pair<char32_t, std::size_t>> decode(std::string_view s, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(s[at]);
+  if (lead < 0x80) return std::pair<char32_t, std::size_t>(lead, 1);
+  if (lead < 0xC2 || lead > 0xF4) return std::nullopt;
+  const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (s.size() - at < length) return std::nullopt;
+  char32_t c = lead & (0x7Fu >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(s[at + i]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    c = c << 6 | (next & 0x3Fu);
+  }
+  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+  return std::pair(c, length);
+}
+
+std::string codePoint(char32_t c) {
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+  return text;
+}
+
+// Walks the file as the parser will, through comments and the four kinds of
+// quoted text, copying it to the guarded text.
+class Scanner {
+ public:
+  explicit Scanner(std::string_view file) : in_(file) {}
+
+  GuardedToml run() {
+    // The parser skips a byte order mark without counting it as a column.
+    if (in_.starts_with("\xEF\xBB\xBF")) {
+      out_.text = in_.substr(0, 3);
+      i_ = 3;
+    }
+    while (more()) {
+      if (next() == '#') {
+        while (more() && next() != '\n') take(1);
+      } else if (ahead("\"\"\"")) {
+        multiLine('"');
+      } else if (ahead("'''")) {
+        multiLine('\'');
+      } else if (next() == '"' || next() == '\'') {
+        singleLine(next());
+      } else if ((next() >= '0' && next() <= '9') || next() == '+' || next() == '-') {
+        bareValue();
+      } else if (static_cast<unsigned char>(next()) >= 0x80) {
+        refuse("outside quotes; expected it only in quoted text or a comment");
+      } else {
+        take(1);
+      }
+    }
+    return std::move(out_);
+  }
+
+ private:
+  bool more() const { return i_ < in_.size() && !out_.stray; }
+  char next() const { return in_[i_]; }
+  bool ahead(std::string_view s) const { return in_.substr(i_).starts_with(s); }
+
+  void take(std::size_t n) {
+    for (const char c : in_.substr(i_, n)) {
+      out_.text += c;
+      if (c == '\n') {
+        ++at_.line;
+        at_.column = 1;
+      } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+        ++at_.column;
+      }
+    }
+    i_ += n;
+  }
+
+  // Stops the walk: the parser is given the text up to here.
+  void refuse(std::string_view where) {
+    const auto c = decode(in_, i_);
+    out_.stray = {at_,
+                  c ? "not valid TOML: character " + codePoint(c->first) + " " + std::string(where)
+                    : std::string("not valid TOML: bytes that are not UTF-8")};
+  }
+
+  // A value that begins with a digit or a sign the parser reads up to where
+  // a value ends before it tells which kind it is, quotes and all. A key
+  // that begins so is one no structure file has.
+  void bareValue() {
+    take(1);
+    while (more()) {
+      const char c = next();
+      if (c == ' ' || c == '\t' || (c >= '\n' && c <= '\r') || c == ',' || c == ']' || c == '}' ||
+          c == '#')
+        return;
+      if (static_cast<unsigned char>(c) >= 0x80)
+        return refuse("in a number, date or time; expected digits and the signs they take");
+      take(1);
+    }
+  }
+
+  // A line ends it too: the parser stops there with its own problem.
+  void singleLine(char quote) {
+    take(1);
+    while (more() && next() != '\n') {
+      const bool escape = quote == '"' && next() == '\\';
+      const bool end = next() == quote;
+      take(1);
+      if (end) return;
+      if (escape && more() && next() != '\n') take(1);
+    }
+  }
+
+  // Up to two quotes more than three close it, as part of the text.
+  void multiLine(char quote) {
+    take(3);
+    while (more()) {
+      if (next() == '\\' && quote == '"') {
+        backslash();
+      } else if (next() == quote) {
+        const std::size_t run = in_.substr(i_).find_first_not_of(quote);
+        const std::size_t quotes = run == std::string_view::npos ? in_.size() - i_ : run;
+        take(std::min<std::size_t>(quotes, 5));
+        if (quotes >= 3) return;
+      } else {
+        take(1);
+      }
+    }
+  }
+
+  void backslash() {
+    take(1);
+    const std::size_t blanks = in_.substr(i_).find_first_not_of(" \t");
+    if (blanks == std::string_view::npos) return;
+    const std::string_view after = in_.substr(i_ + blanks);
+    if (after.starts_with('\n') || after.starts_with("\r\n")) {
+      // A line-ending backslash: the blanks and line breaks after it are
+      // left out of the text, up to the next character.
+      while (more() && (next() == ' ' || next() == '\t' || next() == '\r' || next() == '\n'))
+        take(1);
+      if (more() && static_cast<unsigned char>(next()) >= 0x80) escapeNext();
+      return;
+    }
+    if (static_cast<unsigned char>(after[0]) >= 0x80) {
+      take(blanks);
+      refuse("after a backslash; expected an escape such as \\t or \\u00E9");
+      return;
+    }
+    take(1);  // the escaped character, so that \" and \\ end nothing
+  }
+
+  void escapeNext() {
+    const auto c = decode(in_, i_);
+    if (!c) return refuse("");
+    char escape[16];
+    const int length =
+        std::snprintf(escape, sizeof escape, c->first <= 0xFFFF ? "\\u%04X" : "\\U%08X",
+                      static_cast<unsigned>(c->first));
+    out_.escapes.push_back({at_, static_cast<std::uint32_t>(length - 1)});
+    out_.text += escape;
+    at_.column += static_cast<std::uint32_t>(length);
+    i_ += c->second;
+  }
+
+  std::string_view in_;
+  std::size_t i_ = 0;
+  TextPosition at_;
+  GuardedToml out_;
+};
+
+}  // namespace
+
+TextPosition GuardedToml::inFile(TextPosition at) const {
+  // Latest first: an earlier escape's place is the same in both.
+  for (auto e = escapes.rbegin(); e != escapes.rend(); ++e) {
+    if (e->at.line == at.line && at.column > e->at.column)
+      at.column -= std::min(e->extra, at.column - e->at.column);
+  }
+  return at;
+}
+
+GuardedToml guardToml(std::string_view file) {
+  return Scanner(file).run();
+}
+
+}  // namespace potclock
