@@ -136,35 +136,31 @@ Result<GameState> parseGameState(std::string_view text) {
   std::optional<double> endsAt;
   std::optional<Mode> mode;
   bool structure = false;
+  // Each key once, its value of its kind; anything else is not our file.
+  const auto take = [](auto& field, auto parsed) {
+    field = parsed;
+    return field.has_value();
+  };
   for (std::size_t i = 1; i < lines->size(); ++i) {
     const auto [key, value] = (*lines)[i];
-    if (key == "level") {
-      level = number<int>(value);
-      if (!level) return damaged;
-    } else if (key == "per-level") {
-      perLevel = number<int>(value);
-      if (!perLevel) return damaged;
-    } else if (key == "mode") {
-      mode = modeOfLetter(value);
-      if (!mode) return damaged;
-    } else if (key == "ends-at") {
-      endsAt = decimal(value);
-      if (!endsAt) return damaged;
-    } else if (key == "paused-left") {
-      pausedLeft = number<long>(value);
-      if (!pausedLeft) return damaged;
-    } else if (key == "asking-left") {
-      askingLeft = number<long>(value);
-      if (!askingLeft) return damaged;
-    } else if (key == "structure") {
-      if (value != "1") return damaged;
-      structure = true;
-    } else if (key == "hands-counted") {
-      handsCounted = number<int>(value);
-      if (!handsCounted) return damaged;
-    } else {
-      return damaged;
-    }
+    bool good = false;
+    if (key == "level")
+      good = take(level, number<int>(value));
+    else if (key == "per-level")
+      good = take(perLevel, number<int>(value));
+    else if (key == "mode")
+      good = take(mode, modeOfLetter(value));
+    else if (key == "ends-at")
+      good = take(endsAt, decimal(value));
+    else if (key == "paused-left")
+      good = take(pausedLeft, number<long>(value));
+    else if (key == "asking-left")
+      good = take(askingLeft, number<long>(value));
+    else if (key == "hands-counted")
+      good = take(handsCounted, number<int>(value));
+    else if (key == "structure")
+      good = structure = value == "1";
+    if (!good) return damaged;
   }
   // A structure's entries and their lengths have the structure file's limits.
   const int lastLevel = structure ? kMaxEntries : kLastLevel;

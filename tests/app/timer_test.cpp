@@ -200,33 +200,26 @@ void quitAfter(TestRuntime& t, double when) {
 }
 
 TEST(Timer, SkipBackAtLevelsOneTwoAndTwentyFive) {
-  {
+  const struct {
+    int from;
+    Tones tones;
+    const char* caption;  // the level's number in the caption after the skip
+    const char* label;
+  } cases[] = {
+      {1, {{1000, 2}, {600, 1}}, " 1)", "   1 / 2"},
+      {2, {{1000, 2}}, " 1)", "   1 / 2"},
+      {25, {{1000, 2}}, "24)", "-----"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
     TestRuntime t;
     TimerRun run(t);
     t.hl.keyAt(10.5, '-');
     quitAfter(t, 30.5);
-    EXPECT_THROW(run.run(1, 10, "M"), krx::QuitSignal);
-    EXPECT_EQ(run.tones(), (Tones{{1000, 2}, {600, 1}}));
-    EXPECT_TEXT_AT(t, 4, 55, " 1)");
-  }
-  {
-    TestRuntime t;
-    TimerRun run(t);
-    t.hl.keyAt(10.5, '-');
-    quitAfter(t, 30.5);
-    EXPECT_THROW(run.run(2, 10, "M"), krx::QuitSignal);
-    EXPECT_EQ(run.tones(), (Tones{{1000, 2}}));
-    EXPECT_TEXT_AT(t, 4, 55, " 1)");
-  }
-  {
-    TestRuntime t;
-    TimerRun run(t);
-    t.hl.keyAt(10.5, '-');
-    quitAfter(t, 30.5);
-    EXPECT_THROW(run.run(25, 10, "M"), krx::QuitSignal);
-    EXPECT_EQ(run.tones(), (Tones{{1000, 2}}));
-    EXPECT_TEXT_AT(t, 4, 55, "24)");
-    EXPECT_EQ(band(t.rt.screen, 6), bandOf("-----"));
+    EXPECT_THROW(run.run(c.from, 10, "M"), krx::QuitSignal);
+    EXPECT_EQ(run.tones(), c.tones);
+    EXPECT_TEXT_AT(t, 4, 55, c.caption);
+    EXPECT_EQ(band(t.rt.screen, 6), bandOf(c.label));
   }
 }
 
