@@ -7,6 +7,7 @@
 #include <toml++/toml.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -28,6 +29,24 @@ TextPosition positionOf(const toml::source_region& region) {
   return {region.begin.line, region.begin.column};
 }
 
+// A message as a terminal may print it: a file's text in it (a key, a name)
+// never moves the cursor, retitles the window or clears the screen; each
+// control character is written as its escape, \u001B.
+std::string printable(std::string text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04X", byte);
+    out += escape;
+  }
+  return out;
+}
+
 class Problems {
  public:
   // Places the parser gives are in `parsed`, and are reported as in the file.
@@ -46,13 +65,13 @@ class Problems {
     std::vector<std::string> lines;
     for (const Problem& p : list_) {
       if (lines.size() == kMaxProblems) break;
-      lines.push_back(std::string(fileName) + ":" + std::to_string(p.at.line) + ":" +
-                      std::to_string(p.at.column) + ": " + p.text);
+      lines.push_back(printable(std::string(fileName) + ":" + std::to_string(p.at.line) + ":" +
+                                std::to_string(p.at.column) + ": " + p.text));
     }
     if (list_.size() > kMaxProblems) {
       const std::size_t more = list_.size() - kMaxProblems;
-      lines.push_back(std::string(fileName) + ": " + std::to_string(more) + " more problem" +
-                      (more == 1 ? "" : "s") + " not shown");
+      lines.push_back(printable(std::string(fileName)) + ": " + std::to_string(more) +
+                      " more problem" + (more == 1 ? "" : "s") + " not shown");
     }
     return lines;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 namespace potclock {
@@ -26,6 +27,10 @@ std::optional<std::pair<char32_t, std::size_t>> decode(std::string_view s, std::
   if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
   return std::pair(c, length);
 }
+
+// Far beyond any structure file ([[level]] nests two, a key has no dot),
+// and far within the parser's stack.
+constexpr int kMostNesting = 64;
 
 std::string codePoint(char32_t c) {
   char text[16];
@@ -56,6 +61,25 @@ class Scanner {
         singleLine(next());
       } else if ((next() >= '0' && next() <= '9') || next() == '+' || next() == '-') {
         bareValue();
+      } else if (next() == '[' || next() == '{') {
+        // The parser recurses into each level of nesting and each part of a
+        // dotted key: a file nested deeper than any structure is refused
+        // before it can run the parser out of stack.
+        if (++depth_ > kMostNesting)
+          tooDeep("brackets or braces nested");
+        else
+          take(1);
+      } else if (next() == ']' || next() == '}') {
+        depth_ -= depth_ > 0 ? 1 : 0;
+        take(1);
+      } else if (next() == '.') {
+        if (++dots_ >= kMostNesting)
+          tooDeep("parts in a dotted key");
+        else
+          take(1);
+      } else if (next() == '\n') {
+        dots_ = 0;
+        take(1);
       } else if (static_cast<unsigned char>(next()) >= 0x80) {
         refuse("outside quotes; expected it only in quoted text or a comment");
       } else {
@@ -81,6 +105,11 @@ class Scanner {
       }
     }
     i_ += n;
+  }
+
+  void tooDeep(std::string_view what) {
+    out_.stray = {at_, "more than " + std::to_string(kMostNesting) + " " + std::string(what) +
+                           "; expected a structure file's few levels"};
   }
 
   // Stops the walk: the parser is given the text up to here.
@@ -172,6 +201,8 @@ class Scanner {
 
   std::string_view in_;
   std::size_t i_ = 0;
+  int depth_ = 0;  // brackets and braces open
+  int dots_ = 0;   // key parts of the line so far
   TextPosition at_;
   GuardedToml out_;
 };

@@ -58,6 +58,12 @@ TEST(StructureFile, ReadsLevelsBreaksAntesAndLengths) {
             (Structure{"", false, {level(1, 2, 0, 7)}}));
 }
 
+std::string repeated(std::string_view part, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += part;
+  return text;
+}
+
 TEST(StructureFile, EachProblemWithItsLineAndColumn) {
   struct Case {
     std::string text, problems;
@@ -96,6 +102,17 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
        "f.toml:2:1: level is a table; expected [[level]] entries (two brackets)\n"},
       {"minutes = 20\n[[level]]\nblinds = [1, 2\n",
        "f.toml:3:16: not valid TOML: error while parsing array: encountered end-of-file\n"},
+      // A file's text in a message never moves the terminal's cursor.
+      {"\"\\u001b]0;t\\u0007\\u001b[2J\" = 1\nminutes = 5\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:1:1: unknown key '\\u001B]0;t\\u0007\\u001B[2J'; expected name, minutes, hands or "
+       "[[level]]\n"},
+      // Nested deeper than the parser's stack would bear: refused before it.
+      {repeated("a.", 10000) + "a = 1\n",
+       "f.toml:1:128: more than 64 parts in a dotted key; expected a structure file's few "
+       "levels\n"},
+      {"x = " + std::string(100000, '[') + std::string(100000, ']') + "\n",
+       "f.toml:1:69: more than 64 brackets or braces nested; expected a structure file's few "
+       "levels\n"},
       // In the order of the file, not of the keys' names.
       {"[[level]]\nminutes = 0\nblinds = [2, 1]\n",
        "f.toml:2:11: minutes is 0; expected a whole number from 1 to 999\n"
