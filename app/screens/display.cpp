@@ -150,6 +150,7 @@ struct View {
   long remain = 0;      // the seconds the countdown shows
   int hand = 0;         // hands: the hand shown, of `of`
   int of = 0;
+  double at = 0;  // the wall clock's reading it was made at
 };
 
 View waiting(std::string why = {}) {
@@ -182,6 +183,7 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
                    : resumePoint(state, *game, now);
   if (!point) return waiting();
   View v;
+  v.at = now;
   v.asking = state.asking;
   v.game = true;
   v.structure = game->fromFile();
@@ -197,7 +199,8 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
 
 // The level the clock showed has run out, and the clock chimes: its time is
 // up (the display sees that by itself, as the clock does), or its last hand
-// has been played.
+// has been played. A level skipped in its last second has not run out: its
+// end had not come when the next level began.
 bool ranOut(const View& before, const View& now) {
   if (!before.game || !now.game || before.structure != now.structure || before.paused ||
       before.asking)
@@ -206,7 +209,9 @@ bool ranOut(const View& before, const View& now) {
   const bool same = now.index == before.index;
   if (before.mode == Mode::hands)
     return before.hand == before.of && (next || (same && now.hand < before.hand));
-  return before.remain <= 1 && (next || (same && now.remain > before.remain));
+  constexpr double kJitter = 0.05;
+  const bool endCame = before.left - (now.at - before.at) <= kJitter;
+  return before.remain <= 1 && endCame && (next || (same && now.remain > before.remain));
 }
 
 void drawWaiting(const View& v, std::string_view game) {

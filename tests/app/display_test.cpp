@@ -85,6 +85,30 @@ TEST(Display, ChangesTheFigureAndChimesWhenTheClockDoes) {
     EXPECT_EQ(v.caption, caption(v.at < 2.3 + 9 / 18.2 - 0.01 ? 5 : 6)) << v.at;
 }
 
+TEST(Display, ChimesOnlyWhenTheClockDoes) {
+  // Level 5 skipped in its last second: the clock sounds the skip, and no
+  // chime; nor does a display.
+  TestRuntime t;
+  TempCwd tmp;
+  const std::filesystem::path file = tmp.path() / "potclock" / "game";
+  GameState s;
+  s.nLevel = 5;
+  s.nPerLevel = 1;
+  s.endsAt = krx::EPOCHSECONDS() + 1.2;
+  ASSERT_TRUE(saveGameState(file, s).ok());
+  t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (hl.now() >= 0.5 && s.nLevel == 5) {
+      s.nLevel = 6;
+      s.endsAt = krx::EPOCHSECONDS() + 60;
+      ASSERT_TRUE(saveGameState(file, s).ok());
+    }
+  };
+  t.hl.keyAt(3, 'q');
+  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  EXPECT_EQ(t.rowText(4), caption(6));
+  EXPECT_TRUE(t.hl.tones.empty());
+}
+
 TEST(Display, FollowsAStateDirectoryMadeAnewAfterItWasRemoved) {
   TestRuntime t;
   TempCwd tmp;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disk/statewriter.h"
 #include "app/screens/clock.h"
 #include "app/screens/timer.h"
 #include "runtime/console/console.h"
@@ -118,6 +119,26 @@ TEST(Timer, TheFigureChangesWhenTheRoundedTimeLeftDoes) {
     ASSERT_NE(first, run.shown.end()) << figure;
     EXPECT_NEAR(run.at[static_cast<std::size_t>(first - run.shown.begin())], when, 0.01) << figure;
   }
+}
+
+TEST(Timer, AGameTakenUpPausedRunsItsNextLevelsAsEver) {
+  TestRuntime t;
+  TimerRun run(t);
+  t.hl.keyAt(5, 'x');  // resumes the 30 seconds that were left
+  run.hook = [](krx::HeadlessBackend& hl, const krx::Screen&) {
+    if (hl.now() > 45) throw std::logic_error("enough");
+  };
+  Within paused;
+  paused.paused = true;
+  paused.secondsLeft = 30;
+  StateWriter none;
+  EXPECT_THROW(runTimer(62, 1, Mode::minutes, none, &paused), std::logic_error);
+  // Level 63 began when the 30 seconds ran out, and counts down unpaused:
+  // past 45.5 s, 49 of its 60 seconds are left.
+  EXPECT_EQ(run.tones(), kChime);
+  EXPECT_NEAR(t.hl.tones.front().at, 35, 0.01);
+  EXPECT_TEXT_AT(t, 4, 55, "22-Club)");
+  EXPECT_EQ(band(t.rt.screen, 15), bandOf(expected::countdownText(49)));
 }
 
 TEST(Timer, NineMinutesStartAtFourBlanks) {
