@@ -47,6 +47,46 @@ std::string printable(std::string text) {
   return out;
 }
 
+// Line `n` (from 1) of `text`.
+std::string_view lineOf(std::string_view text, std::uint32_t n) {
+  for (; n > 1 && !text.empty(); --n) {
+    const auto eol = text.find('\n');
+    text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
+  }
+  return text.substr(0, text.find('\n'));
+}
+
+// The parser's words for the common slips of a hand-written file, in the
+// file's own terms: what to write instead. `at` may move to where the slip
+// begins.
+std::string slipOf(std::string_view what, std::string_view line, toml::source_region& at) {
+  const auto has = [&](std::string_view words) { return what.find(words) != what.npos; };
+  if (has("cannot redefine existing array 'level' as table"))
+    return "[level] with one bracket; write [[level]] for each level";
+  if (has("cannot redefine existing"))
+    return "a key given twice in one level; write [[level]] before each level";
+  // 1,000 or 1,500: the separator the parser takes for the value's end.
+  for (std::size_t i = 1; i + 3 < line.size(); ++i) {
+    const auto digit = [&](std::size_t k) { return line[k] >= '0' && line[k] <= '9'; };
+    if (line[i] == ',' && digit(i - 1) && digit(i + 1) && digit(i + 2) && digit(i + 3) &&
+        (has("leading zeroes") || has("saw ','")))
+      return "a number with a thousands separator; write 1000 without a thousands separator";
+  }
+  // A value that begins with a letter: text without its quotes.
+  const std::size_t equals = line.find('=');
+  const std::size_t value = line.find_first_not_of(" \t", equals + 1);
+  if (equals != line.npos && value != line.npos &&
+      ((line[value] >= 'a' && line[value] <= 'z') || (line[value] >= 'A' && line[value] <= 'Z')) &&
+      (has("determine value type") || has("parsing boolean") || has("parsing floating-point"))) {
+    at.begin.column = static_cast<toml::source_index>(value + 1);
+    return "text without quotes; put the text in straight double quotes";
+  }
+  std::string words(what);
+  // "Error while parsing ..." reads as the rest of the message.
+  if (words.starts_with("Error ")) words[0] = 'e';
+  return "not valid TOML: " + words;
+}
+
 class Problems {
  public:
   // Places the parser gives are in `parsed`, and are reported as in the file.
@@ -258,10 +298,8 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
   }
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
-    std::string what(error.description());
-    // "Error while parsing ..." reads as the rest of the message.
-    if (what.starts_with("Error ")) what[0] = 'e';
-    problems.add(error.source(), "not valid TOML: " + what);
+    toml::source_region at = error.source();
+    problems.add(at, slipOf(error.description(), lineOf(guarded.text, at.begin.line), at));
     return problems.report(fileName);
   }
   const toml::table& top = parsed.table();

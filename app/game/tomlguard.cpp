@@ -115,6 +115,12 @@ class Scanner {
   // Stops the walk: the parser is given the text up to here.
   void refuse(std::string_view where) {
     const auto c = decode(in_, i_);
+    if (c && (c->first == U'\u201C' || c->first == U'\u201D' || c->first == U'\u2018' ||
+              c->first == U'\u2019')) {
+      out_.stray = {
+          at_, "a curly quote " + codePoint(c->first) + "; put the text in straight double quotes"};
+      return;
+    }
     out_.stray = {at_,
                   c ? "not valid TOML: character " + codePoint(c->first) + " " + std::string(where)
                     : std::string("not valid TOML: bytes that are not UTF-8")};

@@ -102,6 +102,22 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
        "f.toml:2:1: level is a table; expected [[level]] entries (two brackets)\n"},
       {"minutes = 20\n[[level]]\nblinds = [1, 2\n",
        "f.toml:3:16: not valid TOML: error while parsing array: encountered end-of-file\n"},
+      // The common slips, told in the file's terms with what to write.
+      {"minutes = 5\n[[level]]\nblinds = [1, 2]\n[level]\nblinds = [2, 4]\n",
+       "f.toml:4:1: [level] with one bracket; write [[level]] for each level\n"},
+      {"minutes = 5\n[[level]]\nblinds = [1, 2]\nblinds = [2, 4]\n",
+       "f.toml:4:10: a key given twice in one level; write [[level]] before each level\n"},
+      {"minutes = 5\n[[level]]\nblinds = [1,000, 2,000]\n",
+       "f.toml:3:16: a number with a thousands separator; write 1000 without a thousands "
+       "separator\n"},
+      {"minutes = 5\n[[level]]\nblinds = [500, 1000]\nante = 1,500\n",
+       "f.toml:4:9: a number with a thousands separator; write 1000 without a thousands "
+       "separator\n"},
+      {"name = Friday Deep Stack\nminutes = 5\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:1:8: text without quotes; put the text in straight double quotes\n"},
+      {"name = \xe2\x80\x9c"
+       "Friday\xe2\x80\x9d\nminutes = 5\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:1:8: a curly quote U+201C; put the text in straight double quotes\n"},
       // A file's text in a message never moves the terminal's cursor.
       {"\"\\u001b]0;t\\u0007\\u001b[2J\" = 1\nminutes = 5\n[[level]]\nblinds = [1, 2]\n",
        "f.toml:1:1: unknown key '\\u001B]0;t\\u0007\\u001B[2J'; expected name, minutes, hands or "
