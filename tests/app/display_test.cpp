@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 namespace potclock {
 namespace {
 
+namespace fs = std::filesystem;
 using timerscreen::band;
 using timerscreen::bandOf;
 using timerscreen::kChime;
@@ -27,17 +29,29 @@ struct Seen {
   std::string figure;   // the large count
 };
 
-// Follows `state` (its end `endsIn` seconds from the start) until q at `until`.
-std::vector<Seen> follow(TestRuntime& t, GameState state, double endsIn, double until) {
-  TempCwd tmp;
-  state.endsAt = krx::EPOCHSECONDS() + endsIn;
-  EXPECT_TRUE(saveGameState(tmp.path() / "potclock" / "game", state).ok());
+// A state of level `level`, ending `endsIn` seconds from now.
+GameState levelOf(int level, int minutes, double endsIn) {
+  GameState s;
+  s.nLevel = level;
+  s.nPerLevel = minutes;
+  s.endsAt = krx::EPOCHSECONDS() + endsIn;
+  return s;
+}
+
+// Follows the game in the state directory `dir` (its file written first
+// when `state` is given) until q at `until`; `meanwhile` runs at each wait.
+std::vector<Seen> follow(TestRuntime& t, const fs::path& dir, const GameState* state, double until,
+                         std::function<void(double)> meanwhile = {}) {
+  if (state) {
+    EXPECT_TRUE(saveGameState(dir / "game", *state).ok());
+  }
   std::vector<Seen> seen;
   t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen& s) {
     seen.push_back({hl.now(), t.rowText(4), band(s, 15)});
+    if (meanwhile) meanwhile(hl.now());
   };
   t.hl.keyAt(until, 'q');
-  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  watchGame(StateLocation{dir.parent_path(), dir.filename()}, "");
   return seen;
 }
 
@@ -49,13 +63,12 @@ std::string caption(int level) {
 
 TEST(Display, StandsStillWhileTheClocksQuitQuestionIsOpen) {
   TestRuntime t;
-  GameState s;
-  s.nLevel = 5;
-  s.nPerLevel = 10;
+  TempCwd tmp;
+  // The level's end has long passed: the clock's screen stands all the same.
+  GameState s = levelOf(5, 10, -100);
   s.asking = true;
   s.secondsLeft = 37;
-  // The level's end has long passed: the clock's screen stands all the same.
-  for (const Seen& seen : follow(t, s, -100, 5)) {
+  for (const Seen& seen : follow(t, tmp.path() / "potclock", &s, 5)) {
     EXPECT_EQ(seen.caption, caption(5)) << seen.at;
     EXPECT_EQ(seen.figure, bandOf("    0:37")) << seen.at;
   }
@@ -64,10 +77,9 @@ TEST(Display, StandsStillWhileTheClocksQuitQuestionIsOpen) {
 
 TEST(Display, ChangesTheFigureAndChimesWhenTheClockDoes) {
   TestRuntime t;
-  GameState s;
-  s.nLevel = 5;
-  s.nPerLevel = 1;
-  const std::vector<Seen> seen = follow(t, s, 2.3, 5);
+  TempCwd tmp;
+  const GameState s = levelOf(5, 1, 2.3);
+  const std::vector<Seen> seen = follow(t, tmp.path() / "potclock", &s, 5);
   // Each figure from the moment the time left, rounded, comes to it.
   const std::pair<std::string, double> from[] = {
       {"    0:01", 0.8}, {"    0:00", 1.8}, {"    1:00", 2.3 + 9 / 18.2}};
@@ -90,21 +102,14 @@ TEST(Display, ChimesOnlyWhenTheClockDoes) {
   // chime; nor does a display.
   TestRuntime t;
   TempCwd tmp;
-  const std::filesystem::path file = tmp.path() / "potclock" / "game";
-  GameState s;
-  s.nLevel = 5;
-  s.nPerLevel = 1;
-  s.endsAt = krx::EPOCHSECONDS() + 1.2;
-  ASSERT_TRUE(saveGameState(file, s).ok());
-  t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
-    if (hl.now() >= 0.5 && s.nLevel == 5) {
-      s.nLevel = 6;
-      s.endsAt = krx::EPOCHSECONDS() + 60;
-      ASSERT_TRUE(saveGameState(file, s).ok());
+  const fs::path dir = tmp.path() / "potclock";
+  const GameState s = levelOf(5, 1, 1.2);
+  bool skipped = false;
+  follow(t, dir, &s, 3, [&](double now) {
+    if (now >= 0.5 && !std::exchange(skipped, true)) {
+      ASSERT_TRUE(saveGameState(dir / "game", levelOf(6, 1, 60)).ok());
     }
-  };
-  t.hl.keyAt(3, 'q');
-  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  });
   EXPECT_EQ(t.rowText(4), caption(6));
   EXPECT_TRUE(t.hl.tones.empty());
 }
@@ -112,34 +117,27 @@ TEST(Display, ChimesOnlyWhenTheClockDoes) {
 TEST(Display, FollowsAStateDirectoryMadeAnewAfterItWasRemoved) {
   TestRuntime t;
   TempCwd tmp;
-  const std::filesystem::path dir = tmp.path() / "potclock";
-  GameState s;
-  s.nLevel = 7;
-  s.nPerLevel = 10;
+  const fs::path dir = tmp.path() / "potclock";
+  GameState s = levelOf(7, 10, 0);
   s.paused = true;
   s.secondsLeft = 300;
-  ASSERT_TRUE(saveGameState(dir / "game", s).ok());
-  t.hl.onWait = [&](krx::HeadlessBackend& hl, const krx::Screen&) {
-    if (hl.now() >= 1 && std::filesystem::exists(dir / "game")) std::filesystem::remove_all(dir);
-    if (hl.now() >= 2 && !std::filesystem::exists(dir)) {
+  follow(t, dir, &s, 4, [&](double now) {
+    if (now >= 1 && fs::exists(dir / "game")) fs::remove_all(dir);
+    if (now >= 2 && !fs::exists(dir)) {
       s.nLevel = 9;
       ASSERT_TRUE(saveGameState(dir / "game", s).ok());
     }
-  };
-  t.hl.keyAt(4, 'q');
-  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  });
   EXPECT_EQ(t.rowText(4), caption(9));
 }
 
 TEST(Display, SaysWhyItCannotFollowAStateDirectoryOthersMayChange) {
   TestRuntime t;
   TempCwd tmp;
-  const std::filesystem::path dir = tmp.path() / "potclock";
-  std::filesystem::create_directory(dir);
-  std::filesystem::permissions(
-      dir, std::filesystem::perms::owner_all | std::filesystem::perms::group_all);
-  t.hl.keyAt(1, 'q');
-  watchGame(StateLocation{tmp.path(), "potclock"}, "");
+  const fs::path dir = tmp.path() / "potclock";
+  fs::create_directory(dir);
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_all);
+  follow(t, dir, nullptr, 1);
   std::string shown;
   for (int row = 16; row <= 20; ++row) shown += t.rowText(row);
   EXPECT_NE(shown.find("may be changed by other users (mode 0770)"), std::string::npos) << shown;
