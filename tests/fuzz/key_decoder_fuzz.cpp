@@ -13,7 +13,10 @@
 namespace {
 
 bool isKeyCode(int key) {
-  return (key >= 1 && key <= 255) || key == 271 || key == 284 || key == krx::K_LBUTTONDOWN;
+  const bool alt = (key >= 256 + 16 && key <= 256 + 50) ||
+                   (key >= krx::K_ALT_1 && key <= krx::K_ALT_1 + 11) ||
+                   (key >= krx::K_ALT_OTHER + 0x20 && key < krx::K_ALT_OTHER + 0x7f);
+  return (key >= 1 && key <= 255) || key == 271 || key == 284 || alt || key == krx::K_LBUTTONDOWN;
 }
 
 }  // namespace
