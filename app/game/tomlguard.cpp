@@ -5,27 +5,20 @@
 #include <string>
 #include <utility>
 
+#include "runtime/console/screen.h"
+
 namespace potclock {
 
 namespace {
 
 // The code point of the UTF-8 sequence at `at` and its length in bytes;
-// nothing for bytes that are not one (overlong, a surrogate, cut short).
+// nothing for bytes that are not one (overlong, a surrogate, cut short),
+// which the runtime's decoder reads as U+FFFD one byte long.
 std::optional<std::pair<char32_t, std::size_t>> decode(std::string_view s, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(s[at]);
-  if (lead < 0x80) return std::pair<char32_t, std::size_t>(lead, 1);
-  if (lead < 0xC2 || lead > 0xF4) return std::nullopt;
-  const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  if (s.size() - at < length) return std::nullopt;
-  char32_t c = lead & (0x7Fu >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(s[at + i]);
-    if ((next & 0xC0) != 0x80) return std::nullopt;
-    c = c << 6 | (next & 0x3Fu);
-  }
-  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-  return std::pair(c, length);
+  std::size_t end = at;
+  const char32_t c = krx::decodeUtf8(s, end);
+  if (c == 0xFFFD && end - at == 1) return std::nullopt;
+  return std::pair(c, end - at);
 }
 
 // Far beyond any structure file ([[level]] nests two, a key has no dot),
