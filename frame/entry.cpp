@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/disk/gamelock.h"
 #include "app/disk/resume.h"
 #include "app/disk/statefile.h"
+#include "app/game/schedule.h"
 #include "app/game/structurefile.h"
 #include "app/main.h"
 #include "app/screens/display.h"
@@ -83,6 +85,11 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     if (!loaded.ok()) return refuseResume(loaded.failure());
     saved = std::move(loaded.value());
   }
+  // The planned start is fixed now, before the dialogue takes its time.
+  const double startsAt =
+      options.startMinute
+          ? static_cast<double>(nextTimeOfDay(*options.startMinute, std::time(nullptr)))
+          : 0;
   std::function<void()> main;
   if (options.watch) {
     main = [game = options.game] {
@@ -90,9 +97,9 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
       watchGame(stateLocation(), game);
     };
   } else if (structure) {
-    main = [t = std::move(*structure), file, notKept = claim.notKept] {
+    main = [t = std::move(*structure), file, notKept = claim.notKept, startsAt] {
       KRX_ROUTINE("MAIN");
-      playStructure(t, file, notKept);
+      playStructure(t, file, notKept, startsAt);
     };
   } else if (saved) {
     main = [game = std::move(*saved)] {
@@ -100,9 +107,9 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
         refuseResume(resumed.failure());
     };
   } else {
-    main = [game = options.game, notKept = claim.notKept] {
+    main = [game = options.game, notKept = claim.notKept, startsAt] {
       KRX_ROUTINE("MAIN");
-      playNewGame(game, notKept);
+      playNewGame(game, notKept, startsAt);
     };
   }
   krx::__This_executable_needs_version_1_82_0();

@@ -9,8 +9,11 @@
 #include <optional>
 #include <string_view>
 
+#include "app/disk/channel.h"
 #include "app/disk/statefile.h"
+#include "app/game/command.h"
 #include "app/game/levels.h"
+#include "app/game/schedule.h"
 #include "app/game/structurefile.h"
 #include "runtime/backends/startup.h"
 
@@ -23,11 +26,12 @@ namespace potclock {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: potclock [--fill] [--resume | --structure FILE]\n"
+    "Usage: potclock [--fill] [--start HH:MM] [--resume | --structure FILE]\n"
     "       potclock --check FILE | --print-structure A|B|C\n"
     "       potclock --watch [--fill]\n"
+    "       potclock tell COMMAND\n"
     "       potclock --help | --version\n"
-    "A clock or a display also takes --game NAME and --quiet.\n";
+    "A clock or a display also takes --game NAME and --quiet; tell takes --game NAME.\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -50,6 +54,10 @@ constexpr std::string_view kHelp =
     "              the clock, chimes with it, and waits while no game runs;\n"
     "              Escape or q leaves it\n"
     "  --quiet     no chime and no tones\n"
+    "  --start HH:MM\n"
+    "              count down to that time (today's, or tomorrow's once it has\n"
+    "              passed), then begin the first level by itself; with --check,\n"
+    "              the schedule from then\n"
     "  --check FILE\n"
     "              print FILE's schedule: each level's blinds, ante and length,\n"
     "              and the time it would start if the game started now\n"
@@ -128,15 +136,41 @@ std::string whatItDoes(std::string_view option) {
   if (option == "--watch") return "--watch shows the running game";
   if (option == "--structure") return "--structure starts a game of a file";
   if (option == "--check") return "--check only checks a file";
+  if (option == "tell") return "tell only tells a running clock";
   return "--print-structure only prints a built-in structure";
 }
 
-CommandLine check(const std::string& file) {
+// `potclock tell ...`: the command given to the clock that runs the game,
+// and its answer; refused before anything is sent when it is not one.
+CommandLine tell(const std::vector<std::string>& words, const std::string& game) {
+  CommandLine command;
+  if (const auto parsed = parseCommand(words); !parsed.ok())
+    return refuse("tell: " + parsed.failure() + "\n  tell " + std::string(kCommandSummary));
+  const auto where = stateLocation();
+  const auto answer =
+      where
+          ? tellClock(*where, gameFileName(game), words)
+          : Result<Answer, std::string>(std::string("no potclock runs this game on this machine"));
+  command.exitStatus = 1;
+  const std::string named = game.empty() ? "" : " (game " + game + ")";
+  if (!answer.ok()) {
+    command.err = "potclock: " + answer.failure() + named + "\n";
+  } else if (!answer.value().ok) {
+    command.err = "potclock: " + answer.value().text + named + "\n";
+  } else {
+    command.exitStatus = 0;
+    command.out = answer.value().text + "\n";
+  }
+  return command;
+}
+
+CommandLine check(const std::string& file, std::optional<int> startMinute) {
   CommandLine command;
   auto read = readStructureFile(file);
   if (read.ok()) {
     command.exitStatus = 0;
-    command.out = scheduleTable(read.value(), std::time(nullptr));
+    const std::time_t now = std::time(nullptr);
+    command.out = scheduleTable(read.value(), startMinute ? nextTimeOfDay(*startMinute, now) : now);
   } else {
     command.exitStatus = 1;
     for (const std::string& problem : read.failure()) command.err += problem + "\n";
@@ -150,6 +184,8 @@ CommandLine readCommandLine(std::span<const char* const> args) {
   CommandLine command;
   bool help = false, version = false, optionsEnd = false;
   std::optional<std::string> checkFile, printLetter;
+  // `tell` and the words after it: the command for a running clock.
+  std::optional<std::vector<std::string>> told;
   // Each of these asks for a run of its own kind; two of them never go
   // together, whichever they are.
   std::vector<std::string_view> kinds;
@@ -158,6 +194,15 @@ CommandLine readCommandLine(std::span<const char* const> args) {
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view a = args[i];
+    if (told && (optionsEnd || !a.starts_with("--game"))) {
+      told->emplace_back(a);
+      continue;
+    }
+    if (!told && !optionsEnd && a == "tell") {
+      told.emplace();
+      kind("tell");
+      continue;
+    }
     if (optionsEnd || a.empty() || a[0] != '-')
       return refuse("unexpected argument '" + std::string(a) + "'");
     // "--structure FILE" or "--structure=FILE".
@@ -194,6 +239,11 @@ CommandLine readCommandLine(std::span<const char* const> args) {
       else
         command.options.structureFile = *value;
       kind(name);
+    } else if (name == "--start") {
+      if (!takeValue()) return refuse("option '--start' needs a time, as in --start 19:30");
+      command.options.startMinute = timeOfDay(*value);
+      if (!command.options.startMinute)
+        return refuse("'" + *value + "' is no time of day: say HH:MM, as in --start 19:30");
     } else if (name == "--game") {
       if (!takeValue()) return refuse("option '--game' needs a name");
       if (!validGameName(*value))
@@ -227,7 +277,15 @@ CommandLine readCommandLine(std::span<const char* const> args) {
       return refuse("no built-in structure '" + l + "'; expected A, B or C");
     return printStructure(static_cast<char>(l[0] & ~0x20));
   }
-  if (checkFile) return check(*checkFile);
+  if (command.options.startMinute && (command.options.resume || command.options.watch))
+    return refuse(std::string(command.options.resume ? "--resume" : "--watch") +
+                  " and --start do not go together: the game's own clock says when it began");
+  if (checkFile) return check(*checkFile, command.options.startMinute);
+  if (told) {
+    if (command.options.fill || command.options.quiet)
+      return refuse("tell takes no option but --game");
+    return tell(*told, command.options.game);
+  }
   return command;
 }
 

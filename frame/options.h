@@ -25,6 +25,9 @@ struct Options {
   bool watch = false;
   // No chime and no tones.
   bool quiet = false;
+  // A planned start (--start HH:MM), in minutes after midnight: the clock
+  // counts down to it and the first level begins then.
+  std::optional<int> startMinute;
 };
 
 struct CommandLine {

@@ -42,6 +42,8 @@ std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game,
   within.paused = state.paused;
   within.secondsLeft = state.paused ? static_cast<double>(state.secondsLeft) : 0;
   within.handsCounted = state.handsCounted;
+  within.corrected = state.corrected;
+  within.startsAt = state.startsAt;
   return game.standingAt(state.nLevel - 1, within, state.endsAt, now);
 }
 

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,6 +82,21 @@ std::optional<long> writerOf(std::string_view file) {
   const auto [ptr, ec] = std::from_chars(file.data() + dot + 1, end, pid);
   if (ec != std::errc() || ptr != end || pid <= 0) return std::nullopt;
   return pid;
+}
+
+// The address of the socket `name` in the directory open as `dir`: by the
+// process's own link to the open directory, which is short whatever the
+// directory's path, and names the directory opened rather than whatever its
+// path names now; by the path itself where there is no /proc.
+std::optional<sockaddr_un> socketAddress(int dir, const fs::path& path, std::string_view name) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string where = "/proc/self/fd/" + std::to_string(dir);
+  if (::access(where.c_str(), X_OK) != 0) where = path.string();
+  where += "/" + std::string(name);
+  if (where.size() >= sizeof address.sun_path) return std::nullopt;
+  std::memcpy(address.sun_path, where.c_str(), where.size() + 1);
+  return address;
 }
 
 }  // namespace
@@ -207,6 +224,36 @@ Result<FileLock> StateDir::lock(std::string_view name) const {
     if (whole.l_type != F_UNLCK) return Failure{Failure::held, {}, static_cast<long>(whole.l_pid)};
   }
   return Failure{Failure::held, {}};
+}
+
+Result<krx::UniqueFd> StateDir::listenSocket(std::string_view name) const {
+  const auto address = socketAddress(fd_.get(), path_, name);
+  if (!address) return refused(path_.string() + ": the path is too long for a socket");
+  struct stat info {};
+  const std::string file(name);
+  // Only a socket is taken for a stale one; any other file of that name is
+  // not the program's, and stays.
+  if (::fstatat(fd_.get(), file.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISSOCK(info.st_mode))
+    ::unlinkat(fd_.get(), file.c_str(), 0);
+  krx::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) return refusedBySystem();
+  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
+      ::listen(fd.get(), 16) != 0)
+    return refusedBySystem();
+  return fd;
+}
+
+Result<krx::UniqueFd> StateDir::connectSocket(std::string_view name) const {
+  const auto address = socketAddress(fd_.get(), path_, name);
+  if (!address) return refused(path_.string() + ": the path is too long for a socket");
+  krx::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) return refusedBySystem();
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ECONNREFUSED) return Failure{Failure::missing, {}};
+    return refusedBySystem(error);
+  }
+  return fd;
 }
 
 bool StateDir::removed() const {

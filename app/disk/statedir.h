@@ -79,6 +79,13 @@ class StateDir {
   // record lock rather than a whole-file one, so that its holder can be
   // named: `held` by another process, or `refused` with the system's reason.
   Result<FileLock> lock(std::string_view name) const;
+  // A socket of `name` here, listening (made afresh: only the holder of the
+  // game's lock calls it, so one left by a crashed clock is stale) or
+  // connected to the one listening. Non-blocking, closed on exec. Reached
+  // through the open directory, so that neither a link swapped in nor a
+  // long path gets in the way; `missing` when nothing listens there.
+  Result<krx::UniqueFd> listenSocket(std::string_view name) const;
+  Result<krx::UniqueFd> connectSocket(std::string_view name) const;
   // Whether the directory has been removed since it was opened: it lives on
   // while it is open here, so no path and no event says so.
   bool removed() const;

@@ -1,5 +1,6 @@
 #include "app/disk/statefile.h"
 
+#include "app/game/command.h"
 #include "app/game/levels.h"
 #include "app/game/structure.h"
 #include "runtime/lang/strings.h"
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -32,6 +34,8 @@ namespace {
 //                               the screen standing at these seconds
 //   hands-counted 3             hands
 //   structure 1                 a game of an organiser's own structure
+//   corrected -60               minutes: seconds added to the level's length
+//   starts-at 1796745000        a planned start not yet come (wall clock)
 constexpr std::string_view kMagic = "potclock-state";
 constexpr std::size_t kMaxFileSize = 4096;
 // The latest end a running level can have, in the year 2286: the clock
@@ -120,6 +124,13 @@ std::string formatGameState(const GameState& s) {
     out += text;
     if (s.asking) out += "asking-left " + std::to_string(s.secondsLeft) + "\n";
   }
+  if (s.mode == Mode::minutes && s.corrected != 0)
+    out += "corrected " + std::to_string(s.corrected) + "\n";
+  if (s.startsAt > 0) {
+    char text[64];
+    std::snprintf(text, sizeof text, "starts-at %.3f\n", s.startsAt);
+    out += text;
+  }
   return out;
 }
 
@@ -132,8 +143,8 @@ Result<GameState> parseGameState(std::string_view text) {
   if (*version > kGameStateVersion) return Failure{Failure::newer, {}};
 
   std::optional<int> level, perLevel, handsCounted;
-  std::optional<long> pausedLeft, askingLeft;
-  std::optional<double> endsAt;
+  std::optional<long> pausedLeft, askingLeft, corrected;
+  std::optional<double> endsAt, startsAt;
   std::optional<Mode> mode;
   bool structure = false;
   // Each key once, its value of its kind; anything else is not our file.
@@ -156,6 +167,10 @@ Result<GameState> parseGameState(std::string_view text) {
       good = take(pausedLeft, number<long>(value));
     else if (key == "asking-left")
       good = take(askingLeft, number<long>(value));
+    else if (key == "corrected")
+      good = take(corrected, number<long>(value));
+    else if (key == "starts-at")
+      good = take(startsAt, decimal(value));
     else if (key == "hands-counted")
       good = take(handsCounted, number<int>(value));
     else if (key == "structure")
@@ -172,6 +187,18 @@ Result<GameState> parseGameState(std::string_view text) {
     return damaged;
 
   GameState s;
+  if (corrected) {
+    if (*mode == Mode::hands || *corrected < -kMostCorrection || *corrected > kMostCorrection)
+      return damaged;
+    s.corrected = *corrected;
+  }
+  if (startsAt) {
+    if (!std::isfinite(*startsAt) || *startsAt <= 0 || *startsAt > kLatestEnd) return damaged;
+    s.startsAt = toMillisecond(*startsAt);
+  }
+  // The longest a level's time left can be: its length, and what the
+  // director added.
+  const long longest = 60L * *perLevel + std::max(0L, s.corrected);
   s.nLevel = *level;
   s.nPerLevel = *perLevel;
   s.mode = *mode;
@@ -183,14 +210,13 @@ Result<GameState> parseGameState(std::string_view text) {
     s.handsCounted = *handsCounted;
   } else {
     if (handsCounted || endsAt.has_value() == pausedLeft.has_value()) return damaged;
-    if (askingLeft && (pausedLeft || *askingLeft < 0 || *askingLeft > 60L * *perLevel))
-      return damaged;
+    if (askingLeft && (pausedLeft || *askingLeft < 0 || *askingLeft > longest)) return damaged;
     if (askingLeft) {
       s.asking = true;
       s.secondsLeft = *askingLeft;
     }
     if (pausedLeft) {
-      if (*pausedLeft < 0 || *pausedLeft > 60L * *perLevel) return damaged;
+      if (*pausedLeft < 0 || *pausedLeft > longest) return damaged;
       s.paused = true;
       s.secondsLeft = *pausedLeft;
     } else {

@@ -30,6 +30,13 @@ struct GameState {
   // structureCopyName): nLevel is its entry, from 1, and nPerLevel and mode
   // are that entry's length and kind.
   bool structure = false;
+  // Minutes mode: the seconds the director has added to the level's length
+  // (taken off when below 0), so that a time left longer than the level is
+  // not taken for a wall clock set back.
+  long corrected = 0;
+  // A planned start: the game begins then (wall clock, epoch seconds), and
+  // until then the screens count down to it; 0 when it began.
+  double startsAt = 0;
 
   bool operator==(const GameState&) const = default;
 };

@@ -195,6 +195,8 @@ GameState StateWriter::at(const Game& game, int index) {
   s.nPerLevel = game.length(index);
   s.mode = game.mode(index);
   s.structure = game.fromFile();
+  if (s.mode == Mode::minutes) s.corrected = corrected_;
+  s.startsAt = startsAt_;
   return s;
 }
 
@@ -203,7 +205,9 @@ void StateWriter::running(const Game& game, int index, double secondsLeft) {
   GameState s = at(game, index);
   s.endsAt = clocks_.wall() + secondsLeft;
   const bool same = written_ && written_->nLevel == s.nLevel && !written_->paused &&
-                    !written_->asking && std::fabs(written_->endsAt - s.endsAt) <= kEndTolerance;
+                    !written_->asking && written_->corrected == s.corrected &&
+                    written_->startsAt == s.startsAt &&
+                    std::fabs(written_->endsAt - s.endsAt) <= kEndTolerance;
   if (same && clocks_.monotonic() - writtenAt_ < kRewriteEvery) return;
   keep(s);
 }

@@ -52,6 +52,12 @@ class StateWriter {
   // nothing), and tried again with each state until it is written.
   void keepStructure(std::string text);
 
+  // What the director changed, kept with every record that follows until
+  // changed again: the seconds added to the running entry's length, and a
+  // planned start still to come (0: none).
+  void correction(long seconds) { corrected_ = seconds; }
+  void plannedStart(double startsAt) { startsAt_ = startsAt; }
+
   // Entry `index` of `game` counting minutes, at each pass of the countdown:
   // it has `secondsLeft` to run.
   void running(const Game& game, int index, double secondsLeft);
@@ -92,6 +98,8 @@ class StateWriter {
   std::optional<GameState> written_;
   double writtenAt_ = 0;  // monotonic time of the last write
   bool failed_ = false;   // a failure has been reported
+  long corrected_ = 0;
+  double startsAt_ = 0;
   std::string notice_;
 };
 

@@ -98,11 +98,17 @@ std::optional<ResumePoint> Game::standingAt(int index, const Within& within, dou
                                             double now) const {
   ResumePoint point{index, within};
   if (mode(index) == Mode::hands || within.paused) return point;
+  if (within.startsAt > now) {
+    point.within.secondsLeft = lengthSeconds(index) + static_cast<double>(within.corrected);
+    return point;
+  }
+  point.within.startsAt = 0;
   const double left = endsAt - now;
   if (left > 0) {
     // A wall clock set back while the game was closed cannot lengthen the
-    // entry beyond its own length.
-    point.within.secondsLeft = std::min(left, lengthSeconds(index));
+    // entry beyond its own length and what the director added.
+    point.within.secondsLeft =
+        std::min(left, lengthSeconds(index) + static_cast<double>(std::max(0L, within.corrected)));
     return point;
   }
   // Entries end back to back: the one after the saved entry started when
@@ -115,7 +121,7 @@ std::optional<ResumePoint> Game::standingAt(int index, const Within& within, dou
     else if (!repeatsLast())
       return std::nullopt;
     point.index = index;
-    point.within = {};
+    point.within = {};                      // a correction goes with its own entry
     if (mode(index) == Mode::hands) break;  // waits for its first hand
     const double length = lengthSeconds(index);
     if (index == last && repeatsLast()) over = krx::remainderOf(over, length);

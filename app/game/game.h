@@ -27,6 +27,10 @@ struct Within {
   double secondsLeft = 0;  // minutes
   bool paused = false;     // minutes: comes back paused
   int handsCounted = 0;    // hands
+  long corrected = 0;      // minutes: seconds the director added to the entry
+  // A planned start still to come (wall clock, epoch seconds): the game
+  // begins then, at the entry's start; 0 once it has begun.
+  double startsAt = 0;
 };
 
 // An entry of a game (from 0) and the point within it.

@@ -146,6 +146,7 @@ struct View {
   Mode mode = Mode::minutes;
   bool paused = false;
   bool asking = false;  // the clock's quit question is open: its screen stands still
+  bool before = false;  // a planned start is still to come: `left` is the time to it
   double left = 0;      // running: seconds left
   long remain = 0;      // the seconds the countdown shows
   int hand = 0;         // hands: the hand shown, of `of`
@@ -193,7 +194,11 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
   v.paused = point->within.paused;
   v.hand = point->within.handsCounted + 1;
   v.left = point->within.secondsLeft;
-  v.remain = static_cast<long>(ROUND(point->within.secondsLeft, 0));
+  if (point->within.startsAt > 0) {
+    v.before = true;
+    v.left = point->within.startsAt - now;
+  }
+  v.remain = static_cast<long>(ROUND(v.left, 0));
   return v;
 }
 
@@ -205,6 +210,8 @@ bool ranOut(const View& before, const View& now) {
   if (!before.game || !now.game || before.structure != now.structure || before.paused ||
       before.asking)
     return false;
+  // The clock chimes as the game begins at its planned start.
+  if (before.before) return !now.before && now.index == before.index;
   const bool next = now.index == before.index + 1;
   const bool same = now.index == before.index;
   if (before.mode == Mode::hands)
@@ -238,7 +245,10 @@ void draw(const View& v, const std::optional<Game>& game, std::string_view name)
   if (!v.game) {
     drawWaiting(v, name);
   } else {
-    drawEntry(*game, v.index, Hints::display);
+    if (v.before)
+      drawStart(*game, v.index, Hints::display);
+    else
+      drawEntry(*game, v.index, Hints::display);
     SAYBIG(15, v.mode == Mode::hands ? handText(v.hand, v.of) : timeLeftText(v.remain));
     if (v.paused) showPausedBand(Hints::display);
   }

@@ -5,7 +5,10 @@
 #include <optional>
 #include <utility>
 
+#include "app/disk/channel.h"
 #include "app/disk/statewriter.h"
+#include "app/game/command.h"
+#include "app/game/standing.h"
 #include "app/screens/clock.h"
 #include "app/screens/notice.h"
 #include "app/screens/say.h"
@@ -46,70 +49,123 @@ void showCaption(const Game& game, int index) {
   say(4, 1, caption);
 }
 
-void waitPaused() {
-  showPausedBand(Hints::clock);
-  while (INKEY(1) == 0) showTimeOfDay();
-}
+constexpr std::string_view kStartHeading =
+    "        T H E   G A M E   S T A R T S   I N                ";
 
 class Timer {
  public:
-  Timer(const Game& game, StateWriter& writer) : game_(game), writer_(writer) {}
+  Timer(const Game& game, StateWriter& writer, Inbox* inbox)
+      : game_(game), writer_(writer), inbox_(inbox) {}
 
   void run(int index, const Within* within) {
     // However the timer is left, rows 21 to 24 are no longer its band.
     const BandScope band;
     SETCURSOR(0);
     const double reset = MYSECONDS(true);
-    std::optional<double> nextStart;  // where the entry that ran out ended
+    // Where the next entry starts by the timer's clock (the entry that ran
+    // out ended there); below 0: when it is drawn.
+    double nextStart = -1;
     bool pauseAtOnce = within && within->paused;
     int firstHand = within ? within->handsCounted + 1 : 1;
-    if (within) nextStart = reset + within->secondsLeft - game_.lengthSeconds(index);
+    if (within) {
+      corrected_ = within->corrected;
+      nextStart = reset + within->secondsLeft - lengthOf(index);
+    }
+    if (within && within->startsAt > 0) {
+      const Begun begun = waitForStart(index, within->startsAt);
+      index = begun.index;
+      nextStart = begun.at.value_or(-1);
+    }
     while (index < game_.size()) {
       // An entry the game does not have raises here: the error log's line.
       krx::markCallerLine(krx::CallSite::here());
+      writer_.correction(corrected_);
       drawEntry(game_, index, Hints::clock);
-      double start = nextStart.value_or(MYSECONDS(false));
-      nextStart.reset();
+      const double start = nextStart >= 0 ? nextStart : MYSECONDS(false);
+      nextStart = -1;
       Outcome outcome;
       if (game_.mode(index) == Mode::hands) {
         outcome = runHands(index, std::exchange(firstHand, 1));
       } else {
-        outcome = runMinutes(index, start, std::exchange(pauseAtOnce, false));
+        end_ = start + lengthOf(index);
+        outcome = runMinutes(index, std::exchange(pauseAtOnce, false));
         // The next entry starts where this one ended by the clock: the
         // chime and the last pass come out of it, so entries do not drift
         // from the schedule one after another. A skip starts the next
         // afresh, and so does an entry held well past its end (a quit
         // question left open), which must not shorten the next one.
-        const double end = start + game_.lengthSeconds(index);
-        if (outcome == Outcome::ranOut && MYSECONDS(false) - end < kCarryOver) nextStart = end;
+        if (outcome == Outcome::ranOut && MYSECONDS(false) - end_ < kCarryOver) nextStart = end_;
       }
       if (outcome == Outcome::quit) {
         writer_.finished();
         _QUIT();
       }
       index = following(index, outcome);
+      // What the director added belonged to the entry that is over.
+      corrected_ = 0;
     }
     writer_.finished();
   }
 
  private:
+  // The entry's length as the director has made it.
+  double lengthOf(int index) const {
+    return game_.lengthSeconds(index) + static_cast<double>(corrected_);
+  }
+
   // The notice of a game that is not kept, should the last record have
   // failed.
   void told() const { showKeepingNotice(writer_.notice()); }
 
+  // A key, or 0 when `seconds` pass first or a command comes in.
+  int waitKey(double seconds) const {
+    const WakeOnInput wake(inbox_ ? inbox_->descriptor() : -1);
+    return INKEY(seconds);
+  }
+
+  // Applies the commands waiting to the game standing at `s`: the outcome
+  // when one begins another entry, else `s` as they leave it.
+  std::optional<Outcome> serve(Standing& s) {
+    if (!inbox_) return std::nullopt;
+    while (auto told = inbox_->next()) {
+      const auto command = parseCommand(told->words);
+      if (!command.ok()) {
+        told->answer(false, command.failure());
+        continue;
+      }
+      const auto change = applyCommand(game_, s, command.value());
+      if (!change.ok()) {
+        told->answer(false, change.failure());
+        continue;
+      }
+      told->answer(true, change.value().answer);
+      if (change.value().jumped) {
+        jumpTo_ = change.value().standing.index;
+        return Outcome::jumped;
+      }
+      s = change.value().standing;
+    }
+    return std::nullopt;
+  }
+
   // The level a skip or the end of an entry leads to, with their sounds: the
   // next or the one before, or, with the low tone, the same one again where
   // there is none; after the last entry a structure starts it again and the
-  // built-in game ends.
+  // built-in game ends. A director's jump sounds as a skip that way.
   int following(int index, Outcome outcome) const {
     const int last = game_.size() - 1;
     int next = index;
+    if (outcome == Outcome::jumped) {
+      next = jumpTo_;
+      if (next < index) outcome = Outcome::skippedBack;
+      if (next > index) outcome = Outcome::skippedForward;
+    }
     if (outcome == Outcome::skippedBack) {
       TONE(1000, 2);
-      if (index > 0) next = index - 1;
+      if (index > 0 && next == index) next = index - 1;
     } else if (outcome == Outcome::skippedForward) {
       TONE(2000, 3);
-      if (index < last) next = index + 1;
+      if (index < last && next == index) next = index + 1;
     }
     if (outcome != Outcome::ranOut && next == index) TONE(600, 1);
     clearTypeahead();
@@ -135,7 +191,50 @@ class Timer {
     return std::nullopt;
   }
 
-  Outcome runHands(int index, int firstHand) const {
+  // Where the game begins: its first entry, at the planned moment (the
+  // clock's reading), or the entry a director begins it with at once.
+  struct Begun {
+    int index;
+    std::optional<double> at;
+  };
+
+  // Counts down to `startsAt` (wall clock) on entry `index`'s screen, then
+  // chimes. The file says that the game has not begun, so that a display
+  // counts down with it and a resumed game waits as well.
+  Begun waitForStart(int index, double startsAt) {
+    const double begin = MYSECONDS(false) + (startsAt - EPOCHSECONDS());
+    writer_.plannedStart(startsAt);
+    drawStart(game_, index, Hints::clock);
+    for (;;) {
+      const double toGo = begin - MYSECONDS(false);
+      if (toGo <= 0) break;
+      SAYBIG(15, timeLeftText(static_cast<long>(ROUND(toGo, 0))));
+      writer_.running(game_, index, toGo + lengthOf(index));
+      told();
+      const int key = waitKey(std::clamp(untilNextFigure(toGo), 0.01, 1.0));
+      showTimeOfDay();
+      if (key == K_ESC) {
+        if (quitConfirmed()) {
+          writer_.finished();
+          _QUIT();
+        }
+        clearTypeahead();
+        drawStart(game_, index, Hints::clock);
+      }
+      Standing s{index, lengthOf(index), false, 0, 0, false};
+      if (key == 0 && serve(s)) {
+        writer_.plannedStart(0);
+        TONE(2000, 3);
+        clearTypeahead();
+        return {jumpTo_, std::nullopt};
+      }
+    }
+    writer_.plannedStart(0);
+    playChime();
+    return {index, begin};
+  }
+
+  Outcome runHands(int index, int firstHand) {
     const int hands = game_.length(index);
     for (int hand = firstHand; hand <= hands; ++hand) {
       writer_.hand(game_, index, hand - 1);
@@ -148,29 +247,53 @@ class Timer {
       int key = 0;
       while (key == 0 || key == kNotAHandKey || key == K_ESC) {
         showTimeOfDay();
-        key = INKEY(1);
+        key = waitKey(1);
+        Standing s{index, 0, false, 0, hand - 1, true};
+        if (key == 0) {
+          if (const auto jumped = serve(s)) return *jumped;
+        }
         if (const auto end = endOf(key)) return *end;
       }
     }
     return Outcome::ranOut;
   }
 
-  // Space: freezes the entry with `remain` seconds left until any key,
-  // which does nothing else; `start` moves so that `remain` is left after.
-  void pause(int index, long remain, double& start) const {
+  // Space, or a director's pause: freezes the entry with `remain` seconds
+  // left until any key or the director's resume, which do nothing else;
+  // the entry then ends `remain` seconds (as the director may have changed
+  // them) after.
+  std::optional<Outcome> pause(int index, long remain) {
     writer_.paused(game_, index, remain);
     told();
-    waitPaused();
+    showPausedBand(Hints::clock);
+    for (;;) {
+      const int key = waitKey(1);
+      showTimeOfDay();
+      if (key != 0) break;
+      Standing s{index, static_cast<double>(remain), true, corrected_, 0, true};
+      if (const auto jumped = serve(s)) return jumped;
+      if (!s.paused) break;
+      if (s.corrected != corrected_ || static_cast<long>(s.left) != remain) {
+        corrected_ = s.corrected;
+        remain = static_cast<long>(s.left);
+        writer_.correction(corrected_);
+        writer_.paused(game_, index, remain);
+        told();
+        SAYBIG(15, timeLeftText(remain));
+        showPausedBand(Hints::clock);
+      }
+    }
     clearTypeahead();
     drawEntry(game_, index, Hints::clock);
-    start = MYSECONDS(false) + static_cast<double>(remain) - game_.lengthSeconds(index);
+    end_ = MYSECONDS(false) + static_cast<double>(remain);
+    return std::nullopt;
   }
 
-  Outcome runMinutes(int index, double& start, bool pauseAtOnce) const {
+  Outcome runMinutes(int index, bool pauseAtOnce) {
     for (;;) {
-      const double left = start + game_.lengthSeconds(index) - MYSECONDS(false);
+      const double left = end_ - MYSECONDS(false);
       if (left <= 0) return Outcome::ranOut;
-      const long remain = static_cast<long>(ROUND(left, 0));
+      long remain = static_cast<long>(ROUND(left, 0));
       SAYBIG(15, timeLeftText(remain));
       int key = K_SPACE;  // a game resumed paused comes back as Space left it
       if (!std::exchange(pauseAtOnce, false)) {
@@ -178,14 +301,29 @@ class Timer {
         told();
         // Until the figure changes or the entry ends, so that it ends on
         // time rather than up to a second late.
-        key = INKEY(std::clamp(untilNextFigure(left), 0.01, 1.0));
+        key = waitKey(std::clamp(untilNextFigure(left), 0.01, 1.0));
       }
       showTimeOfDay();
-      if (key == K_SPACE) pause(index, remain, start);
+      if (key == 0) {
+        Standing s{index, end_ - MYSECONDS(false), false, corrected_, 0, true};
+        if (const auto jumped = serve(s)) return *jumped;
+        end_ = MYSECONDS(false) + s.left;
+        if (s.corrected != corrected_) {
+          corrected_ = s.corrected;
+          writer_.correction(corrected_);
+        }
+        if (s.paused) {
+          key = K_SPACE;
+          remain = static_cast<long>(ROUND(s.left, 0));
+        }
+      }
+      if (key == K_SPACE) {
+        if (const auto jumped = pause(index, remain)) return *jumped;
+      }
       // The countdown goes on while the quit question stands, and the
       // screen stands still: the displays stand still with it.
       const auto asking = [&] {
-        writer_.asking(game_, index, start + game_.lengthSeconds(index) - MYSECONDS(false), remain);
+        writer_.asking(game_, index, end_ - MYSECONDS(false), remain);
         told();
       };
       if (const auto end = endOf(key, asking)) return *end;
@@ -194,12 +332,16 @@ class Timer {
 
   const Game& game_;
   StateWriter& writer_;
+  Inbox* inbox_;
+  double end_ = 0;      // the running entry's end, by the timer's clock
+  long corrected_ = 0;  // seconds the director added to the running entry
+  int jumpTo_ = 0;      // the entry a director's jump begins
 };
 
 }  // namespace
 
-void runGame(const Game& game, StateWriter& writer, int first, const Within* within) {
-  Timer(game, writer).run(first, within);
+void runGame(const Game& game, StateWriter& writer, int first, const Within* within, Inbox* inbox) {
+  Timer(game, writer, inbox).run(first, within);
 }
 
 void runTimer(int nLevel, int nPerLevel, Mode mode) {
@@ -207,8 +349,9 @@ void runTimer(int nLevel, int nPerLevel, Mode mode) {
   runTimer(nLevel, nPerLevel, mode, none);
 }
 
-void runTimer(int nLevel, int nPerLevel, Mode mode, StateWriter& writer, const Within* within) {
-  runGame(Game::builtIn(nPerLevel, mode), writer, nLevel - 1, within);
+void runTimer(int nLevel, int nPerLevel, Mode mode, StateWriter& writer, const Within* within,
+              Inbox* inbox) {
+  runGame(Game::builtIn(nPerLevel, mode), writer, nLevel - 1, within, inbox);
 }
 
 bool quitConfirmed() {
@@ -242,6 +385,16 @@ void drawEntry(const Game& game, int index, Hints hints) {
   showNextLevel(game.next(index));
   showHintRow(hints, mode);
   showBand();
+}
+
+void drawStart(const Game& game, int index, Hints hints) {
+  drawEntry(game, index, hints);
+  say(13, 1, kStartHeading);
+  // Only Escape means anything until the game begins.
+  if (hints == Hints::clock) {
+    SCROLL(23, 0, 23, 79);
+    showHintRow(hints, Mode::hands);
+  }
 }
 
 void showPausedBand(Hints hints) {

@@ -11,6 +11,7 @@
 
 namespace potclock {
 
+class Inbox;
 class StateWriter;
 
 // The colour texts in force while the timer runs, quotes included.
@@ -19,19 +20,23 @@ inline constexpr std::string_view kPromptColors = "\"GR+/G,W+/GB,W/B,,B/W\"";
 
 // Runs `game` from entry `first` (from the point `within` it, when given),
 // each entry ending by its time or its last hand, or by + and -, the game
-// kept by `writer` as it runs. Returns when the game ends after its last
-// entry; "Yes" to the quit question ends the program (_QUIT).
-void runGame(const Game& game, StateWriter& writer, int first, const Within* within = nullptr);
+// kept by `writer` as it runs, told what a director says by `inbox` (when
+// given). A planned start in `within` is counted down to first. Returns
+// when the game ends after its last entry; "Yes" to the quit question ends
+// the program (_QUIT).
+void runGame(const Game& game, StateWriter& writer, int first, const Within* within = nullptr,
+             Inbox* inbox = nullptr);
 
 // The built-in levels from nLevel up to the last, each nPerLevel minutes or
 // hands long as `mode` says, kept by `writer` (by nothing when not given).
 void runTimer(int nLevel, int nPerLevel, Mode mode);
 void runTimer(int nLevel, int nPerLevel, Mode mode, StateWriter& writer,
-              const Within* within = nullptr);
+              const Within* within = nullptr, Inbox* inbox = nullptr);
 
 // How an entry ends: its time or its last hand ran out, "+" or "-" skipped
-// it, or "Yes" to the quit question ends the game.
-enum class Outcome { ranOut, skippedForward, skippedBack, quit };
+// it, a director's command began another, or "Yes" to the quit question
+// ends the game.
+enum class Outcome { ranOut, skippedForward, skippedBack, jumped, quit };
 
 // The clock's own keys beside Escape (the quit question) and Space (the
 // pause): "+" and "-" skip; code 1 (Ctrl-A) never counts a hand, the wait
@@ -53,6 +58,9 @@ enum class Hints { clock, display };
 // heading is the caller's.
 void drawEntry(const Game& game, int index, Hints hints);
 void showHintRow(Hints hints, Mode mode);
+// The same before a planned start: the heading says the game starts in the
+// time below it.
+void drawStart(const Game& game, int index, Hints hints);
 // The band "PAUSED" across the large text (and, on the clock, its hint).
 void showPausedBand(Hints hints);
 // The three notes of a level running out.

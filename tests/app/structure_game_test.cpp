@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/disk/channel.h"
 #include "app/disk/resume.h"
 #include "app/disk/statefile.h"
 #include "app/disk/statewriter.h"
+#include "app/game/command.h"
 #include "app/game/structure.h"
 #include "app/screens/timer.h"
 #include "runtime/console/console.h"
@@ -87,6 +89,8 @@ struct StructureRun {
     t.hl.onWait = [this](krx::HeadlessBackend& hl, const krx::Screen& s) {
       for (auto& [when, seen] : screens)
         if (hl.now() >= when && seen.empty()) seen = this->t.screenText() + band(s, 6);
+      for (auto& [when, seen] : times)
+        if (hl.now() >= when && seen.empty()) seen = band(s, 15);
     };
     krx::SETCOLOR(kSetupColors);
     krx::SCROLL();
@@ -109,16 +113,38 @@ struct StructureRun {
     t.hl.keyAt(when, 27);
     t.hl.alertAnswers({2});
   }
-  void play(const Structure& tour, const ResumePoint* from = nullptr) {
+  void play(const Structure& tour, const ResumePoint* from = nullptr, Inbox* inbox = nullptr) {
     StateWriter none;
     const Game game = Game::of(tour);
-    EXPECT_THROW(runGame(game, none, from ? from->index : 0, from ? &from->within : nullptr),
+    EXPECT_THROW(runGame(game, none, from ? from->index : 0, from ? &from->within : nullptr, inbox),
                  krx::QuitSignal);
   }
   Tones tones() const { return timerscreen::tonesHeard(t.hl); }
 
+  // The large countdown as it stood at the first wait from `when` on.
+  void lookAtTime(double when) { times[when]; }
+
   TestRuntime& t;
   std::map<double, std::string> screens;
+  std::map<double, std::string> times;
+};
+
+// A director's commands, each coming in at its moment, and the clock's
+// answers to them.
+struct ScriptedInbox : Inbox {
+  ScriptedInbox(krx::HeadlessBackend& backend, std::vector<std::pair<double, std::string>> s)
+      : hl(backend), script(std::move(s)) {}
+  int descriptor() const override { return -1; }
+  std::optional<Told> next() override {
+    if (at == script.size() || hl.now() < script[at].first) return std::nullopt;
+    return Told{commandWords(script[at++].second), [this](bool ok, std::string_view text) {
+                  answers.push_back((ok ? "ok " : "no ") + std::string(text));
+                }};
+  }
+  krx::HeadlessBackend& hl;
+  std::vector<std::pair<double, std::string>> script;
+  std::size_t at = 0;
+  std::vector<std::string> answers;
 };
 
 std::string trimmed(std::string s) {
@@ -195,6 +221,42 @@ TEST(StructureTimer, TheLastLevelStartsAgainWhenItRunsOut) {
   EXPECT_EQ(run.bigBlinds(5.5), bandOf(" 15K/30K"));
   // The full minute again, less the chime.
   EXPECT_EQ(band(t.rt.screen, 15), bandOf("    0:59"));
+}
+
+TEST(StructureTimer, TheDirectorCorrectsPausesAndJumpsTheRunningClock) {
+  TestRuntime t;
+  StructureRun run(t);
+  ScriptedInbox inbox(t.hl, {{5.2, "time +1m"},
+                             {10.2, "pause"},
+                             {20.2, "time 5:00"},
+                             {25.2, "resume"},
+                             {31.2, "level 3"},
+                             {33.2, "bust"}});
+  for (double when : {7.2, 15.0, 22.0, 30.7}) run.lookAtTime(when);
+  for (double when : {15.0, 28.0, 32.0}) run.look(when);
+  run.quitAt(45);
+  run.play(friday(), nullptr, &inbox);
+
+  // A minute more on the level's 60 seconds, 7.2 seconds in.
+  EXPECT_EQ(run.times.at(7.2), bandOf("    1:52"));
+  EXPECT_NE(run.rowOf(15.0, 23).find("Press any key to resume"), std::string::npos);
+  // Under the band that says it is paused, whose last row covers its first.
+  const auto below = [](const std::string& band) { return band.substr(band.find('\n')); };
+  EXPECT_EQ(below(run.times.at(22.0)), below(bandOf("    5:00")));
+  EXPECT_EQ(run.bigBlinds(28.0), bandOf("  25 / 50"));
+  // Five minutes from the resume, five and a half seconds before.
+  EXPECT_EQ(run.times.at(30.7), bandOf("    4:54"));
+  EXPECT_EQ(run.bigBlinds(32.0), bandOf(" 15K/30K"));
+  ASSERT_EQ(inbox.answers.size(), 6u);
+  EXPECT_TRUE(inbox.answers[0].starts_with("ok level 1 has 1:5")) << inbox.answers[0];
+  EXPECT_TRUE(inbox.answers[0].ends_with("left (+1:00)")) << inbox.answers[0];
+  EXPECT_TRUE(inbox.answers[1].starts_with("ok level 1 paused at 1:")) << inbox.answers[1];
+  EXPECT_TRUE(inbox.answers[2].starts_with("ok level 1 has 5:00 left")) << inbox.answers[2];
+  EXPECT_EQ(inbox.answers[3], "ok level 1 goes on at 5:00");
+  EXPECT_EQ(inbox.answers[4], "ok level 3 begins: 15K/30K, 1 minutes");
+  EXPECT_EQ(inbox.answers[5], "no this game keeps no players' numbers");
+  // The jump sounds as a skip forward.
+  EXPECT_EQ(run.tones(), Tones({{2000, 3}}));
 }
 
 TEST(StructureTimer, AGameResumedPausedKeepsTheTimeItWasPausedWith) {
