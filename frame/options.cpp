@@ -282,7 +282,7 @@ CommandLine readCommandLine(std::span<const char* const> args) {
                   " and --start do not go together: the game's own clock says when it began");
   if (checkFile) return check(*checkFile, command.options.startMinute);
   if (told) {
-    if (command.options.fill || command.options.quiet)
+    if (command.options.fill || command.options.quiet || command.options.startMinute)
       return refuse("tell takes no option but --game");
     return tell(*told, command.options.game);
   }

@@ -46,10 +46,11 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput) {
     const CommandLine help = read(args);
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.err, "");
-    EXPECT_EQ(help.out.rfind("Usage: potclock [--fill] [--resume | --structure FILE]\n"
-                             "       potclock --check FILE | --print-structure A|B|C\n",
-                             0),
-              0u)
+    EXPECT_EQ(
+        help.out.rfind("Usage: potclock [--fill] [--start HH:MM] [--resume | --structure FILE]\n"
+                       "       potclock --check FILE | --print-structure A|B|C\n",
+                       0),
+        0u)
         << help.out;
     for (const char* part :
          {"--fill", "--resume", "--version", "--structure FILE\n", "--check FILE\n",
@@ -95,6 +96,14 @@ TEST(CommandLine, AnythingElseIsRefusedWithTheUsage) {
       {{"--watch", "--resume", "--watch"},
        "potclock: --watch and --resume do not go together: --watch shows the running game; "
        "--resume goes on with the last game\n"},
+      {{"--watch", "tell", "bust"},
+       "potclock: --watch and tell do not go together: --watch shows the running game; "
+       "tell only tells a running clock\n"},
+      {{"--start", "19:30", "--resume"},
+       "potclock: --resume and --start do not go together: the game's own clock says when it "
+       "began\n"},
+      {{"--start", "7pm"}, "potclock: '7pm' is no time of day: say HH:MM, as in --start 19:30\n"},
+      {{"tell", "time", "soon"}, "potclock: tell: 'time soon' is no time"},
   };
   for (const Case& c : cases) {
     const CommandLine command = read(c.args);
