@@ -55,6 +55,14 @@ class Game {
   // The organiser's structure; the built-in game's as its entries run.
   const Structure& structure() const { return s_; }
   const std::string& name() const { return s_.name; }
+  // The built-in game warns of nothing.
+  const Warnings& warnings() const { return s_.warnings; }
+  // Whether entry `index` is in its last minute with `secondsLeft` to run,
+  // and warned of: an entry counting minutes, longer than that minute.
+  bool lastMinute(int index, long secondsLeft) const {
+    return s_.warnings.minute && mode(index) == Mode::minutes && length(index) > 1 &&
+           secondsLeft <= 60;
+  }
 
   Mode mode(int index) const;
   int length(int index) const;  // minutes, or hands

@@ -31,10 +31,22 @@ struct Entry {
   bool operator==(const Entry&) const = default;
 };
 
+// What the screens warn of before it comes, each switchable: the level's
+// last minute (the countdown changes colour, a short tone), a break after
+// the running level (on the next-level row), the end of late registration.
+struct Warnings {
+  bool minute = false;
+  bool breakAhead = false;
+  bool lateRegistration = false;
+
+  bool operator==(const Warnings&) const = default;
+};
+
 struct Structure {
   std::string name;    // may be empty
   bool hands = false;  // levels count hands; breaks always count minutes
   std::vector<Entry> entries;
+  Warnings warnings;
 
   bool operator==(const Structure&) const = default;
 };

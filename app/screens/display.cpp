@@ -221,6 +221,15 @@ bool ranOut(const View& before, const View& now) {
   return before.remain <= 1 && endCame && (next || (same && now.remain > before.remain));
 }
 
+// The last minute of the level the clock shows has begun since `before`.
+bool minuteBegun(const View& before, const View& now, const Game& game) {
+  if (!now.game || now.paused || now.asking || now.before || now.mode != Mode::minutes)
+    return false;
+  // Only when seen to begin: a display started within the minute is silent.
+  return before.game && !before.before && before.index == now.index &&
+         !game.lastMinute(before.index, before.remain) && game.lastMinute(now.index, now.remain);
+}
+
 void drawWaiting(const View& v, std::string_view game) {
   sayCentred(8, kWaitingHeading);
   sayCentred(11, game.empty()
@@ -249,7 +258,12 @@ void draw(const View& v, const std::optional<Game>& game, std::string_view name)
       drawStart(*game, v.index, Hints::display);
     else
       drawEntry(*game, v.index, Hints::display);
-    SAYBIG(15, v.mode == Mode::hands ? handText(v.hand, v.of) : timeLeftText(v.remain));
+    if (v.mode == Mode::hands)
+      SAYBIG(15, handText(v.hand, v.of));
+    else if (v.before)
+      SAYBIG(15, timeLeftText(v.remain));
+    else
+      showTimeLeft(*game, v.index, v.remain);
     if (v.paused) showPausedBand(Hints::display);
   }
   showTimeOfDay();
@@ -281,6 +295,8 @@ void watchGame(std::optional<StateLocation> where, std::string_view name, const 
     }
     const View v = viewOf(loaded, game, follow.file(), clocks.wall());
     const bool chime = shown && ranOut(*shown, v);
+    // As the clock: a short tone as a last minute warned of begins.
+    if (shown && !chime && game && minuteBegun(*shown, v, *game)) playMinuteWarning();
     shown = v;
     if (chime) {
       // As on the clock: the notes while the level that ran out stands.

@@ -103,6 +103,7 @@ class Timer {
       index = following(index, outcome);
       // What the director added belonged to the entry that is over.
       corrected_ = 0;
+      warned_ = false;
     }
     writer_.finished();
   }
@@ -279,7 +280,7 @@ class Timer {
         writer_.correction(corrected_);
         writer_.paused(game_, index, remain);
         told();
-        SAYBIG(15, timeLeftText(remain));
+        showTimeLeft(game_, index, remain);
         showPausedBand(Hints::clock);
       }
     }
@@ -294,7 +295,12 @@ class Timer {
       const double left = end_ - MYSECONDS(false);
       if (left <= 0) return Outcome::ranOut;
       long remain = static_cast<long>(ROUND(left, 0));
-      SAYBIG(15, timeLeftText(remain));
+      showTimeLeft(game_, index, remain);
+      // Once as the last minute begins; again should the director give the
+      // level more time and it come again.
+      const bool lastMinute = game_.lastMinute(index, remain);
+      if (lastMinute && !warned_) playMinuteWarning();
+      warned_ = lastMinute;
       int key = K_SPACE;  // a game resumed paused comes back as Space left it
       if (!std::exchange(pauseAtOnce, false)) {
         writer_.running(game_, index, left);
@@ -333,9 +339,10 @@ class Timer {
   const Game& game_;
   StateWriter& writer_;
   Inbox* inbox_;
-  double end_ = 0;      // the running entry's end, by the timer's clock
-  long corrected_ = 0;  // seconds the director added to the running entry
-  int jumpTo_ = 0;      // the entry a director's jump begins
+  double end_ = 0;       // the running entry's end, by the timer's clock
+  long corrected_ = 0;   // seconds the director added to the running entry
+  int jumpTo_ = 0;       // the entry a director's jump begins
+  bool warned_ = false;  // the running entry's last minute has been warned of
 };
 
 }  // namespace
@@ -382,7 +389,15 @@ void drawEntry(const Game& game, int index, Hints hints) {
   } else {
     say(13, 1, game.isBreak(index) ? kBreakHeading : kTimeHeading);
   }
-  showNextLevel(game.next(index));
+  NextLevel next = game.next(index);
+  if (game.warnings().breakAhead && index + 1 < game.size() && game.isBreak(index + 1)) {
+    next.text += " after this level";
+    SETCOLOR(kWarningColors);
+    showNextLevel(next);
+    SETCOLOR(kSetupColors);
+  } else {
+    showNextLevel(next);
+  }
   showHintRow(hints, mode);
   showBand();
 }
@@ -395,6 +410,20 @@ void drawStart(const Game& game, int index, Hints hints) {
     SCROLL(23, 0, 23, 79);
     showHintRow(hints, Mode::hands);
   }
+}
+
+void showTimeLeft(const Game& game, int index, long remain) {
+  if (!game.lastMinute(index, remain)) {
+    SAYBIG(15, timeLeftText(remain));
+    return;
+  }
+  SETCOLOR(kWarningColors);
+  SAYBIG(15, timeLeftText(remain));
+  SETCOLOR(kSetupColors);
+}
+
+void playMinuteWarning() {
+  TONE(2000, 1);
 }
 
 void showPausedBand(Hints hints) {

@@ -17,6 +17,9 @@ class StateWriter;
 // The colour texts in force while the timer runs, quotes included.
 inline constexpr std::string_view kSetupColors = "\"G+/B,W+/Y,R+/W+,,W+/BG\"";
 inline constexpr std::string_view kPromptColors = "\"GR+/G,W+/GB,W/B,,B/W\"";
+// A warning on the timer's screen: the last minute's countdown, a break
+// coming.
+inline constexpr std::string_view kWarningColors = "\"GR+/B,W+/Y,R+/W+,,W+/BG\"";
 
 // Runs `game` from entry `first` (from the point `within` it, when given),
 // each entry ending by its time or its last hand, or by + and -, the game
@@ -71,6 +74,12 @@ void playChime();
 // clock and every display wait for that moment, so that all of them change
 // the figure together.
 double untilNextFigure(double left);
+
+// The large countdown of entry `index` at `remain` seconds, in the warning's
+// colour in a last minute warned of.
+void showTimeLeft(const Game& game, int index, long remain);
+// The short tone of a last minute begun.
+void playMinuteWarning();
 
 // The remaining time as the large display shows it (three or four blanks,
 // minutes, ":", two-digit seconds).
