@@ -46,7 +46,7 @@ struct Structure {
   std::string name;    // may be empty
   bool hands = false;  // levels count hands; breaks always count minutes
   std::vector<Entry> entries;
-  Warnings warnings;
+  Warnings warnings{};
 
   bool operator==(const Structure&) const = default;
 };

@@ -295,12 +295,16 @@ void watchGame(std::optional<StateLocation> where, std::string_view name, const 
     }
     const View v = viewOf(loaded, game, follow.file(), clocks.wall());
     const bool chime = shown && ranOut(*shown, v);
+    // The last level starting again: the clock's low tone after the chime.
+    const bool again = chime && shown->index == v.index && !shown->before;
     // As the clock: a short tone as a last minute warned of begins.
     if (shown && !chime && game && minuteBegun(*shown, v, *game)) playMinuteWarning();
     shown = v;
     if (chime) {
-      // As on the clock: the notes while the level that ran out stands.
+      // As on the clock: the notes while the level that ran out stands, so
+      // that both show the next figure at one moment.
       playChime();
+      if (again) TONE(600, 1);
       continue;
     }
     draw(v, game, name);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/disk/statefile.h"
+#include "app/game/structurefile.h"
 #include "app/screens/display.h"
 #include "runtime/console/console.h"
 #include "support/temp_dir.h"
@@ -112,6 +114,25 @@ TEST(Display, ChimesOnlyWhenTheClockDoes) {
   });
   EXPECT_EQ(t.rowText(4), caption(6));
   EXPECT_TRUE(t.hl.tones.empty());
+}
+
+TEST(Display, TheLastLevelStartingAgainSoundsTheClocksLowToneToo) {
+  // A structure's only level runs out and starts again: the clock plays the
+  // chime and its low tone before it shows the level afresh. So does a
+  // display, so that the two show the new figure at one moment, and never
+  // the 1:00 that the clock did not show.
+  TestRuntime t;
+  TempCwd tmp;
+  const fs::path dir = tmp.path() / "potclock";
+  fs::create_directories(dir);
+  std::ofstream(dir / "game.structure") << formatStructure(
+      Structure{"", false, {Entry{false, 25, 50, 0, 1, ""}}}, "test");
+  GameState s = levelOf(1, 1, 1.2);
+  s.structure = true;
+  const std::vector<Seen> seen = follow(t, dir, &s, 3);
+  EXPECT_EQ(timerscreen::tonesHeard(t.hl), timerscreen::concat({kChime, {{600, 1}}}));
+  for (const Seen& v : seen) EXPECT_NE(v.figure, bandOf("    1:00")) << v.at;
+  EXPECT_EQ(seen.back().figure, bandOf("    0:58"));
 }
 
 TEST(Display, FollowsAStateDirectoryMadeAnewAfterItWasRemoved) {
