@@ -154,6 +154,10 @@ TEST(StructureFile, CharactersBeyondAsciiWhereOnlyAsciiMayStand) {
        "f.toml:2:13: not valid TOML: character U+00BD after a backslash; expected an escape such "
        "as \\t or \\u00E9\n"},
       {"minutes = 20\n\xff\n", "f.toml:2:1: not valid TOML: bytes that are not UTF-8\n"},
+      // A table header split by a line end the parser once asserted on.
+      {"minutes = 20\n[[\r\nlevel]]\n",
+       "f.toml:2:3: not valid TOML: error while parsing key: expected bare key starting character "
+       "or string delimiter, saw '\\r'\n"},
       // Where the text goes wrong before the character, the parser tells how.
       {"name = 1974-05-27T07:32:14Z\"Caf\u00e9\"\n",
        "f.toml:1:28: not valid TOML: error while parsing date-time: expected value-terminator, "
