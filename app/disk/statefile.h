@@ -9,6 +9,7 @@
 
 #include "app/disk/statedir.h"
 #include "app/game/mode.h"
+#include "app/game/numbers.h"
 
 namespace potclock {
 
@@ -30,6 +31,8 @@ struct GameState {
   // structureCopyName): nLevel is its entry, from 1, and nPerLevel and mode
   // are that entry's length and kind.
   bool structure = false;
+  // A structure game whose structure has a [tournament] table: its count.
+  std::optional<Count> count = std::nullopt;
 
   bool operator==(const GameState&) const = default;
 };
@@ -53,7 +56,11 @@ bool validGameName(std::string_view name);
 std::string gameFileName(std::string_view game);
 
 // The format's version; a file of a later one is refused, not guessed at.
-inline constexpr int kGameStateVersion = 1;
+// A game with a count is written as version 2, which is version 1 with the
+// count's lines: a reader of version 1 would take those lines for damage,
+// and now says that a later version wrote the file; a game without a count
+// is written as version 1, as before.
+inline constexpr int kGameStateVersion = 2;
 
 std::string formatGameState(const GameState& state);
 
