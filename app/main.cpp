@@ -62,7 +62,7 @@ Result<void, Refusal> RESUME(const SavedGame& saved, StateWriter::Writing writin
   const ResumePoint& point = standing.value();
   blankScreen();
   StateWriter writer(stateLocationOf(saved.file), writing, saved.file.filename().string());
-  runGame(saved.game, writer, point.index, &point.within);
+  runGame(saved.game, writer, point);
   return {};
 }
 

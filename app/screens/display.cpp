@@ -150,7 +150,8 @@ struct View {
   long remain = 0;      // the seconds the countdown shows
   int hand = 0;         // hands: the hand shown, of `of`
   int of = 0;
-  double at = 0;  // the wall clock's reading it was made at
+  double at = 0;               // the wall clock's reading it was made at
+  std::optional<Count> count;  // a game with a [tournament] table
 };
 
 View waiting(std::string why = {}) {
@@ -194,6 +195,7 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
   v.hand = point->within.handsCounted + 1;
   v.left = point->within.secondsLeft;
   v.remain = static_cast<long>(ROUND(point->within.secondsLeft, 0));
+  v.count = state.count;
   return v;
 }
 
@@ -238,7 +240,7 @@ void draw(const View& v, const std::optional<Game>& game, std::string_view name)
   if (!v.game) {
     drawWaiting(v, name);
   } else {
-    drawEntry(*game, v.index, Hints::display);
+    drawEntry(*game, v.index, Hints::display, v.count);
     SAYBIG(15, v.mode == Mode::hands ? handText(v.hand, v.of) : timeLeftText(v.remain));
     if (v.paused) showPausedBand(Hints::display);
   }

@@ -8,6 +8,7 @@
 #include "app/disk/statewriter.h"
 #include "app/screens/clock.h"
 #include "app/screens/notice.h"
+#include "app/screens/numbersrow.h"
 #include "app/screens/say.h"
 #include "app/screens/timertexts.h"
 #include "app/screens/tvband.h"
@@ -53,7 +54,14 @@ void waitPaused() {
 
 class Timer {
  public:
-  Timer(const Game& game, StateWriter& writer) : game_(game), writer_(writer) {}
+  // A game with a [tournament] table counts from `count`, or afresh.
+  Timer(const Game& game, StateWriter& writer, std::optional<Count> count = std::nullopt)
+      : game_(game), writer_(writer) {
+    if (const auto& rules = game.structure().numbers) {
+      count_ = count.value_or(startingCount(*rules));
+      writer_.count(*count_);
+    }
+  }
 
   void run(int index, const Within* within) {
     // However the timer is left, rows 21 to 24 are no longer its band.
@@ -67,7 +75,7 @@ class Timer {
     while (index < game_.size()) {
       // An entry the game does not have raises here: the error log's line.
       krx::markCallerLine(krx::CallSite::here());
-      drawEntry(game_, index, Hints::clock);
+      drawEntry(game_, index, Hints::clock, count_);
       double start = nextStart.value_or(MYSECONDS(false));
       nextStart.reset();
       Outcome outcome;
@@ -96,6 +104,17 @@ class Timer {
   // The notice of a game that is not kept, should the last record have
   // failed.
   void told() const { showKeepingNotice(writer_.notice()); }
+
+  // The director's change of the count while entry `index` runs (`to` is
+  // what bust, entry and the other changes answered): kept at once, so
+  // that the displays show it too, and shown.
+  void recount(int index, const Count& to) {
+    if (!count_) return;
+    count_ = to;
+    writer_.count(to);
+    told();
+    showNumbers(game_, index, count_);
+  }
 
   // The level a skip or the end of an entry leads to, with their sounds: the
   // next or the one before, or, with the low tone, the same one again where
@@ -162,7 +181,7 @@ class Timer {
     told();
     waitPaused();
     clearTypeahead();
-    drawEntry(game_, index, Hints::clock);
+    drawEntry(game_, index, Hints::clock, count_);
     start = MYSECONDS(false) + static_cast<double>(remain) - game_.lengthSeconds(index);
   }
 
@@ -194,12 +213,17 @@ class Timer {
 
   const Game& game_;
   StateWriter& writer_;
+  std::optional<Count> count_;  // a game with a [tournament] table
 };
 
 }  // namespace
 
 void runGame(const Game& game, StateWriter& writer, int first, const Within* within) {
   Timer(game, writer).run(first, within);
+}
+
+void runGame(const Game& game, StateWriter& writer, const ResumePoint& from) {
+  Timer(game, writer, from.count).run(from.index, &from.within);
 }
 
 void runTimer(int nLevel, int nPerLevel, Mode mode) {
@@ -225,7 +249,7 @@ void showHintRow(Hints hints, Mode mode) {
     say(23, 1, kMinutesHints);
 }
 
-void drawEntry(const Game& game, int index, Hints hints) {
+void drawEntry(const Game& game, int index, Hints hints, const std::optional<Count>& count) {
   SCROLL(3, 0);
   SETPOS(3, 0);
   if (!game.name().empty()) sayCentred(1, utf8ToCp437(game.name()));
@@ -239,6 +263,7 @@ void drawEntry(const Game& game, int index, Hints hints) {
   } else {
     say(13, 1, game.isBreak(index) ? kBreakHeading : kTimeHeading);
   }
+  showNumbers(game, index, count);
   showNextLevel(game.next(index));
   showHintRow(hints, mode);
   showBand();
