@@ -205,11 +205,12 @@ CountChange applyCommand(const Structure& t, int index, Count c, std::string_vie
     if (verb == "addon" || verb == "add-on") return addon(rules, c);
   }
   if (verb == "players" || verb == "entries") {
+    // Digits only: from_chars would take a sign.
     long n = -1;
-    const auto [end, error] =
-        std::from_chars(argument.data(), argument.data() + argument.size(), n);
-    if (more || argument.size() > 9 || error != std::errc() ||
-        end != argument.data() + argument.size())
+    const bool digits = !argument.empty() && argument.size() <= 9 &&
+                        argument.find_first_not_of("0123456789") == std::string_view::npos;
+    if (digits) std::from_chars(argument.data(), argument.data() + argument.size(), n);
+    if (more || !digits)
       return refused(std::string(verb) + " takes a whole number; expected " + std::string(verb) +
                      " N");
     return verb == "players" ? setPlayers(rules, c, n) : setEntries(rules, c, n);
