@@ -289,11 +289,6 @@ TEST(StructureFile, EachProblemOfTheTournamentTable) {
        "f.toml:10:9: rebuy is 1000; expected [chips, price], two whole numbers\n"},
       {head + "add-on = [0, 10]\n",
        "f.toml:10:11: add-on chips is 0; expected a whole number from 1 to 999,999,999\n"},
-      {head + "guarantee = 2.5\n",
-       "f.toml:10:13: guarantee is a decimal number; expected a whole number from 0 to "
-       "999,999,999\n"},
-      {head + "entries = 100000\n",
-       "f.toml:10:11: entries is 100000; expected a whole number from 0 to 99,999\n"},
       // Two levels (the break is none): registration ends with one of them.
       {head + "late-registration = 3\n",
        "f.toml:10:21: late-registration is 3; expected a whole number from 1 to 2\n"},
