@@ -56,10 +56,11 @@ std::string ordinal(std::size_t place) {
   return std::to_string(place) + suffix;
 }
 
-const std::string kNoNumbers = "this game has no [tournament] table, so it keeps no numbers";
+constexpr std::string_view kNoNumbers =
+    "this game has no [tournament] table, so it keeps no numbers";
 
-CountChange refused(std::string why) {
-  return CountChange(std::move(why));
+CountChange refused(std::string_view why) {
+  return CountChange(std::string(why));
 }
 
 }  // namespace
