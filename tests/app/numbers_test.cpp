@@ -25,97 +25,53 @@ Structure evening(const NumbersRules& rules) {
   return t;
 }
 
-NumbersRules rules(long chips, long buyIn, std::vector<int> payouts = {}) {
-  NumbersRules r;
-  r.chips = chips;
-  r.buyIn = buyIn;
-  r.payouts = std::move(payouts);
-  return r;
+NumbersRules rules(long chips, long buyIn, std::vector<int> payouts = {}, long guarantee = 0) {
+  return {chips, buyIn, 0, 0, 0, 0, guarantee, std::move(payouts), 0, 0};
 }
 
 // 10,000 chips for 100; rebuys of 10,000 for 100, add-ons of 15,000 for 50;
 // the default payouts; entries and rebuys until level 4 ends.
 NumbersRules rebuyEvening() {
-  NumbersRules r = rules(10000, 100);
-  r.rebuyChips = 10000;
-  r.rebuyPrice = 100;
-  r.addonChips = 15000;
-  r.addonPrice = 50;
-  r.lateRegistration = 4;
-  return r;
+  return {10000, 100, 10000, 100, 15000, 50, 0, {}, 4, 0};
 }
 
+using Prizes = std::vector<long>;
+
 TEST(Numbers, FiguresAsTheDirectorWouldWorkThemOut) {
-  NumbersRules guaranteed = rules(20000, 50, {6000, 4000});
-  guaranteed.guarantee = 1000;
-  NumbersRules guaranteedOnly = rules(10000, 0);
-  guaranteedOnly.guarantee = 500;
+  const NumbersRules guaranteed = rules(20000, 50, {6000, 4000}, 1000);
+  const NumbersRules guaranteedOnly = rules(10000, 0, {}, 500);
   struct Case {
     const char* why;
     NumbersRules rules;
     Count count;
     int index;  // the entry running: its big blind measures the stacks
     long chips, average, bigBlinds, pool;
-    std::vector<long> prizes;
+    Prizes prizes;
   };
   const Case cases[] = {
       // 520,000 + 120,000 + 450,000 chips over 37 players is 29,459.46, at
       // 400 a big blind 73.6; 5,200 + 1,200 + 1,500 in the pool, shared
       // 38/24/15/10/7/6 % among six for 52 entries.
-      {"rebuys and add-ons",
-       rebuyEvening(),
-       {52, 37, 12, 30},
-       1,
-       1090000,
-       29459,
-       74,
-       7900,
-       {3002, 1896, 1185, 790, 553, 474}},
+      {"rebuys and add-ons", rebuyEvening(), Count{52, 37, 12, 30}, 1, 1090000, 29459, 74, 7900,
+       Prizes{3002, 1896, 1185, 790, 553, 474}},
       // 35,000 over 3 is 11,666.67, at 200 a big blind 58.3; 231 shared
       // 50/30/20 is 115.5, 69.3 and 46.2: the unit left over goes to first.
-      {"rounding",
-       rules(5000, 33, {5000, 3000, 2000}),
-       {7, 3, 0, 0},
-       0,
-       35000,
-       11667,
-       58,
-       231,
-       {116, 69, 46}},
+      {"rounding", rules(5000, 33, {5000, 3000, 2000}), Count{7, 3, 0, 0}, 0, 35000, 11667, 58, 231,
+       Prizes{116, 69, 46}},
       // On the break after level 2 stacks are measured in level 3's 600.
-      {"a guarantee above the buy-ins",
-       guaranteed,
-       {3, 2, 0, 0},
-       2,
-       60000,
-       30000,
-       50,
-       1000,
-       {600, 400}},
+      {"a guarantee above the buy-ins", guaranteed, Count{3, 2, 0, 0}, 2, 60000, 30000, 50, 1000,
+       Prizes{600, 400}},
       // Two entries of a three-place table: 66 shared 50 to 30 is 41.25 and
       // 24.75, and the unit left over to first.
-      {"fewer entries than places",
-       rules(5000, 33, {5000, 3000, 2000}),
-       {2, 2, 0, 0},
-       0,
-       10000,
-       5000,
-       25,
-       66,
-       {42, 24}},
-      {"no one yet", guaranteedOnly, {0, 0, 0, 0}, 0, 0, 0, 0, 500, {}},
+      {"fewer entries than places", rules(5000, 33, {5000, 3000, 2000}), Count{2, 2, 0, 0}, 0,
+       10000, 5000, 25, 66, Prizes{42, 24}},
+      {"no one yet", guaranteedOnly, Count{0, 0, 0, 0}, 0, 0, 0, 0, 500, Prizes{}},
       // Past the last break's level, at level 5's 1,000: 40,000 is 40 big blinds.
-      {"heads-up to the winner", rules(10000, 10), {4, 1, 0, 0}, 6, 40000, 40000, 40, 40, {40}},
+      {"heads-up to the winner", rules(10000, 10), Count{4, 1, 0, 0}, 6, 40000, 40000, 40, 40,
+       Prizes{40}},
       // The default table pays three of 11 entries, 50/30/20 %.
-      {"the default table",
-       rules(1000, 100),
-       {11, 11, 0, 0},
-       0,
-       11000,
-       1000,
-       5,
-       1100,
-       {550, 330, 220}},
+      {"the default table", rules(1000, 100), Count{11, 11, 0, 0}, 0, 11000, 1000, 5, 1100,
+       Prizes{550, 330, 220}},
   };
   for (const Case& c : cases) {
     const Structure t = evening(c.rules);
@@ -147,6 +103,7 @@ TEST(Numbers, ChangesAndTheirRefusals) {
   const Structure t = evening(rebuyEvening());
   Structure noExtras = evening(rules(10000, 100));
   const Count mid{52, 37, 12, 30};
+  const std::string choices = "expected bust, entry, rebuy, addon, players N or entries N";
   struct Case {
     const char* command;
     int index;
@@ -172,18 +129,8 @@ TEST(Numbers, ChangesAndTheirRefusals) {
       {"entries 36", 6, mid, {}, "entries must be 37 (the players still in) to 99,999"},
       {"players x", 6, mid, {}, "players takes a whole number; expected players N"},
       {"players -3", 6, mid, {}, "players takes a whole number; expected players N"},
-      {"bust 2",
-       6,
-       mid,
-       {},
-       "unknown command 'bust ...'; expected bust, entry, rebuy, addon, "
-       "players N or entries N"},
-      {"",
-       6,
-       mid,
-       {},
-       "unknown command ''; expected bust, entry, rebuy, addon, players N or "
-       "entries N"},
+      {"bust 2", 6, mid, {}, "unknown command 'bust ...'; " + choices},
+      {"", 6, mid, {}, "unknown command ''; " + choices},
   };
   for (const Case& c : cases) {
     const CountChange changed = applyCommand(t, c.index, c.before, c.command);

@@ -247,17 +247,7 @@ const std::string kTwoLevels =
     "[[level]]\nblinds = [2, 4]\n";
 
 TEST(StructureFile, ReadsTheTournamentTable) {
-  NumbersRules all;
-  all.chips = 10000;
-  all.buyIn = 100;
-  all.rebuyChips = 10000;
-  all.rebuyPrice = 100;
-  all.addonChips = 15000;
-  all.addonPrice = 50;
-  all.guarantee = 5000;
-  all.payouts = {5000, 2750, 1500, 750};
-  all.lateRegistration = 2;
-  all.entries = 40;
+  const NumbersRules all{10000, 100, 10000, 100, 15000, 50, 5000, {5000, 2750, 1500, 750}, 2, 40};
   EXPECT_EQ(
       parsed(kTwoLevels + "[tournament]\nchips = 10000\nbuy-in = 100\nrebuy = [10000, 100]\n"
                           "add-on = [15000, 50]\nguarantee = 5000\npayouts = [50, 27.5, 15, 7.5]\n"
@@ -266,9 +256,8 @@ TEST(StructureFile, ReadsTheTournamentTable) {
       all);
   // Only the chips are needed: no rebuy, add-on or guarantee, the default
   // payouts, registration open to the end.
-  NumbersRules least;
-  least.chips = 5000;
-  EXPECT_EQ(parsed(kTwoLevels + "[tournament]\nchips = 5000\n").numbers, least);
+  EXPECT_EQ(parsed(kTwoLevels + "[tournament]\nchips = 5000\n").numbers,
+            (NumbersRules{5000, 0, 0, 0, 0, 0, 0, {}, 0, 0}));
   EXPECT_EQ(parsed(kTwoLevels).numbers, std::nullopt);
 }
 
