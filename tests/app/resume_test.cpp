@@ -531,6 +531,19 @@ TEST(StateWriter, AChangeOfTheCountAloneIsWrittenAtOnce) {
   EXPECT_EQ(second.endsAt, first.endsAt);
 }
 
+// A fresh game counts from the table's entries, all of them playing.
+TEST(StateWriter, AFreshGameIsKeptWithTheEntriesItStartsWith) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "game";
+  TestRuntime t;
+  t.hl.onWait = [](krx::HeadlessBackend&, const krx::Screen&) { throw Killed{}; };
+  Structure s = countedStructure();
+  s.numbers->entries = 12;
+  StateWriter writer(file);
+  EXPECT_THROW(runGame(Game::of(s), writer, 0), Killed);
+  EXPECT_EQ(read(file).count, (Count{12, 12, 0, 0}));
+}
+
 TEST(Resume, AGameWithACountComesBackWithIt) {
   TempCwd tmp;
   const fs::path file = tmp.path() / "potclock" / "game";
