@@ -365,8 +365,10 @@ std::optional<NumbersRules> readTournament(const toml::node& n, int levels, Prob
   NumbersRules rules;
   for (auto&& [key, node] : *table) {
     const std::string k(key.str());
+    // Named apart from the binding: clang before 16 cannot capture a binding.
+    const toml::node& value = node;
     const auto number = [&](long low, long high) {
-      return wholeNumber(node, k, low, high, problems).value_or(0);
+      return wholeNumber(value, k, low, high, problems).value_or(0);
     };
     if (k == "chips") {
       rules.chips = number(1, kMaxChips);
