@@ -86,7 +86,7 @@ Result<void, Refusal> RESUME(const SavedGame& saved, StateWriter::Writing writin
   blankScreen();
   StateWriter writer(stateLocationOf(saved.file), writing, saved.file.filename().string());
   const auto channel = channelFor(saved.file, {});
-  runGame(saved.game, writer, point.index, &point.within, channel.get());
+  runGame(saved.game, writer, point, channel.get());
   return {};
 }
 

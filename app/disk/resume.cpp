@@ -21,8 +21,11 @@ Refusal damaged(const std::filesystem::path& file) {
 bool fits(const GameState& state, const Game& game) {
   if (state.nLevel < 1 || state.nLevel > game.size()) return false;
   const int index = state.nLevel - 1;
+  // A count belongs to a structure with a [tournament] table, and such a
+  // game is always written with one.
   return state.structure == game.fromFile() && state.nPerLevel == game.length(index) &&
-         state.mode == game.mode(index);
+         state.mode == game.mode(index) &&
+         state.count.has_value() == game.structure().numbers.has_value();
 }
 
 }  // namespace
@@ -44,7 +47,9 @@ std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game,
   within.handsCounted = state.handsCounted;
   within.corrected = state.corrected;
   within.startsAt = state.startsAt;
-  return game.standingAt(state.nLevel - 1, within, state.endsAt, now);
+  auto point = game.standingAt(state.nLevel - 1, within, state.endsAt, now);
+  if (point) point->count = state.count;
+  return point;
 }
 
 std::optional<Structure> loadStructureCopy(const StateDir& dir, std::string_view name) {

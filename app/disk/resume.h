@@ -22,7 +22,7 @@ std::optional<Game> gameOfState(const GameState& state, std::optional<Structure>
 // Where `state` stands in `game` at `now` (wall clock, epoch seconds): the
 // time passed since it was saved counts, and entries that ran out
 // meanwhile are passed; a paused game and a hands game stand where they
-// were saved. Nothing when the game is over.
+// were saved; the count is the one saved. Nothing when the game is over.
 std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game, double now);
 
 // The structure a structure game of file `name` was started with, kept in

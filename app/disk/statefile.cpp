@@ -36,6 +36,11 @@ namespace {
 //   structure 1                 a game of an organiser's own structure
 //   corrected -60               minutes: seconds added to the level's length
 //   starts-at 1796745000        a planned start not yet come (wall clock)
+//                               (version 2 only, as the four below)
+//   entries 52                  a game with a count (version 2 only, and
+//   players 37                  then all four): its entries, players,
+//   rebuys 12                   rebuys and add-ons
+//   addons 30
 constexpr std::string_view kMagic = "potclock-state";
 constexpr std::size_t kMaxFileSize = 4096;
 // The latest end a running level can have, in the year 2286: the clock
@@ -109,11 +114,19 @@ std::optional<std::vector<std::pair<std::string_view, std::string_view>>> fields
 }  // namespace
 
 std::string formatGameState(const GameState& s) {
-  std::string out = std::string(kMagic) + " " + std::to_string(kGameStateVersion) + "\n";
+  // Version 1 as before, unless a line that version 1 does not know is there.
+  const bool later = s.count || (s.mode == Mode::minutes && s.corrected != 0) || s.startsAt > 0;
+  std::string out = std::string(kMagic) + " " + (later ? "2" : "1") + "\n";
   out += "level " + std::to_string(s.nLevel) + "\n";
   out += "per-level " + std::to_string(s.nPerLevel) + "\n";
   out += "mode " + std::string(modeLetter(s.mode)) + "\n";
   if (s.structure) out += "structure 1\n";
+  if (s.count) {
+    out += "entries " + std::to_string(s.count->entries) + "\n";
+    out += "players " + std::to_string(s.count->players) + "\n";
+    out += "rebuys " + std::to_string(s.count->rebuys) + "\n";
+    out += "addons " + std::to_string(s.count->addons) + "\n";
+  }
   if (s.mode == Mode::hands) {
     out += "hands-counted " + std::to_string(s.handsCounted) + "\n";
   } else if (s.paused) {
@@ -142,7 +155,7 @@ Result<GameState> parseGameState(std::string_view text) {
   if (!version || *version < 1) return damaged;
   if (*version > kGameStateVersion) return Failure{Failure::newer, {}};
 
-  std::optional<int> level, perLevel, handsCounted;
+  std::optional<int> level, perLevel, handsCounted, entries, players, rebuys, addons;
   std::optional<long> pausedLeft, askingLeft, corrected;
   std::optional<double> endsAt, startsAt;
   std::optional<Mode> mode;
@@ -167,14 +180,22 @@ Result<GameState> parseGameState(std::string_view text) {
       good = take(pausedLeft, number<long>(value));
     else if (key == "asking-left")
       good = take(askingLeft, number<long>(value));
-    else if (key == "corrected")
+    else if (key == "corrected" && *version == 2)
       good = take(corrected, number<long>(value));
-    else if (key == "starts-at")
+    else if (key == "starts-at" && *version == 2)
       good = take(startsAt, decimal(value));
     else if (key == "hands-counted")
       good = take(handsCounted, number<int>(value));
     else if (key == "structure")
       good = structure = value == "1";
+    else if (key == "entries" && *version == 2)
+      good = take(entries, number<int>(value));
+    else if (key == "players" && *version == 2)
+      good = take(players, number<int>(value));
+    else if (key == "rebuys" && *version == 2)
+      good = take(rebuys, number<int>(value));
+    else if (key == "addons" && *version == 2)
+      good = take(addons, number<int>(value));
     if (!good) return damaged;
   }
   // A structure's entries and their lengths have the structure file's limits.
@@ -199,6 +220,12 @@ Result<GameState> parseGameState(std::string_view text) {
   // The longest a level's time left can be: its length, and what the
   // director added.
   const long longest = 60L * *perLevel + std::max(0L, s.corrected);
+  if (entries || players || rebuys || addons) {
+    // Only a structure has a [tournament] table to count by.
+    if (!structure || !entries || !players || !rebuys || !addons) return damaged;
+    s.count = Count{*entries, *players, *rebuys, *addons};
+    if (!validCount(*s.count)) return damaged;
+  }
   s.nLevel = *level;
   s.nPerLevel = *perLevel;
   s.mode = *mode;
@@ -269,6 +296,8 @@ Result<void> probeGameState(const StateDir& dir, std::string_view name) {
   longest.endsAt = kLatestEnd;
   longest.asking = true;
   longest.secondsLeft = 60L * kMostMinutesPerLevel;
+  longest.structure = true;
+  longest.count = Count{kMaxCount, kMaxCount, kMaxCount, kMaxCount};
   return dir.probe(name, formatGameState(longest).size());
 }
 

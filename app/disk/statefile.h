@@ -9,6 +9,7 @@
 
 #include "app/disk/statedir.h"
 #include "app/game/mode.h"
+#include "app/game/numbers.h"
 
 namespace potclock {
 
@@ -37,6 +38,8 @@ struct GameState {
   // A planned start: the game begins then (wall clock, epoch seconds), and
   // until then the screens count down to it; 0 when it began.
   double startsAt = 0;
+  // A structure game whose structure has a [tournament] table: its count.
+  std::optional<Count> count = std::nullopt;
 
   bool operator==(const GameState&) const = default;
 };
@@ -60,7 +63,11 @@ bool validGameName(std::string_view name);
 std::string gameFileName(std::string_view game);
 
 // The format's version; a file of a later one is refused, not guessed at.
-inline constexpr int kGameStateVersion = 1;
+// A game with a count, a correction of its time or a planned start is
+// written as version 2, which is version 1 with those lines: a reader of
+// version 1 would take them for damage, and now says that a later version
+// wrote the file; any other game is written as version 1, as before.
+inline constexpr int kGameStateVersion = 2;
 
 std::string formatGameState(const GameState& state);
 

@@ -197,7 +197,19 @@ GameState StateWriter::at(const Game& game, int index) {
   s.structure = game.fromFile();
   if (s.mode == Mode::minutes) s.corrected = corrected_;
   s.startsAt = startsAt_;
+  s.count = count_;
   return s;
+}
+
+void StateWriter::count(const Count& now) {
+  if (count_ == now) return;
+  count_ = now;
+  // The entry and its time stand as last written: only the count is new.
+  if (!written_) return;
+  collectFailure();
+  GameState s = *written_;
+  s.count = now;
+  keep(s);
 }
 
 void StateWriter::running(const Game& game, int index, double secondsLeft) {

@@ -68,6 +68,10 @@ class StateWriter {
   void paused(const Game& game, int index, long secondsLeft);
   // Entry `index` counting hands: `handsCounted` hands are behind it.
   void hand(const Game& game, int index, int handsCounted);
+  // A game with a count: the count now, written with every state from now
+  // on; a change of it alone is written at once, so that the displays show
+  // it within the moment they take to see a state.
+  void count(const Count& now);
   // The game is over (its last level ran out, or "Yes" to the quit
   // question): the files go and nothing is written after.
   void finished();
@@ -96,6 +100,7 @@ class StateWriter {
   Clocks clocks_ = runtimeClocks();
   std::shared_ptr<Writer> writer_;  // none: there is nowhere to keep the game
   std::optional<GameState> written_;
+  std::optional<Count> count_;
   double writtenAt_ = 0;  // monotonic time of the last write
   bool failed_ = false;   // a failure has been reported
   long corrected_ = 0;

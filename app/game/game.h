@@ -33,10 +33,12 @@ struct Within {
   double startsAt = 0;
 };
 
-// An entry of a game (from 0) and the point within it.
+// An entry of a game (from 0) and the point within it; and, for a game with
+// a [tournament] table, its count then.
 struct ResumePoint {
   int index = 0;
   Within within;
+  std::optional<Count> count = std::nullopt;
 };
 
 class Game {

@@ -76,8 +76,15 @@ Result<Change, std::string> applyCommand(const Game& game, const Standing& now,
     case Kind::pause:
     case Kind::resume:
       break;
-    default:
-      return std::string("this game keeps no players' numbers");
+    default: {
+      // The count: before the start too (registration), and in hands mode.
+      const auto counted =
+          recount(game.structure(), now.index, now.count.value_or(Count{0, 0, 0, 0}), command);
+      if (!counted.ok()) return counted.failure();
+      s.count = counted.value();
+      change.answer = countAnswer(game.structure(), now.index, counted.value());
+      return change;
+    }
   }
   if (!now.started) return std::string("the game has not begun yet: 'level 1' begins it now");
   if (hands) return name + " counts hands, not time";

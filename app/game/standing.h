@@ -4,10 +4,12 @@
 // answer alike, and so that it can be tried without a screen.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/game/command.h"
 #include "app/game/game.h"
+#include "app/game/numbers.h"
 #include "app/game/result.h"
 
 namespace potclock {
@@ -20,6 +22,8 @@ struct Standing {
   long corrected = 0;  // minutes: seconds the director added to the entry
   int handsCounted = 0;
   bool started = true;  // false: a planned start is still to come
+  // A game with a [tournament] table: who has entered and who is still in.
+  std::optional<Count> count = std::nullopt;
 };
 
 struct Change {

@@ -4,11 +4,13 @@
 // them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/game/mode.h"
+#include "app/game/numbers.h"
 
 namespace potclock {
 
@@ -47,6 +49,8 @@ struct Structure {
   bool hands = false;  // levels count hands; breaks always count minutes
   std::vector<Entry> entries;
   Warnings warnings{};
+  // Chips, buy-ins and prizes, for a structure that gives them.
+  std::optional<NumbersRules> numbers = std::nullopt;
 
   bool operator==(const Structure&) const = default;
 };

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <optional>
 
 #include "app/game/tomlguard.h"
@@ -283,6 +284,119 @@ Entry readEntry(const toml::table& table, const Defaults& defaults, Problems& pr
   return entry;
 }
 
+// [chips, price] of a rebuy or an add-on.
+void readPair(const toml::node& n, std::string_view key, long& chips, long& price,
+              Problems& problems) {
+  const auto* pair = n.as_array();
+  if (!pair || pair->size() != 2) {
+    problems.add(n.source(), std::string(key) + " is " + whatItIs(n) +
+                                 "; expected [chips, price], two whole numbers");
+    return;
+  }
+  const auto c = wholeNumber(*pair->get(0), std::string(key) + " chips", 1, kMaxChips, problems);
+  const auto p = wholeNumber(*pair->get(1), std::string(key) + " price", 0, kMaxChips, problems);
+  if (c && p) chips = *c, price = *p;
+}
+
+// A place's share in hundredths of a percent: a whole or a decimal number of
+// percent with at most two decimals.
+std::optional<int> share(const toml::node& n, Problems& problems) {
+  const auto refuse = [&](const std::string& found) {
+    problems.add(n.source(), "a payout is " + found +
+                                 "; expected a percentage above 0 and at most "
+                                 "100, with at most two decimals");
+    return std::nullopt;
+  };
+  double percent = 0;
+  if (const auto* whole = n.as_integer())
+    percent = static_cast<double>(whole->get());
+  else if (const auto* decimal = n.as_floating_point())
+    percent = decimal->get();
+  else
+    return refuse(whatItIs(n));
+  // Not a number fails both; the maths library is one more shared library
+  // for the program to carry, so the rounding is done by hand.
+  if (!(percent > 0 && percent <= 100))
+    return refuse(n.is_integer() ? whatItIs(n) : "out of range");
+  const double hundredths = percent * 100;
+  const int rounded = static_cast<int>(hundredths + 0.5);
+  const double off = hundredths - rounded;
+  if (rounded == 0 || off > 1e-6 || off < -1e-6) return refuse("a percentage with more decimals");
+  return rounded;
+}
+
+void readPayouts(const toml::node& n, NumbersRules& rules, Problems& problems) {
+  const auto* list = n.as_array();
+  if (!list || list->empty() || list->size() > kMaxPlaces) {
+    problems.add(n.source(), "payouts is " +
+                                 (list ? std::to_string(list->size()) + " places" : whatItIs(n)) +
+                                 "; expected [first, second, ...], 1 to " +
+                                 std::to_string(kMaxPlaces) + " percentages");
+    return;
+  }
+  std::vector<int> shares;
+  for (const toml::node& place : *list) {
+    const auto s = share(place, problems);
+    if (!s) return;
+    if (!shares.empty() && *s > shares.back()) {
+      problems.add(place.source(), "place " + std::to_string(shares.size() + 1) + " has " +
+                                       shareText(*s) + " %, more than the place before it; " +
+                                       "expected each place at most the one before");
+      return;
+    }
+    shares.push_back(*s);
+  }
+  const int total = std::accumulate(shares.begin(), shares.end(), 0);
+  if (total != kWholePool) {
+    problems.add(n.source(), "payouts add up to " + shareText(total) + " %; expected 100 %");
+    return;
+  }
+  rules.payouts = std::move(shares);
+}
+
+// The [tournament] table; `levels` is the structure's number of levels, the
+// last one late registration can end with.
+std::optional<NumbersRules> readTournament(const toml::node& n, int levels, Problems& problems) {
+  const toml::table* table = n.as_table();
+  if (!table) {
+    problems.add(n.source(), "tournament is " + whatItIs(n) + "; expected a [tournament] table");
+    return std::nullopt;
+  }
+  NumbersRules rules;
+  for (auto&& [key, node] : *table) {
+    const std::string k(key.str());
+    // Named apart from the binding: clang before 16 cannot capture a binding.
+    const toml::node& value = node;
+    const auto number = [&](long low, long high) {
+      return wholeNumber(value, k, low, high, problems).value_or(0);
+    };
+    if (k == "chips") {
+      rules.chips = number(1, kMaxChips);
+    } else if (k == "buy-in") {
+      rules.buyIn = number(0, kMaxChips);
+    } else if (k == "rebuy") {
+      readPair(node, k, rules.rebuyChips, rules.rebuyPrice, problems);
+    } else if (k == "add-on") {
+      readPair(node, k, rules.addonChips, rules.addonPrice, problems);
+    } else if (k == "guarantee") {
+      rules.guarantee = number(0, kMaxChips);
+    } else if (k == "payouts") {
+      readPayouts(node, rules, problems);
+    } else if (k == "late-registration") {
+      if (levels > 0) rules.lateRegistration = static_cast<int>(number(1, levels));
+    } else if (k == "entries") {
+      rules.entries = static_cast<int>(number(0, kMaxCount));
+    } else {
+      problems.add(key.source(), "unknown key '" + k +
+                                     "' in [tournament]; expected chips, buy-in, rebuy, add-on, "
+                                     "guarantee, payouts, late-registration or entries");
+    }
+  }
+  if (!table->contains("chips"))
+    problems.add(n.source(), "[tournament] without chips; expected chips = N, an entry's stack");
+  return rules;
+}
+
 }  // namespace
 
 StructureRead parseStructure(std::string_view text, std::string_view fileName) {
@@ -320,6 +434,7 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
     defaults.length = length(*given, defaults.hands ? "hands" : "minutes", problems).value_or(0);
   }
   const toml::array* levels = nullptr;
+  const toml::node* tournament = nullptr;
   for (auto&& [key, node] : top) {
     const std::string_view k = key.str();
     if (k == "name") {
@@ -331,9 +446,11 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
                      "level is " + whatItIs(node) + "; expected [[level]] entries (two brackets)");
         levels = nullptr;
       }
+    } else if (k == "tournament") {
+      tournament = &node;
     } else if (k != "minutes" && k != "hands") {
       problems.add(key.source(), "unknown key '" + std::string(k) +
-                                     "'; expected name, minutes, hands or [[level]]");
+                                     "'; expected name, minutes, hands, [tournament] or [[level]]");
     }
   }
   t.hands = defaults.hands;
@@ -351,6 +468,13 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
       }
       t.entries.push_back(readEntry(table, defaults, problems));
     }
+  }
+  if (tournament) {
+    const int levelCount =
+        levels ? static_cast<int>(std::count_if(t.entries.begin(), t.entries.end(),
+                                                [](const Entry& e) { return !e.isBreak; }))
+               : 0;
+    t.numbers = readTournament(*tournament, levelCount, problems);
   }
   if (!problems.empty()) return problems.report(fileName);
   return t;
@@ -398,6 +522,29 @@ std::string tomlString(std::string_view text) {
   return out + "\"";
 }
 
+// The [tournament] table as the file writes it; only what differs from an
+// absent key.
+std::string tournamentTable(const NumbersRules& r) {
+  const auto pair = [](long chips, long price) {
+    return "[" + std::to_string(chips) + ", " + std::to_string(price) + "]";
+  };
+  std::string out = "\n[tournament]\nchips = " + std::to_string(r.chips) + "\n";
+  if (r.buyIn != 0) out += "buy-in = " + std::to_string(r.buyIn) + "\n";
+  if (r.rebuyChips != 0) out += "rebuy = " + pair(r.rebuyChips, r.rebuyPrice) + "\n";
+  if (r.addonChips != 0) out += "add-on = " + pair(r.addonChips, r.addonPrice) + "\n";
+  if (r.guarantee != 0) out += "guarantee = " + std::to_string(r.guarantee) + "\n";
+  if (!r.payouts.empty()) {
+    out += "payouts = [";
+    for (std::size_t i = 0; i < r.payouts.size(); ++i)
+      out += (i == 0 ? "" : ", ") + shareText(r.payouts[i]);
+    out += "]\n";
+  }
+  if (r.lateRegistration != 0)
+    out += "late-registration = " + std::to_string(r.lateRegistration) + "\n";
+  if (r.entries != 0) out += "entries = " + std::to_string(r.entries) + "\n";
+  return out;
+}
+
 }  // namespace
 
 std::string formatStructure(const Structure& t, std::string_view comment) {
@@ -426,6 +573,7 @@ std::string formatStructure(const Structure& t, std::string_view comment) {
   const std::string unit = t.hands ? "hands" : "minutes";
   // A hands structure says so at the top even with no level to take it.
   if (common != 0 || t.hands) out += unit + " = " + std::to_string(common != 0 ? common : 1) + "\n";
+  if (t.numbers) out += tournamentTable(*t.numbers);
   for (const Entry& e : t.entries) {
     out += "\n[[level]]\n";
     if (e.isBreak) {
@@ -488,6 +636,39 @@ std::string padLeft(std::string text, std::size_t width) {
   const std::size_t used = columns(text);
   if (used < width) text.insert(0, width - used, ' ');
   return text;
+}
+
+// The [tournament] table in a sentence, wrapped to the table's width.
+std::string tournamentSummary(const NumbersRules& r) {
+  std::string text = "Tournament: " + chipsText(r.chips) + " chips an entry";
+  if (r.buyIn != 0) text += " for " + chipsText(r.buyIn);
+  if (r.rebuyChips != 0)
+    text += "; rebuys of " + chipsText(r.rebuyChips) + " for " + chipsText(r.rebuyPrice);
+  if (r.addonChips != 0)
+    text += "; an add-on of " + chipsText(r.addonChips) + " for " + chipsText(r.addonPrice);
+  if (r.lateRegistration != 0)
+    text += "; entries" + std::string(r.rebuyChips != 0 ? " and rebuys" : "") + " until level " +
+            std::to_string(r.lateRegistration) + " ends";
+  if (r.guarantee != 0) text += "; " + chipsText(r.guarantee) + " guaranteed";
+  if (r.entries != 0) text += "; " + chipsText(r.entries) + " entries at the start";
+  if (r.payouts.empty()) {
+    text += "; the usual payouts for the number of entries";
+  } else {
+    text += "; payouts";
+    for (std::size_t i = 0; i < r.payouts.size(); ++i)
+      text += (i == 0 ? " " : ", ") + shareText(r.payouts[i]);
+    text += " %";
+  }
+  text += ".";
+  constexpr std::size_t kWidth = 78;
+  std::string out;
+  while (text.size() > kWidth) {
+    std::size_t cut = text.rfind(' ', kWidth);
+    if (cut == std::string::npos || cut == 0) cut = kWidth;
+    out += text.substr(0, cut) + "\n";
+    text.erase(0, text[cut] == ' ' ? cut + 1 : cut);
+  }
+  return out + text + "\n";
 }
 
 }  // namespace
@@ -559,6 +740,7 @@ std::string scheduleTable(const Structure& t, std::time_t now) {
     out += duration(minutes) + " in " + counted(levels, "level") + breakPart + ", ending at " +
            clockAt(now, minutes) + "\n";
   }
+  if (t.numbers) out += "\n" + tournamentSummary(*t.numbers);
   return out;
 }
 

@@ -3,6 +3,16 @@
 //   name = "Friday deep stack"   # optional, at most 40 printable characters
 //   minutes = 20                 # or hands = 12: each level's length unless
 //                                # the level gives its own (1 to 999)
+//   [tournament]                 # optional: the numbers (app/game/numbers.h)
+//   chips = 10000                # each entry's stack, 1 to 999,999,999
+//   buy-in = 100                 # optional: what an entry puts in the pool
+//   rebuy = [10000, 100]         # optional: [chips, price]
+//   add-on = [15000, 50]         # optional: [chips, price]
+//   guarantee = 5000             # optional: the least the pool pays
+//   payouts = [50, 30, 20]       # optional: percentages by place, adding up
+//                                # to 100, each at most the one before
+//   late-registration = 6        # optional: the last level taking entries
+//   entries = 40                 # optional: entries at the start
 //   [[level]]
 //   blinds = [100, 200]          # small at most big, 1 to 999,999,999
 //   ante = 25                    # optional, 0 to 999,999,999

@@ -151,7 +151,8 @@ struct View {
   long remain = 0;      // the seconds the countdown shows
   int hand = 0;         // hands: the hand shown, of `of`
   int of = 0;
-  double at = 0;  // the wall clock's reading it was made at
+  double at = 0;               // the wall clock's reading it was made at
+  std::optional<Count> count;  // a game with a [tournament] table
 };
 
 View waiting(std::string why = {}) {
@@ -199,6 +200,7 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
     v.left = point->within.startsAt - now;
   }
   v.remain = static_cast<long>(ROUND(v.left, 0));
+  v.count = state.count;
   return v;
 }
 
@@ -255,9 +257,9 @@ void draw(const View& v, const std::optional<Game>& game, std::string_view name)
     drawWaiting(v, name);
   } else {
     if (v.before)
-      drawStart(*game, v.index, Hints::display);
+      drawStart(*game, v.index, Hints::display, v.count);
     else
-      drawEntry(*game, v.index, Hints::display);
+      drawEntry(*game, v.index, Hints::display, v.count);
     if (v.mode == Mode::hands)
       SAYBIG(15, handText(v.hand, v.of));
     else if (v.before)

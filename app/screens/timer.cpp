@@ -11,6 +11,7 @@
 #include "app/game/standing.h"
 #include "app/screens/clock.h"
 #include "app/screens/notice.h"
+#include "app/screens/numbersrow.h"
 #include "app/screens/say.h"
 #include "app/screens/timertexts.h"
 #include "app/screens/tvband.h"
@@ -54,8 +55,15 @@ constexpr std::string_view kStartHeading =
 
 class Timer {
  public:
-  Timer(const Game& game, StateWriter& writer, Inbox* inbox)
-      : game_(game), writer_(writer), inbox_(inbox) {}
+  // A game with a [tournament] table counts from `count`, or afresh.
+  Timer(const Game& game, StateWriter& writer, Inbox* inbox,
+        std::optional<Count> count = std::nullopt)
+      : game_(game), writer_(writer), inbox_(inbox) {
+    if (const auto& rules = game.structure().numbers) {
+      count_ = count.value_or(startingCount(*rules));
+      writer_.count(*count_);
+    }
+  }
 
   void run(int index, const Within* within) {
     // However the timer is left, rows 21 to 24 are no longer its band.
@@ -80,7 +88,7 @@ class Timer {
       // An entry the game does not have raises here: the error log's line.
       krx::markCallerLine(krx::CallSite::here());
       writer_.correction(corrected_);
-      drawEntry(game_, index, Hints::clock);
+      drawEntry(game_, index, Hints::clock, count_);
       const double start = nextStart >= 0 ? nextStart : MYSECONDS(false);
       nextStart = -1;
       Outcome outcome;
@@ -128,6 +136,7 @@ class Timer {
   // when one begins another entry, else `s` as they leave it.
   std::optional<Outcome> serve(Standing& s) {
     if (!inbox_) return std::nullopt;
+    s.count = count_;
     while (auto told = inbox_->next()) {
       const auto command = parseCommand(told->words);
       if (!command.ok()) {
@@ -145,8 +154,20 @@ class Timer {
         return Outcome::jumped;
       }
       s = change.value().standing;
+      if (s.count && s.count != count_) recount(s.index, *s.count);
     }
     return std::nullopt;
+  }
+
+  // The director's change of the count while entry `index` runs (`to` is
+  // what bust, entry and the other changes answered): kept at once, so
+  // that the displays show it too, and shown.
+  void recount(int index, const Count& to) {
+    if (!count_) return;
+    count_ = to;
+    writer_.count(to);
+    told();
+    showNumbers(game_, index, count_);
   }
 
   // The level a skip or the end of an entry leads to, with their sounds: the
@@ -205,7 +226,7 @@ class Timer {
   Begun waitForStart(int index, double startsAt) {
     const double begin = MYSECONDS(false) + (startsAt - EPOCHSECONDS());
     writer_.plannedStart(startsAt);
-    drawStart(game_, index, Hints::clock);
+    drawStart(game_, index, Hints::clock, count_);
     for (;;) {
       const double toGo = begin - MYSECONDS(false);
       if (toGo <= 0) break;
@@ -220,7 +241,7 @@ class Timer {
           _QUIT();
         }
         clearTypeahead();
-        drawStart(game_, index, Hints::clock);
+        drawStart(game_, index, Hints::clock, count_);
       }
       Standing s{index, lengthOf(index), false, 0, 0, false};
       if (key == 0 && serve(s)) {
@@ -285,7 +306,7 @@ class Timer {
       }
     }
     clearTypeahead();
-    drawEntry(game_, index, Hints::clock);
+    drawEntry(game_, index, Hints::clock, count_);
     end_ = MYSECONDS(false) + static_cast<double>(remain);
     return std::nullopt;
   }
@@ -339,16 +360,21 @@ class Timer {
   const Game& game_;
   StateWriter& writer_;
   Inbox* inbox_;
-  double end_ = 0;       // the running entry's end, by the timer's clock
-  long corrected_ = 0;   // seconds the director added to the running entry
-  int jumpTo_ = 0;       // the entry a director's jump begins
-  bool warned_ = false;  // the running entry's last minute has been warned of
+  double end_ = 0;              // the running entry's end, by the timer's clock
+  long corrected_ = 0;          // seconds the director added to the running entry
+  int jumpTo_ = 0;              // the entry a director's jump begins
+  bool warned_ = false;         // the running entry's last minute has been warned of
+  std::optional<Count> count_;  // a game with a [tournament] table
 };
 
 }  // namespace
 
 void runGame(const Game& game, StateWriter& writer, int first, const Within* within, Inbox* inbox) {
   Timer(game, writer, inbox).run(first, within);
+}
+
+void runGame(const Game& game, StateWriter& writer, const ResumePoint& from, Inbox* inbox) {
+  Timer(game, writer, inbox, from.count).run(from.index, &from.within);
 }
 
 void runTimer(int nLevel, int nPerLevel, Mode mode) {
@@ -375,7 +401,7 @@ void showHintRow(Hints hints, Mode mode) {
     say(23, 1, kMinutesHints);
 }
 
-void drawEntry(const Game& game, int index, Hints hints) {
+void drawEntry(const Game& game, int index, Hints hints, const std::optional<Count>& count) {
   SCROLL(3, 0);
   SETPOS(3, 0);
   if (!game.name().empty()) sayCentred(1, utf8ToCp437(game.name()));
@@ -389,6 +415,7 @@ void drawEntry(const Game& game, int index, Hints hints) {
   } else {
     say(13, 1, game.isBreak(index) ? kBreakHeading : kTimeHeading);
   }
+  showNumbers(game, index, count);
   NextLevel next = game.next(index);
   if (game.warnings().breakAhead && index + 1 < game.size() && game.isBreak(index + 1)) {
     next.text += " after this level";
@@ -402,8 +429,8 @@ void drawEntry(const Game& game, int index, Hints hints) {
   showBand();
 }
 
-void drawStart(const Game& game, int index, Hints hints) {
-  drawEntry(game, index, hints);
+void drawStart(const Game& game, int index, Hints hints, const std::optional<Count>& count) {
+  drawEntry(game, index, hints, count);
   say(13, 1, kStartHeading);
   // Only Escape means anything until the game begins.
   if (hints == Hints::clock) {

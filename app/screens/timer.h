@@ -3,6 +3,7 @@
 // of its screen, which a display of the game draws too.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,10 @@ inline constexpr std::string_view kWarningColors = "\"GR+/B,W+/Y,R+/W+,,W+/BG\""
 // when the game ends after its last entry; "Yes" to the quit question ends
 // the program (_QUIT).
 void runGame(const Game& game, StateWriter& writer, int first, const Within* within = nullptr,
+             Inbox* inbox = nullptr);
+// The same from a saved point, with the count saved (a game with a
+// [tournament] table).
+void runGame(const Game& game, StateWriter& writer, const ResumePoint& from,
              Inbox* inbox = nullptr);
 
 // The built-in levels from nLevel up to the last, each nPerLevel minutes or
@@ -57,13 +62,16 @@ bool quitConfirmed();
 enum class Hints { clock, display };
 // Entry `index`'s screen from row 3 down (and the structure's name at the
 // top): caption or break note, large blinds or BREAK, heading of the time
-// left or of the hands, next level, hint row. The large count below the
-// heading is the caller's.
-void drawEntry(const Game& game, int index, Hints hints);
+// left or of the hands, next level, hint row, and the tournament's numbers
+// with `count` when the game has them. The large count below the heading is
+// the caller's.
+void drawEntry(const Game& game, int index, Hints hints,
+               const std::optional<Count>& count = std::nullopt);
 void showHintRow(Hints hints, Mode mode);
 // The same before a planned start: the heading says the game starts in the
 // time below it.
-void drawStart(const Game& game, int index, Hints hints);
+void drawStart(const Game& game, int index, Hints hints,
+               const std::optional<Count>& count = std::nullopt);
 // The band "PAUSED" across the large text (and, on the clock, its hint).
 void showPausedBand(Hints hints);
 // The three notes of a level running out.

@@ -125,8 +125,8 @@ TEST(Display, TheLastLevelStartingAgainSoundsTheClocksLowToneToo) {
   TempCwd tmp;
   const fs::path dir = tmp.path() / "potclock";
   fs::create_directories(dir);
-  std::ofstream(dir / "game.structure") << formatStructure(
-      Structure{"", false, {Entry{false, 25, 50, 0, 1, ""}}}, "test");
+  std::ofstream(dir / "game.structure")
+      << formatStructure(Structure{"", false, {Entry{false, 25, 50, 0, 1, ""}}}, "test");
   GameState s = levelOf(1, 1, 1.2);
   s.structure = true;
   const std::vector<Seen> seen = follow(t, dir, &s, 3);
@@ -162,6 +162,49 @@ TEST(Display, SaysWhyItCannotFollowAStateDirectoryOthersMayChange) {
   std::string shown;
   for (int row = 16; row <= 20; ++row) shown += t.rowText(row);
   EXPECT_NE(shown.find("may be changed by other users (mode 0770)"), std::string::npos) << shown;
+}
+
+}  // namespace
+}  // namespace potclock
+
+namespace potclock {
+namespace {
+
+// The numbers row follows the clock's count as the level's figure does.
+TEST(Display, ShowsTheTournamentsNumbersAndEachChangeOfThem) {
+  TestRuntime t;
+  TempCwd tmp;
+  const fs::path dir = tmp.path() / "potclock";
+  Structure structure{"", false, {{false, 50, 100, 0, 10, ""}}};
+  structure.numbers = NumbersRules{};
+  structure.numbers->chips = 10000;
+  structure.numbers->buyIn = 20;
+  GameState s = levelOf(1, 10, 300);
+  s.structure = true;
+  s.count = Count{9, 9, 0, 0};
+  fs::create_directory(dir);
+  std::ofstream(dir / "game.structure") << formatStructure(structure, "");
+  std::vector<std::pair<double, std::string>> rows;
+  double changedAt = 0;
+  follow(t, dir, &s, 3, [&](double now) {
+    rows.emplace_back(now, t.rowText(3));
+    if (now >= 1 && changedAt == 0) {
+      s.count->players = 8;
+      ASSERT_TRUE(saveGameState(dir / "game", s).ok());
+      changedAt = now;
+    }
+  });
+  // 90,000 chips over 9 and then 8 players, at 100 a big blind; 180 in the
+  // pool, which nine entries pay to two places. The change shows within a
+  // fifth of a second.
+  for (const auto& [when, row] : rows) {
+    if (when > changedAt && when < changedAt + 0.2) continue;
+    const std::string want = when <= changedAt
+                                 ? " Players 9/9   Avg 10,000 (100 BB)   Pool 180   Paid 2"
+                                 : " Players 8/9   Avg 11,250 (113 BB)   Pool 180   Paid 2";
+    EXPECT_EQ(row.substr(0, want.size()), want) << when;
+  }
+  EXPECT_GT(rows.back().first, changedAt + 0.2);
 }
 
 }  // namespace

@@ -46,6 +46,13 @@ GameState asking(int level, int perLevel, double endsAt, long shown) {
   return s;
 }
 
+// Corrected by the director, and started at a planned time.
+GameState corrected(GameState s, long seconds, double startsAt = 0) {
+  s.corrected = seconds;
+  s.startsAt = startsAt;
+  return s;
+}
+
 GameState hands(int level, int perLevel, int counted) {
   GameState s;
   s.nLevel = level;
@@ -59,14 +66,37 @@ void writeText(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
 }
 
+// A structure game with a [tournament] table, whose count is kept with it.
+GameState counted(GameState s, Count c) {
+  s.structure = true;
+  s.count = c;
+  return s;
+}
+
 TEST(GameState, EveryKindOfGameComesBackAsItWasWritten) {
   for (const GameState& s :
        {minutes(1, 15, 1796745600.25), minutes(63, 1440, 1.5), paused(42, 2, 0),
-        paused(24, 10, 600), asking(7, 10, 1796745600.5, 37), hands(23, 5, 0), hands(63, 40, 39)}) {
+        paused(24, 10, 600), asking(7, 10, 1796745600.5, 37), hands(23, 5, 0), hands(63, 40, 39),
+        counted(paused(3, 20, 60), {52, 37, 12, 30}), counted(hands(2, 8, 1), {0, 0, 0, 0}),
+        counted(minutes(1, 20, 1.5), {99999, 1, 99999, 99999}), corrected(paused(4, 1, 90), 30),
+        corrected(minutes(2, 20, 1796745600.25), -600),
+        corrected(minutes(1, 20, 1796746800.0), 0, 1796745600.0)}) {
     const auto back = parseGameState(formatGameState(s));
     ASSERT_TRUE(back.ok()) << formatGameState(s);
     EXPECT_EQ(back.value(), s) << formatGameState(s);
   }
+}
+
+// An older program refuses the lines of the count, so a game with one says
+// it is of a later version; a game without one is written as before.
+TEST(GameState, OnlyAGameWithACountOrACorrectionIsWrittenAsVersionTwo) {
+  EXPECT_EQ(formatGameState(corrected(paused(3, 20, 60), -30)),
+            "potclock-state 2\nlevel 3\nper-level 20\nmode M\npaused-left 60\ncorrected -30\n");
+  EXPECT_EQ(formatGameState(paused(3, 20, 60)),
+            "potclock-state 1\nlevel 3\nper-level 20\nmode M\npaused-left 60\n");
+  EXPECT_EQ(formatGameState(counted(paused(3, 20, 60), {52, 37, 12, 30})),
+            "potclock-state 2\nlevel 3\nper-level 20\nmode M\nstructure 1\nentries 52\n"
+            "players 37\nrebuys 12\naddons 30\npaused-left 60\n");
 }
 
 TEST(GameState, TimesAreReadInAnyDecimalForm) {
@@ -94,6 +124,7 @@ TEST(GameState, ATimeIsKeptToTheMillisecondTheFileHolds) {
 
 TEST(GameState, TextsThatAreNoGameAreRefused) {
   const std::string head = "potclock-state 1\nlevel 5\nper-level 10\n";
+  const std::string counted2 = "potclock-state 2\nlevel 5\nper-level 10\nstructure 1\n";
   struct Case {
     const char* why;
     std::string text;
@@ -105,7 +136,7 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
       {"cut short", head + "mode M\nends-at 17967", Failure::damaged},
       {"no version", "potclock-state\n", Failure::damaged},
       {"version 0", "potclock-state 0\n", Failure::damaged},
-      {"a later version, whatever follows", "potclock-state 2\nlevel 5\nnew-field x\n",
+      {"a later version, whatever follows", "potclock-state 3\nlevel 5\nnew-field x\n",
        Failure::newer},
       {"no mode", head, Failure::damaged},
       {"an unknown mode", head + "mode X\nends-at 100\n", Failure::damaged},
@@ -141,6 +172,36 @@ TEST(GameState, TextsThatAreNoGameAreRefused) {
       {"hands with a time", head + "mode H\nhands-counted 1\nends-at 100\n", Failure::damaged},
       {"a key twice", head + "mode H\nhands-counted 1\nhands-counted 2\n", Failure::damaged},
       {"an unknown key", head + "mode H\nhands-counted 1\ncolour red\n", Failure::damaged},
+      // The count: version 2 only, of a structure game, all four lines, a
+      // count that could be.
+      {"a count in version 1",
+       "potclock-state 1\nlevel 5\nper-level 10\nmode H\nstructure 1\n"
+       "hands-counted 1\nentries 5\nplayers 5\nrebuys 0\naddons 0\n",
+       Failure::damaged},
+      {"a correction in version 1",
+       "potclock-state 1\nlevel 5\nper-level 10\nmode M\nends-at 1796745600.250\ncorrected 60\n",
+       Failure::damaged},
+      {"a correction in hands mode",
+       "potclock-state 2\nlevel 5\nper-level 10\nmode H\nhands-counted 1\ncorrected 60\n",
+       Failure::damaged},
+      {"a paused time beyond the correction",
+       "potclock-state 2\nlevel 5\nper-level 1\nmode M\npaused-left 121\ncorrected 60\n",
+       Failure::damaged},
+      {"a count of a built-in game",
+       "potclock-state 2\nlevel 5\nper-level 10\nmode H\n"
+       "hands-counted 1\nentries 5\nplayers 5\nrebuys 0\naddons 0\n",
+       Failure::damaged},
+      {"a count without its add-ons",
+       counted2 + "mode H\nhands-counted 1\nentries 5\nplayers 5\nrebuys 0\n", Failure::damaged},
+      {"more players than entries",
+       counted2 + "mode H\nhands-counted 1\nentries 5\nplayers 6\nrebuys 0\naddons 0\n",
+       Failure::damaged},
+      {"no player left of five entries",
+       counted2 + "mode H\nhands-counted 1\nentries 5\nplayers 0\nrebuys 0\naddons 0\n",
+       Failure::damaged},
+      {"negative rebuys",
+       counted2 + "mode H\nhands-counted 1\nentries 5\nplayers 5\nrebuys -1\naddons 0\n",
+       Failure::damaged},
   };
   for (const Case& c : cases) {
     const auto parsed = parseGameState(c.text);

@@ -14,6 +14,7 @@
 #include "app/disk/resume.h"
 #include "app/disk/statefile.h"
 #include "app/disk/statewriter.h"
+#include "app/game/structurefile.h"
 #include "app/main.h"
 #include "app/screens/clock.h"
 #include "app/screens/timer.h"
@@ -496,6 +497,79 @@ TEST(Resume, AFileThatCannotBeResumedIsKeptAsItIs) {
   EXPECT_EQ(t.hl.errorText, "potclock: the saved game " + file.string() + " is damaged\n");
   EXPECT_EQ(krx::ERRORLEVEL(), 1);
   EXPECT_EQ(readFile(file), "potclock-state 1\nlevel 99\n");
+}
+
+}  // namespace
+}  // namespace potclock
+
+namespace potclock {
+namespace {
+
+// A structure with a [tournament] table: 1,000 chips for 10, the 20 % of
+// the pool that a rebuy of 500 for 5 and an add-on bring shared 60/40.
+Structure countedStructure() {
+  Structure s{
+      "", false, {entries::level(10, 20, 10), entries::pause(5), entries::level(20, 40, 10)}};
+  s.numbers = NumbersRules{1000, 10, 500, 5, 2000, 10, 0, {6000, 4000}, 0, 0};
+  return s;
+}
+
+TEST(StateWriter, AChangeOfTheCountAloneIsWrittenAtOnce) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "potclock" / "game";
+  TestRuntime t;
+  const Game game = Game::of(countedStructure());
+  StateWriter writer(file);
+  writer.count({5, 5, 0, 0});
+  writer.running(game, 0, 300);
+  const GameState first = read(file);
+  EXPECT_EQ(first.count, (Count{5, 5, 0, 0}));
+  // No time passes: only the count changes, and the level's end stands.
+  writer.count({5, 4, 1, 0});
+  const GameState second = read(file);
+  EXPECT_EQ(second.count, (Count{5, 4, 1, 0}));
+  EXPECT_EQ(second.endsAt, first.endsAt);
+}
+
+// A fresh game counts from the table's entries, all of them playing.
+TEST(StateWriter, AFreshGameIsKeptWithTheEntriesItStartsWith) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "game";
+  TestRuntime t;
+  t.hl.onWait = [](krx::HeadlessBackend&, const krx::Screen&) { throw Killed{}; };
+  Structure s = countedStructure();
+  s.numbers->entries = 12;
+  StateWriter writer(file);
+  EXPECT_THROW(runGame(Game::of(s), writer, 0), Killed);
+  EXPECT_EQ(read(file).count, (Count{12, 12, 0, 0}));
+}
+
+TEST(Resume, AGameWithACountComesBackWithIt) {
+  TempCwd tmp;
+  const fs::path file = tmp.path() / "potclock" / "game";
+  GameState saved;
+  saved.structure = true;
+  saved.nLevel = 2;  // the break
+  saved.nPerLevel = 5;
+  saved.paused = true;
+  saved.secondsLeft = 120;
+  saved.count = Count{6, 4, 2, 3};
+  ASSERT_TRUE(saveGameState(file, saved).ok());
+  std::ofstream(file.parent_path() / "game.structure") << formatStructure(countedStructure(), "");
+
+  TestRuntime t;
+  std::string numbers, prizes;
+  t.hl.onWait = [&](krx::HeadlessBackend&, const krx::Screen& s) {
+    numbers = s.rowBytes(3);
+    prizes = s.rowBytes(6).substr(54) + s.rowBytes(7).substr(54);
+    throw Killed{};
+  };
+  EXPECT_THROW(resumeGame(file), Killed);
+  // 6,000 + 1,000 + 6,000 chips over 4 players is 3,250, or 81 of the next
+  // level's big blinds of 40; 60 + 10 + 30 in the pool, paid 60 and 40.
+  EXPECT_EQ(numbers.substr(0, 58), " Players 4/6   Avg 3,250 (81 BB)   Pool 100   Paid 2      ");
+  EXPECT_EQ(prizes, "1st 60" + std::string(20, ' ') + "2nd 40" + std::string(20, ' '));
+  EXPECT_EQ(read(file).count, saved.count);
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
   };
   const Case cases[] = {
       {"minutes = 20\nminute = 5\n[[level]]\nblinds = [1, 2]\n",
-       "f.toml:2:1: unknown key 'minute'; expected name, minutes, hands or [[level]]\n"},
+       "f.toml:2:1: unknown key 'minute'; expected name, minutes, hands, [tournament] or "
+       "[[level]]\n"},
       {"minutes = 20\n[[level]]\nblind = [1, 2]\n",
        "f.toml:2:1: a level without blinds; expected blinds = [small, big] or break = MINUTES\n"
        "f.toml:3:1: unknown key 'blind' in a level; expected blinds, ante or minutes\n"},
@@ -120,8 +121,8 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
        "f.toml:1:8: a curly quote U+201C; put the text in straight double quotes\n"},
       // A file's text in a message never moves the terminal's cursor.
       {"\"\\u001b]0;t\\u0007\\u001b[2J\" = 1\nminutes = 5\n[[level]]\nblinds = [1, 2]\n",
-       "f.toml:1:1: unknown key '\\u001B]0;t\\u0007\\u001B[2J'; expected name, minutes, hands or "
-       "[[level]]\n"},
+       "f.toml:1:1: unknown key '\\u001B]0;t\\u0007\\u001B[2J'; expected name, minutes, hands, "
+       "[tournament] or [[level]]\n"},
       // Nested deeper than the parser's stack would bear: refused before it.
       {repeated("a.", 10000) + "a = 1\n",
        "f.toml:1:128: more than 64 parts in a dotted key; expected a structure file's few "
@@ -245,6 +246,68 @@ TEST(StructureFile, EveryLimitAtAndPastItsEdge) {
   }
 }
 
+const std::string kTwoLevels =
+    "minutes = 20\n[[level]]\nblinds = [1, 2]\n[[level]]\nbreak = 5\n"
+    "[[level]]\nblinds = [2, 4]\n";
+
+TEST(StructureFile, ReadsTheTournamentTable) {
+  const NumbersRules all{10000, 100, 10000, 100, 15000, 50, 5000, {5000, 2750, 1500, 750}, 2, 40};
+  EXPECT_EQ(
+      parsed(kTwoLevels + "[tournament]\nchips = 10000\nbuy-in = 100\nrebuy = [10000, 100]\n"
+                          "add-on = [15000, 50]\nguarantee = 5000\npayouts = [50, 27.5, 15, 7.5]\n"
+                          "late-registration = 2\nentries = 40\n")
+          .numbers,
+      all);
+  // Only the chips are needed: no rebuy, add-on or guarantee, the default
+  // payouts, registration open to the end.
+  EXPECT_EQ(parsed(kTwoLevels + "[tournament]\nchips = 5000\n").numbers,
+            (NumbersRules{5000, 0, 0, 0, 0, 0, 0, {}, 0, 0}));
+  EXPECT_EQ(parsed(kTwoLevels).numbers, std::nullopt);
+}
+
+TEST(StructureFile, EachProblemOfTheTournamentTable) {
+  const std::string head = kTwoLevels + "[tournament]\nchips = 1000\n";
+  struct Case {
+    std::string text, problems;
+  };
+  const Case cases[] = {
+      {kTwoLevels + "[tournament]\nbuy-in = 10\n",
+       "f.toml:8:1: [tournament] without chips; expected chips = N, an entry's stack\n"},
+      {head + "buyin = 10\n",
+       "f.toml:10:1: unknown key 'buyin' in [tournament]; expected chips, buy-in, rebuy, add-on, "
+       "guarantee, payouts, late-registration or entries\n"},
+      {head + "buy-in = -5\n",
+       "f.toml:10:10: buy-in is -5; expected a whole number from 0 to 999,999,999\n"},
+      {head + "rebuy = 1000\n",
+       "f.toml:10:9: rebuy is 1000; expected [chips, price], two whole numbers\n"},
+      {head + "add-on = [0, 10]\n",
+       "f.toml:10:11: add-on chips is 0; expected a whole number from 1 to 999,999,999\n"},
+      // Two levels (the break is none): registration ends with one of them.
+      {head + "late-registration = 3\n",
+       "f.toml:10:21: late-registration is 3; expected a whole number from 1 to 2\n"},
+      {head + "payouts = [50, 30]\n", "f.toml:10:11: payouts add up to 80 %; expected 100 %\n"},
+      {head + "payouts = [50, 30, 20.5]\n",
+       "f.toml:10:11: payouts add up to 100.5 %; expected 100 %\n"},
+      {head + "payouts = [30, 50, 20]\n",
+       "f.toml:10:16: place 2 has 50 %, more than the place before it; expected each place at "
+       "most the one before\n"},
+      {head + "payouts = [99.995, 0.005]\n",
+       "f.toml:10:12: a payout is a percentage with more decimals; expected a percentage above 0 "
+       "and at most 100, with at most two decimals\n"},
+      {head + "payouts = [100, 0]\n",
+       "f.toml:10:17: a payout is 0; expected a percentage above 0 and at most 100, with at most "
+       "two decimals\n"},
+      {head + "payouts = [\"all\"]\n",
+       "f.toml:10:12: a payout is text; expected a percentage above 0 and at most 100, with at "
+       "most two decimals\n"},
+      {head + "payouts = []\n",
+       "f.toml:10:11: payouts is 0 places; expected [first, second, ...], 1 to 100 percentages\n"},
+      {"tournament = 5\n" + kTwoLevels,
+       "f.toml:1:14: tournament is 5; expected a [tournament] table\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(problemsOf(c.text), c.problems) << c.text;
+}
+
 TEST(StructureFile, FiveHundredEntriesAtMost) {
   std::string text = "minutes = 20\n";
   for (int i = 0; i < kMaxEntries; ++i) text += "[[level]]\nblinds = [1, 2]\n";
@@ -261,6 +324,12 @@ TEST(StructureFile, WrittenOutAndReadBackUnchanged) {
        true,
        {level(1, 2, 0, 10), pause(15, "Tea \"break\""), level(5, 10, 5, 12), level(5, 10, 5, 10)}});
   structures.push_back({"", false, {pause(3, "")}});
+  Structure counted{"", false, {level(1, 2, 0, 10), pause(5, ""), level(2, 4, 0, 10)}};
+  counted.numbers = NumbersRules{1000, 20, 1000, 20, 2000, 10, 500, {5000, 3000, 1250, 750}, 2, 9};
+  structures.push_back(counted);
+  counted.numbers = NumbersRules{};
+  counted.numbers->chips = 1;
+  structures.push_back(counted);
   for (const Structure& t : structures) {
     const std::string text = formatStructure(t, "One line\nand another");
     EXPECT_EQ(text.rfind("# One line\n# and another\n", 0), 0u) << text;
@@ -340,6 +409,20 @@ TEST_F(ScheduleTable, StartTimesAndTotalOfAMinutesStructure) {
             "       Colour up the 25s, caf\u00e9 and tea too  15 min break  23:05\n"
             "    3  1/2                                  90 min        23:20\n"
             "\nTotal: 2 h 35 min in 3 levels and 1 break, ending at 00:50 +1 day\n");
+}
+
+TEST_F(ScheduleTable, TheTournamentTableInASentence) {
+  Structure t{"", false, {level(1, 2, 0, 10)}};
+  t.numbers = NumbersRules{10000, 100, 10000, 100, 15000, 50, 5000, {5000, 3000, 2000}, 1, 0};
+  EXPECT_EQ(scheduleTable(t, k2215).substr(scheduleTable(t, k2215).find("\n\nTournament")),
+            "\n\nTournament: 10,000 chips an entry for 100; rebuys of 10,000 for 100; an add-on\n"
+            "of 15,000 for 50; entries and rebuys until level 1 ends; 5,000 guaranteed;\n"
+            "payouts 50, 30, 20 %.\n");
+  t.numbers = NumbersRules{};
+  t.numbers->chips = 2500;
+  EXPECT_EQ(scheduleTable(t, k2215).substr(scheduleTable(t, k2215).find("\n\nTournament")),
+            "\n\nTournament: 2,500 chips an entry; the usual payouts for the number of "
+            "entries.\n");
 }
 
 TEST_F(ScheduleTable, AHandsStructureKnowsOnlyTheFirstStarts) {

@@ -141,7 +141,7 @@ TEST(ResumeE2E, AGameThatCannotBeResumedIsRefusedInOneLineAndKept) {
   const Case cases[] = {
       {"damaged", "potclock-state 1\nlevel 5\nper-level", "the saved game " + name + " is damaged"},
       {"an empty file", "", "the saved game " + name + " is damaged"},
-      {"from a newer version", "potclock-state 2\nlevel 5\n",
+      {"from a newer version", "potclock-state 3\nlevel 5\n",
        "the saved game " + name + " was written by a newer version of potclock"},
   };
   for (const Case& c : cases) {

@@ -39,6 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   else
     check(std::isfinite(s.endsAt) && s.endsAt > 0);
 
+  check(!s.count || (s.structure && potclock::validCount(*s.count)));
+
   const auto back = potclock::parseGameState(potclock::formatGameState(s));
   check(back.ok() && back.value() == s);
   return 0;
