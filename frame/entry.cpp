@@ -86,10 +86,12 @@ int processEntry(const EntryHooks& hooks, const Options& options) {
     saved = std::move(loaded.value());
   }
   // The planned start is fixed now, before the dialogue takes its time.
+  // The command line's before the structure file's.
+  const std::optional<int> startMinute = options.startMinute ? options.startMinute
+                                         : structure         ? structure->startMinute
+                                                             : std::nullopt;
   const double startsAt =
-      options.startMinute
-          ? static_cast<double>(nextTimeOfDay(*options.startMinute, std::time(nullptr)))
-          : 0;
+      startMinute ? static_cast<double>(nextTimeOfDay(*startMinute, std::time(nullptr))) : 0;
   std::function<void()> main;
   if (options.watch) {
     main = [game = options.game] {

@@ -48,7 +48,12 @@ struct Structure {
   std::string name;    // may be empty
   bool hands = false;  // levels count hands; breaks always count minutes
   std::vector<Entry> entries;
+  // Set as the file says, or else on for a structure with a [tournament]
+  // table and off for one without.
   Warnings warnings{};
+  // A planned start in the file (start = "19:30"), in minutes after
+  // midnight; --start on the command line goes before it.
+  std::optional<int> startMinute = std::nullopt;
   // Chips, buy-ins and prizes, for a structure that gives them.
   std::optional<NumbersRules> numbers = std::nullopt;
 

@@ -1,5 +1,7 @@
 #include "app/game/structurefile.h"
 
+#include "app/game/schedule.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -397,6 +399,31 @@ std::optional<NumbersRules> readTournament(const toml::node& n, int levels, Prob
   return rules;
 }
 
+// The [warnings] table: each warning on or off, over `w`.
+void readWarnings(const toml::node& n, Warnings& w, Problems& problems) {
+  const toml::table* table = n.as_table();
+  if (!table) {
+    problems.add(n.source(), "warnings is " + whatItIs(n) + "; expected a [warnings] table");
+    return;
+  }
+  for (auto&& [key, node] : *table) {
+    const std::string k(key.str());
+    bool* flag = k == "minute"              ? &w.minute
+                 : k == "break"             ? &w.breakAhead
+                 : k == "late-registration" ? &w.lateRegistration
+                                            : nullptr;
+    if (!flag) {
+      problems.add(
+          key.source(),
+          "unknown key '" + k + "' in [warnings]; expected minute, break or late-registration");
+    } else if (const auto* on = node.as_boolean()) {
+      *flag = on->get();
+    } else {
+      problems.add(node.source(), k + " is " + whatItIs(node) + "; expected true or false");
+    }
+  }
+}
+
 }  // namespace
 
 StructureRead parseStructure(std::string_view text, std::string_view fileName) {
@@ -435,6 +462,7 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
   }
   const toml::array* levels = nullptr;
   const toml::node* tournament = nullptr;
+  const toml::node* warnings = nullptr;
   for (auto&& [key, node] : top) {
     const std::string_view k = key.str();
     if (k == "name") {
@@ -448,9 +476,19 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
       }
     } else if (k == "tournament") {
       tournament = &node;
+    } else if (k == "warnings") {
+      warnings = &node;
+    } else if (k == "start") {
+      const auto* given = node.as_string();
+      t.startMinute = given ? timeOfDay(given->get()) : std::nullopt;
+      if (!t.startMinute)
+        problems.add(node.source(), "start is " + whatItIs(node) +
+                                        "; expected a time of day in quotes, as start = \"19:30\"");
     } else if (k != "minutes" && k != "hands") {
-      problems.add(key.source(), "unknown key '" + std::string(k) +
-                                     "'; expected name, minutes, hands, [tournament] or [[level]]");
+      problems.add(key.source(),
+                   "unknown key '" + std::string(k) +
+                       "'; expected name, minutes, hands, start, [tournament], [warnings] or "
+                       "[[level]]");
     }
   }
   t.hands = defaults.hands;
@@ -476,6 +514,10 @@ StructureRead parseStructure(std::string_view text, std::string_view fileName) {
                : 0;
     t.numbers = readTournament(*tournament, levelCount, problems);
   }
+  // Warned of by default where the director keeps the numbers.
+  const bool warn = t.numbers.has_value();
+  t.warnings = {warn, warn, warn};
+  if (warnings) readWarnings(*warnings, t.warnings, problems);
   if (!problems.empty()) return problems.report(fileName);
   return t;
 }
@@ -574,6 +616,14 @@ std::string formatStructure(const Structure& t, std::string_view comment) {
   // A hands structure says so at the top even with no level to take it.
   if (common != 0 || t.hands) out += unit + " = " + std::to_string(common != 0 ? common : 1) + "\n";
   if (t.numbers) out += tournamentTable(*t.numbers);
+  // Only the warnings set apart from what the table implies.
+  const bool warn = t.numbers.has_value();
+  if (t.warnings != Warnings{warn, warn, warn}) {
+    const auto flag = [](bool on) { return on ? "true\n" : "false\n"; };
+    out += "\n[warnings]\nminute = " + std::string(flag(t.warnings.minute)) +
+           "break = " + flag(t.warnings.breakAhead) +
+           "late-registration = " + flag(t.warnings.lateRegistration);
+  }
   for (const Entry& e : t.entries) {
     out += "\n[[level]]\n";
     if (e.isBreak) {

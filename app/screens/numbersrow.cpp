@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/game/standing.h"
 #include "app/screens/say.h"
 #include "runtime/console/console.h"
 
@@ -14,6 +15,8 @@ namespace {
 // The row above the caption, which no other piece of the timer's screen
 // uses: the PAUSED band and the quit question stay clear of it.
 constexpr int kNumbersRow = 3;
+// The row between the structure's name and the numbers.
+constexpr int kRegistrationRow = 2;
 // The prizes stand beside the large BREAK (rows 6 to 11), which ends at
 // column 50, in columns of one place a row.
 constexpr int kPrizesTop = 6, kPrizesRows = 6, kPrizesLeft = 54, kPrizesRight = 79;
@@ -60,6 +63,29 @@ void showNumbers(const Game& game, int index, const std::optional<Count>& count)
   // The whole row, so that a longer row before leaves nothing behind.
   say(kNumbersRow, 1, padded(numbersRow(t, index, *count), 79));
   if (game.isBreak(index)) showPrizes(*t.numbers, *count);
+}
+
+bool registrationEnds(const Game& game, int index) {
+  const Structure& t = game.structure();
+  if (!game.warnings().lateRegistration || !t.numbers || t.numbers->lateRegistration == 0)
+    return false;
+  return registrationOpen(t, index) &&
+         (index + 1 >= game.size() || !registrationOpen(t, index + 1));
+}
+
+void showRegistration(const Game& game, int index, std::optional<long> remain) {
+  if (!game.warnings().lateRegistration || !game.structure().numbers) return;
+  std::string text;
+  if (registrationEnds(game, index)) {
+    text = remain ? "Late registration ends in " + clockText(static_cast<double>(*remain))
+                  : std::string("Late registration ends after this level");
+  }
+  say(kRegistrationRow, 1, padded(std::string(39 - text.size() / 2, ' ') + text, 79));
+}
+
+void playRegistrationEnd() {
+  krx::TONE(1600, 2);
+  krx::TONE(1600, 2);
 }
 
 }  // namespace potclock

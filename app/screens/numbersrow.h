@@ -17,4 +17,14 @@ namespace potclock {
 // without a count.
 void showNumbers(const Game& game, int index, const std::optional<Count>& count);
 
+// Whether late registration ends when entry `index` does, and the screens
+// warn of it.
+bool registrationEnds(const Game& game, int index);
+// Row 2 while that entry runs: "Late registration ends in 12:34" with the
+// time left in it (`remain`, minutes), or "... after this level" (hands); a
+// blank row after it. Nothing for a game that does not warn of it.
+void showRegistration(const Game& game, int index, std::optional<long> remain);
+// The two notes after the chime as late registration ends.
+void playRegistrationEnd();
+
 }  // namespace potclock

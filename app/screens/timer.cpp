@@ -159,6 +159,46 @@ class Timer {
     return std::nullopt;
   }
 
+  // The director's keys at the clock, for a game that keeps the numbers
+  // (the hints say so): the commonest commands, without a second terminal.
+  std::optional<Command> directorKey(int key) const {
+    if (!count_) return std::nullopt;
+    switch (key) {
+      case 'b':
+      case 'B':
+        return Command{Command::Kind::bust, 0};
+      case 'e':
+      case 'E':
+        return Command{Command::Kind::entry, 0};
+      case 'r':
+      case 'R':
+        return Command{Command::Kind::rebuy, 0};
+      case 'a':
+      case 'A':
+        return Command{Command::Kind::addon, 0};
+      case ']':
+        return Command{Command::Kind::timeBy, 60};
+      case '[':
+        return Command{Command::Kind::timeBy, -60};
+      default:
+        return std::nullopt;
+    }
+  }
+
+  // The game at `s` as the key's command leaves it; the low tone when it
+  // changes nothing.
+  Standing byKey(Standing s, const Command& command) {
+    s.count = count_;
+    const auto change = applyCommand(game_, s, command);
+    if (!change.ok()) {
+      TONE(600, 1);
+      return s;
+    }
+    const Standing& to = change.value().standing;
+    if (to.count && to.count != count_) recount(to.index, *to.count);
+    return to;
+  }
+
   // The director's change of the count while entry `index` runs (`to` is
   // what bust, entry and the other changes answered): kept at once, so
   // that the displays show it too, and shown.
@@ -193,6 +233,7 @@ class Timer {
     clearTypeahead();
     if (outcome == Outcome::ranOut) {
       playChime();
+      if (registrationEnds(game_, index)) playRegistrationEnd();
       if (index < last || !game_.repeatsLast()) return index + 1;
       TONE(600, 1);
     }
@@ -331,8 +372,13 @@ class Timer {
         key = waitKey(std::clamp(untilNextFigure(left), 0.01, 1.0));
       }
       showTimeOfDay();
-      if (key == 0) {
+      const std::optional<Command> keyed = directorKey(key);
+      if (key == 0 || keyed) {
         Standing s{index, end_ - MYSECONDS(false), false, corrected_, 0, true};
+        if (keyed) {
+          s = byKey(s, *keyed);
+          key = 0;
+        }
         if (const auto jumped = serve(s)) return *jumped;
         end_ = MYSECONDS(false) + s.left;
         if (s.corrected != corrected_) {
@@ -416,6 +462,7 @@ void drawEntry(const Game& game, int index, Hints hints, const std::optional<Cou
     say(13, 1, game.isBreak(index) ? kBreakHeading : kTimeHeading);
   }
   showNumbers(game, index, count);
+  if (mode == Mode::hands) showRegistration(game, index, std::nullopt);
   NextLevel next = game.next(index);
   if (game.warnings().breakAhead && index + 1 < game.size() && game.isBreak(index + 1)) {
     next.text += " after this level";
@@ -425,7 +472,10 @@ void drawEntry(const Game& game, int index, Hints hints, const std::optional<Cou
   } else {
     showNextLevel(next);
   }
-  showHintRow(hints, mode);
+  if (hints == Hints::clock && mode == Mode::minutes && game.structure().numbers)
+    say(23, 1, kDirectorHints);
+  else
+    showHintRow(hints, mode);
   showBand();
 }
 
@@ -440,6 +490,7 @@ void drawStart(const Game& game, int index, Hints hints, const std::optional<Cou
 }
 
 void showTimeLeft(const Game& game, int index, long remain) {
+  showRegistration(game, index, remain);
   if (!game.lastMinute(index, remain)) {
     SAYBIG(15, timeLeftText(remain));
     return;

@@ -16,6 +16,9 @@ inline constexpr std::string_view kNextLevel = "N E X T   L E V E L   =  ";
 inline constexpr std::string_view kMinutesHints =
     "Press: Alt-Enter=size, +/- to skip levels, Space to pause, Escape to quit";
 inline constexpr std::string_view kHandsHint = "Press Escape to quit";
+// The minutes hint row of a game that keeps the tournament's numbers.
+inline constexpr std::string_view kDirectorHints =
+    "B=bust E=entry R=rebuy A=add-on [/]=-/+1 min  +/- skip  Space pause  Esc quit";
 inline constexpr std::string_view kDisplayHint =
     "A display of the game (potclock --watch): Escape or q leaves it";
 inline constexpr std::string_view kNoTime = "        ";
