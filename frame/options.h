@@ -25,6 +25,11 @@ struct Options {
   bool watch = false;
   // No chime and no tones.
   bool quiet = false;
+  // A browser display of the game on this address and port instead of a
+  // clock: `serveHost` empty is the loopback address only.
+  bool serve = false;
+  std::string serveHost;
+  int servePort = 0;
 };
 
 struct CommandLine {
