@@ -167,6 +167,12 @@ class EndingSignals {
   EndingSignals(const EndingSignals&) = delete;
   EndingSignals& operator=(const EndingSignals&) = delete;
   int descriptor() const { return fd_.get(); }
+  // Takes the signal that came, so that it does not strike again once it is
+  // unblocked on the way out.
+  bool take() {
+    signalfd_siginfo info{};
+    return ::read(fd_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+  }
 
  private:
   sigset_t old_{};
@@ -207,7 +213,7 @@ int serveGame(std::optional<StateLocation> where, const ServeSettings& settings)
     std::fprintf(stderr, "potclock: %s\n", listening.failure().c_str());
     return 1;
   }
-  const EndingSignals signals;
+  EndingSignals signals;
   Server server{*mhd, Streams(*mhd), Deadlines(*mhd, kRequestSeconds)};
   Follower follow(std::move(where), gameFileName(settings.game));
   const unsigned limit = connectionLimit();
@@ -269,7 +275,7 @@ int serveGame(std::optional<StateLocation> where, const ServeSettings& settings)
     pollfd fds[2] = {{signals.descriptor(), POLLIN, 0}, {follow.descriptor(), POLLIN, 0}};
     const int ready =
         ::poll(fds, follow.told() ? 2 : 1, static_cast<int>(std::max(wait, 0.0) * 1000) + 1);
-    if (ready > 0 && (fds[0].revents & POLLIN) != 0) break;
+    if (ready > 0 && (fds[0].revents & POLLIN) != 0 && signals.take()) break;
   }
   std::printf("Stopped.\n");
   std::fflush(stdout);
