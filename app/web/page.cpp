@@ -72,7 +72,7 @@ const std::string_view kPageJs = R"js("use strict";
   let ev = null;        // the last event
   let skew = 0;         // the server's wall clock less this one's, seconds
   let lastIndex = null; // the level shown, for the chime
-  let lost = true;
+  let lost = false;
   let source = null;
   let heardAt = 0;
   let tick = null;
@@ -123,7 +123,7 @@ const std::string_view kPageJs = R"js("use strict";
       set("note", ev["break"] ? ev.note : (ev.paused ? "PAUSED" : ""));
       set("next", ev.next ? "Next: " + ev.next : "");
     }
-    set("status", lost ? "Lost the clock: reconnecting\u2026" : "");
+    set("status", lost ? "Lost the clock: reconnecting\u2026" : ev ? "" : "Connecting\u2026");
     main.className = classes.join(" ");
   }
 
