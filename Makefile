@@ -61,6 +61,7 @@ bench: bench-deps $(BUILD)/build.ninja
 	./$(BUILD)/bench/bench_countdown $(BUILD)/potclock
 	./$(BUILD)/bench/bench_watch $(BUILD)/potclock
 	./$(BUILD)/bench/bench_side_by_side $(BUILD)/potclock
+	./$(BUILD)/bench/bench_serve $(BUILD)/potclock
 
 # Each fuzz target for FUZZ_SECONDS (default 60) in its own clang build, build-fuzz.
 fuzz:
