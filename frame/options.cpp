@@ -88,11 +88,12 @@ constexpr std::string_view kHelp =
     "              an error ends the program\n"
     "\n"
     "Exit status:\n"
-    "  0    the game ended or was quit\n"
+    "  0    the game ended or was quit, or a served display was ended\n"
     "  1    an error ended the program, there was no game to resume, a\n"
     "       structure file could not be used, or another potclock runs the game\n"
     "       to resume\n"
-    "  2    the command line was not understood\n"
+    "  2    the command line was not understood, or --serve cannot have its\n"
+    "       address\n"
     "  231  the runtime is too old (999 as the program returns it)\n";
 
 std::string versionText() {

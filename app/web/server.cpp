@@ -210,8 +210,9 @@ int serveGame(std::optional<StateLocation> where, const ServeSettings& settings)
   }
   auto listening = listenOn(settings.host, settings.port);
   if (!listening.ok()) {
+    // The address asked for cannot be had: as an option not understood.
     std::fprintf(stderr, "potclock: %s\n", listening.failure().c_str());
-    return 1;
+    return 2;
   }
   EndingSignals signals;
   Server server{*mhd, Streams(*mhd), Deadlines(*mhd, kRequestSeconds)};

@@ -29,7 +29,8 @@ inline constexpr unsigned kIdleSeconds = 30;
 // does not fit is answered 431 and closed.
 inline constexpr std::size_t kConnectionMemory = 16 * 1024;
 
-// Serves until SIGINT or SIGTERM; the exit status. The URLs to open go to
+// Serves until SIGINT or SIGTERM; the exit status: 0, 2 when the address
+// cannot be had, 1 when the server cannot start. The URLs to open go to
 // standard output, a failure to start to standard error.
 int serveGame(std::optional<StateLocation> where, const ServeSettings& settings);
 
