@@ -123,6 +123,8 @@ const std::string_view kPageJs = R"js("use strict";
       set("note", ev["break"] ? ev.note : (ev.paused ? "PAUSED" : ""));
       set("next", ev.next ? "Next: " + ev.next : "");
     }
+    const title = ev && ev.game ? ev.blinds + " \u2013 potclock" : "potclock";
+    if (document.title !== title) document.title = title;
     set("status", lost ? "Lost the clock: reconnecting\u2026" : ev ? "" : "Connecting\u2026");
     main.className = classes.join(" ");
   }
@@ -157,8 +159,21 @@ const std::string_view kPageJs = R"js("use strict";
     });
   }
 
+  // A phone or a TV left showing the clock must not dim its screen: asked
+  // for at the first tap (some browsers want one), again when it is shown.
+  let awake = null;
+  function keepAwake() {
+    if (awake || !navigator.wakeLock || document.visibilityState !== "visible") return;
+    navigator.wakeLock.request("screen").then((lock) => {
+      awake = lock;
+      lock.addEventListener("release", () => { awake = null; });
+    }).catch(() => {});
+  }
+  document.addEventListener("visibilitychange", keepAwake);
+
   // Browsers start sound only after a tap on the page.
   function unlock() {
+    keepAwake();
     if (!audio) {
       const Context = window.AudioContext || window.webkitAudioContext;
       if (!Context) return;
@@ -217,6 +232,7 @@ const std::string_view kPageJs = R"js("use strict";
   document.addEventListener("pointerdown", unlock);
   connect();
   schedule();
+  keepAwake();
 })();
 )js";
 
