@@ -2,10 +2,11 @@
 # libraries are present, so a fresh Debian machine needs nothing but `make`.
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
-PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev libtomlplusplus-dev
+PACKAGES   := g++ cmake ninja-build pkg-config libgtest-dev libncurses-dev libasound2-dev libvterm-dev libtomlplusplus-dev libmicrohttpd-dev
 BENCH_PACKAGES := tty-clock
-# The manual page's test renders it.
-TEST_PACKAGES := groff
+# The manual page's test renders it; the browser display's tests are its
+# clients.
+TEST_PACKAGES := groff curl chromium
 PREFIX     ?= /usr/local
 # Passed to ctest by `make test`: a build that runs the tests its own way.
 CTEST_ARGS ?=
@@ -61,6 +62,7 @@ bench: bench-deps $(BUILD)/build.ninja
 	./$(BUILD)/bench/bench_watch $(BUILD)/potclock
 	./$(BUILD)/bench/bench_side_by_side $(BUILD)/potclock
 	./$(BUILD)/bench/bench_tell $(BUILD)/potclock
+	./$(BUILD)/bench/bench_serve $(BUILD)/potclock
 
 # Each fuzz target for FUZZ_SECONDS (default 60) in its own clang build, build-fuzz.
 fuzz:

@@ -15,6 +15,7 @@
 #include "app/game/structurefile.h"
 #include "app/main.h"
 #include "app/screens/display.h"
+#include "app/web/server.h"
 #include "errors/errorsys.h"
 #include "frame/publics.h"
 #include "kept/dbesys.h"
@@ -52,6 +53,10 @@ int refuseResume(const Refusal& refusal) {
 
 int processEntry(const EntryHooks& hooks, const Options& options) {
   if ((hooks.versionQuery() & 0xFFFFFF00u) < kRequiredVersion) return 999;
+  // A browser display takes no terminal: it only reads the game's files.
+  if (options.serve)
+    return serveGame(stateLocation(),
+                     {options.serveHost, options.servePort, options.game, options.quiet});
   std::optional<Structure> structure;
   if (!options.structureFile.empty()) {
     // A file that cannot be used is refused with all its problems before

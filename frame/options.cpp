@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/disk/channel.h"
 #include "app/disk/statefile.h"
@@ -30,6 +31,7 @@ constexpr std::string_view kUsage =
     "       potclock --check FILE | --print-structure A|B|C\n"
     "       potclock --watch [--fill]\n"
     "       potclock tell COMMAND\n"
+    "       potclock --serve [ADDRESS:]PORT\n"
     "       potclock --help | --version\n"
     "A clock or a display also takes --game NAME and --quiet; tell takes --game NAME.\n";
 
@@ -53,6 +55,11 @@ constexpr std::string_view kHelp =
     "  --watch     a display of the game a clock runs on this machine: it follows\n"
     "              the clock, chimes with it, and waits while no game runs;\n"
     "              Escape or q leaves it\n"
+    "  --serve [ADDRESS:]PORT\n"
+    "              a display of the running game for browsers on phones and TVs,\n"
+    "              at http://ADDRESS:PORT/; without ADDRESS only this machine\n"
+    "              (127.0.0.1) reaches it, 0.0.0.0 lets the room in; PORT 0\n"
+    "              takes a free one; Ctrl-C ends it\n"
     "  --quiet     no chime and no tones\n"
     "  --start HH:MM\n"
     "              count down to that time (today's, or tomorrow's once it has\n"
@@ -93,11 +100,12 @@ constexpr std::string_view kHelp =
     "              an error ends the program\n"
     "\n"
     "Exit status:\n"
-    "  0    the game ended or was quit\n"
+    "  0    the game ended or was quit, or a served display was ended\n"
     "  1    an error ended the program, there was no game to resume, a\n"
     "       structure file could not be used, or another potclock runs the game\n"
     "       to resume\n"
-    "  2    the command line was not understood\n"
+    "  2    the command line was not understood, or --serve cannot have its\n"
+    "       address\n"
     "  231  the runtime is too old (999 as the program returns it)\n";
 
 std::string versionText() {
@@ -138,6 +146,7 @@ CommandLine printStructure(char letter) {
 std::string whatItDoes(std::string_view option) {
   if (option == "--resume") return "--resume goes on with the last game";
   if (option == "--watch") return "--watch shows the running game";
+  if (option == "--serve") return "--serve shows the running game to browsers";
   if (option == "--structure") return "--structure starts a game of a file";
   if (option == "--check") return "--check only checks a file";
   if (option == "tell") return "tell only tells a running clock";
@@ -166,6 +175,26 @@ CommandLine tell(const std::vector<std::string>& words, const std::string& game)
     command.out = answer.value().text + "\n";
   }
   return command;
+}
+
+// "PORT", "ADDRESS:PORT" or "[IPv6]:PORT": the address as written (empty:
+// loopback only) and the port; nothing for a text that is neither.
+std::optional<std::pair<std::string, int>> servingAddress(std::string_view text) {
+  std::string_view host, port = text;
+  if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (host.starts_with('[') && host.ends_with(']') && host.size() > 2)
+      host = host.substr(1, host.size() - 2);
+    else if (host.empty() || host.find_first_of(":[]") != std::string_view::npos)
+      return std::nullopt;
+  }
+  if (port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  const int number = std::stoi(std::string(port));
+  if (number > 65535) return std::nullopt;
+  return std::pair(std::string(host), number);
 }
 
 CommandLine check(const std::string& file, std::optional<int> startMinute) {
@@ -254,6 +283,18 @@ CommandLine readCommandLine(std::span<const char* const> args) {
         return refuse("'" + *value + "' cannot name a game: use 1 to " +
                       std::to_string(kMaxGameName) + " letters, digits, '-' and '_'");
       command.options.game = *value;
+    } else if (name == "--serve") {
+      if (!takeValue() || value->empty())
+        return refuse("option '--serve' needs a port, or ADDRESS:PORT");
+      const auto address = servingAddress(*value);
+      if (!address)
+        return refuse("'" + *value +
+                      "' is no address to serve on: give PORT (0 to 65535) or ADDRESS:PORT, "
+                      "as 8080 or 0.0.0.0:8080");
+      command.options.serve = true;
+      command.options.serveHost = address->first;
+      command.options.servePort = address->second;
+      kind("--serve");
     } else if (name == "--print-structure") {
       if (!takeValue()) return refuse("option '--print-structure' needs A, B or C");
       printLetter = *value;

@@ -28,6 +28,11 @@ struct Options {
   // A planned start (--start HH:MM), in minutes after midnight: the clock
   // counts down to it and the first level begins then.
   std::optional<int> startMinute;
+  // A browser display of the game on this address and port instead of a
+  // clock: `serveHost` empty is the loopback address only.
+  bool serve = false;
+  std::string serveHost;
+  int servePort = 0;
 };
 
 struct CommandLine {

@@ -20,6 +20,7 @@ set(rooms
   "frame                | app kept errors forms bigtext runtime                                   | the process entry builds on the whole program"
   "app                  | app/screens app/disk app/game forms bigtext runtime !runtime/console/kept | the timer is started by the frame, its errors reach the handler through the runtime, and its path never opens the services it never reaches"
   "app/screens          | app/disk app/game forms bigtext runtime !runtime/console/kept             | the screens show the game and its file, and know nothing of the routine that opens them"
+  "app/web              | app/disk app/game runtime !runtime/console/kept                           | the browser display shows the game and its file to browsers, and knows nothing of the terminal's screens"
   "app/disk             | app/game forms bigtext runtime !runtime/console/kept                      | the game on disk is kept without knowing how it is shown"
   "app/game             | forms bigtext runtime !runtime/console/kept                               | the game is the timer's lowest room: it knows nothing of how it is kept or shown"
   "kept                 | forms runtime                                                           | the services the timer never reaches are started by the frame alone and know nothing of the game"

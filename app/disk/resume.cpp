@@ -52,6 +52,12 @@ std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game,
   return point;
 }
 
+std::optional<ResumePoint> shownPoint(const GameState& state, const Game& game, double now) {
+  if (state.asking)
+    return ResumePoint{state.nLevel - 1, {static_cast<double>(state.secondsLeft), false, 0}};
+  return resumePoint(state, game, now);
+}
+
 std::optional<Structure> loadStructureCopy(const StateDir& dir, std::string_view name) {
   const std::string copy = structureCopyName(name);
   // The copy was written from a structure file, so it is no larger than one.

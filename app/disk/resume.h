@@ -25,6 +25,11 @@ std::optional<Game> gameOfState(const GameState& state, std::optional<Structure>
 // were saved; the count is the one saved. Nothing when the game is over.
 std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game, double now);
 
+// Where a display shows the game at `now`: where it stands, but while the
+// clock's quit question is open its screen stands still at the figure it
+// showed, and so does a display's.
+std::optional<ResumePoint> shownPoint(const GameState& state, const Game& game, double now);
+
 // The structure a structure game of file `name` was started with, kept in
 // `dir`; nothing when the copy is missing or damaged.
 std::optional<Structure> loadStructureCopy(const StateDir& dir, std::string_view name);

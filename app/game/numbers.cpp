@@ -135,6 +135,13 @@ bool registrationOpen(const Structure& t, int index) {
   return levelsReached(t, index) <= t.numbers->lateRegistration;
 }
 
+bool registrationEndsAt(const Structure& t, int index) {
+  if (!t.numbers || t.numbers->lateRegistration == 0) return false;
+  const int next = index + 1;
+  return registrationOpen(t, index) &&
+         (next >= static_cast<int>(t.entries.size()) || !registrationOpen(t, next));
+}
+
 CountChange bust(const NumbersRules&, Count c) {
   if (c.players == 0) return refused("no one has entered yet");
   if (c.players == 1) return refused("one player is left: the winner");

@@ -106,6 +106,8 @@ CountChange setEntries(const NumbersRules& rules, Count c, long entries);
 CountChange recount(const Structure& t, int index, Count c, const Command& command);
 // Whether entries and rebuys are still taken while entry `index` runs.
 bool registrationOpen(const Structure& t, int index);
+// Whether late registration ends when entry `index` does.
+bool registrationEndsAt(const Structure& t, int index);
 
 // The answer to a change: "players 36 of 52, average 30,444 (61 BB), pool
 // 5,200".

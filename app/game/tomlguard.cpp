@@ -54,6 +54,11 @@ class Scanner {
         singleLine(next());
       } else if ((next() >= '0' && next() <= '9') || next() == '+' || next() == '-') {
         bareValue();
+      } else if (next() == '[' && depth_ == 0 && headerWithoutName()) {
+        // The parser asserts there rather than report it.
+        out_.stray = {at_,
+                      "a table header without its name on the line; expected [name] or "
+                      "[[name]] on one line"};
       } else if (next() == '[' || next() == '{') {
         // The parser recurses into each level of nesting and each part of a
         // dotted key: a file nested deeper than any structure is refused
@@ -98,6 +103,16 @@ class Scanner {
       }
     }
     i_ += n;
+  }
+
+  // Whether the bracket here opens a table header (the line's first
+  // character but blanks) whose line ends, or the file, before a name.
+  bool headerWithoutName() const {
+    const auto lineStart = out_.text.rfind('\n') + 1;  // npos + 1 is 0
+    if (out_.text.find_first_not_of(" \t", lineStart) != std::string::npos) return false;
+    std::size_t at = i_ + (ahead("[[") ? 2 : 1);
+    while (at < in_.size() && (in_[at] == ' ' || in_[at] == '\t')) ++at;
+    return at == in_.size() || in_[at] == '\r' || in_[at] == '\n';
   }
 
   void tooDeep(std::string_view what) {

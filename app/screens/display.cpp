@@ -1,13 +1,10 @@
 #include "app/screens/display.h"
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
-#include <climits>
 #include <string>
 #include <utility>
 #include <variant>
 
+#include "app/disk/follower.h"
 #include "app/disk/resume.h"
 #include "app/disk/statefile.h"
 #include "app/screens/notice.h"
@@ -27,115 +24,12 @@ using namespace krx;
 
 namespace {
 
-// What the clock does to the game's files: a write is a rename over the
-// file, the end of the game a removal; and what makes the directory itself
-// another one.
-constexpr std::uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                  IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF;
-
 constexpr std::string_view kWaitingHeading = "W A I T I N G   F O R   T H E   G A M E";
 // Without inotify (the user's instances used up) the display looks at the
 // game's files itself, this often, and says so.
 constexpr double kLookEvery = 0.2;
 constexpr std::string_view kLooking =
     "Polling every 0.2 s: no inotify instance is left (fs.inotify.max_user_instances)";
-
-// The state directory as the clock leaves it, told by inotify when the
-// game's files change. A directory that is not there yet is looked for
-// again at each pass of the display, as is one removed or moved away.
-class Follower {
- public:
-  Follower(std::optional<StateLocation> where, std::string name)
-      : where_(std::move(where)),
-        name_(std::move(name)),
-        structureName_(structureCopyName(name_)),
-        inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
-
-  int descriptor() const { return inotify_.get(); }
-  // Whether it is told of changes, rather than looking at each pass.
-  bool told() const { return inotify_.valid(); }
-
-  // Whether the game's files may have changed since the last look.
-  bool look() {
-    bool changed = drain();
-    // Removed (rm -rf) while it waits, the directory sends no event while
-    // it is open here: a clock that starts then makes a new one.
-    if (dir_ && dir_->removed()) {
-      if (watch_ >= 0) ::inotify_rm_watch(inotify_.get(), watch_);
-      watch_ = -1;
-      dir_.reset();
-      changed = true;
-    }
-    if (!dir_ && where_) {
-      auto opened = StateDir::open(*where_, false);
-      if (opened.ok()) {
-        dir_ = std::move(opened.value());
-        if (inotify_.valid()) watch_ = dir_->watch(inotify_.get(), kEvents);
-        refused_.reset();
-        changed = true;
-      } else if (opened.failure().kind != Failure::missing) {
-        // A directory that is not to be trusted is no game, and says why.
-        refused_ = opened.failure();
-        changed = true;
-      }
-    }
-    // Without inotify (its limits reached) every pass reads the files.
-    return changed || !inotify_.valid();
-  }
-
-  Result<GameState> state() const {
-    if (!dir_) return refused_.value_or(Failure{Failure::missing, {}});
-    return loadGameState(*dir_, name_);
-  }
-
-  // The game the state is a point of; nothing when it cannot be made.
-  std::optional<Game> game(const GameState& state) const {
-    if (!dir_) return std::nullopt;
-    return gameOfState(state, state.structure ? loadStructureCopy(*dir_, name_) : std::nullopt);
-  }
-
-  std::filesystem::path file() const {
-    return where_ ? where_->directory() / name_ : std::filesystem::path(name_);
-  }
-
- private:
-  bool drain() {
-    if (!inotify_.valid()) return false;
-    bool changed = false;
-    // Room for one event with the longest name; a read returns at least one,
-    // and the loop reads until none is left. A bigger buffer would only
-    // deepen the stack, whose pages stay with the process.
-    alignas(inotify_event) char buffer[sizeof(inotify_event) + NAME_MAX + 1];
-    for (;;) {
-      const ssize_t n = ::read(inotify_.get(), buffer, sizeof buffer);
-      if (n <= 0) break;
-      for (ssize_t at = 0; at < n;) {
-        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) != 0) {
-          if ((event->mask & IN_Q_OVERFLOW) == 0 && dir_) {
-            ::inotify_rm_watch(inotify_.get(), event->wd);
-            dir_.reset();
-            watch_ = -1;
-          }
-          changed = true;
-          continue;
-        }
-        const std::string_view file = event->len > 0 ? event->name : "";
-        if (file == name_ || file == structureName_) changed = true;
-      }
-    }
-    return changed;
-  }
-
-  std::optional<StateLocation> where_;
-  std::string name_;
-  std::string structureName_;
-  krx::UniqueFd inotify_;
-  std::optional<StateDir> dir_;
-  int watch_ = -1;
-  std::optional<Failure> refused_;  // why the directory is not used
-};
 
 // What the screen shows of the game at a moment.
 struct View {
@@ -178,11 +72,7 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
   if (!game) return unusable(file, {Failure::damaged, {}});
   const GameState& state = loaded.value();
   // The clock ends the game after its last level, and removes its file.
-  // While its quit question is open it stands at the figure it showed.
-  const auto point =
-      state.asking ? std::optional(ResumePoint{state.nLevel - 1,
-                                               {static_cast<double>(state.secondsLeft), false, 0}})
-                   : resumePoint(state, *game, now);
+  const auto point = shownPoint(state, *game, now);
   if (!point) return waiting();
   View v;
   v.at = now;
@@ -311,6 +201,9 @@ void watchGame(std::optional<StateLocation> where, std::string_view name, const 
     }
     draw(v, game, name);
     double wait = untilNextChange(v);
+    // A clock that starts makes the directory: its first screen shows here
+    // at once, not at the next second.
+    if (!follow.present()) wait = std::min(wait, kLookForDirectoryEvery);
     if (!follow.told()) {
       showKeepingNotice(kLooking);
       wait = std::min(wait, kLookEvery);

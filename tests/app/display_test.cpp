@@ -3,6 +3,7 @@
 // moment the clock shows it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -150,6 +151,24 @@ TEST(Display, FollowsAStateDirectoryMadeAnewAfterItWasRemoved) {
     }
   });
   EXPECT_EQ(t.rowText(4), caption(9));
+}
+
+TEST(Display, ShowsTheGameWithinATenthOfASecondOfItsDirectoryBeingMade) {
+  TestRuntime t;
+  TempCwd tmp;
+  const fs::path dir = tmp.path() / "state" / "potclock";
+  const GameState s = levelOf(7, 10, 300);
+  double made = 0;
+  const auto seen = follow(t, dir, nullptr, 3, [&](double now) {
+    if (now >= 1.3 && made == 0) {
+      ASSERT_TRUE(saveGameState(dir / "game", s).ok());
+      made = now;
+    }
+  });
+  const auto shown =
+      std::find_if(seen.begin(), seen.end(), [](const Seen& v) { return v.caption == caption(7); });
+  ASSERT_NE(shown, seen.end());
+  EXPECT_LE(shown->at - made, 0.1);
 }
 
 TEST(Display, SaysWhyItCannotFollowAStateDirectoryOthersMayChange) {

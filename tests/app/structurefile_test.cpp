@@ -70,8 +70,14 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
   };
   const Case cases[] = {
       {"minutes = 20\nminute = 5\n[[level]]\nblinds = [1, 2]\n",
-       "f.toml:2:1: unknown key 'minute'; expected name, minutes, hands, [tournament] or "
-       "[[level]]\n"},
+       "f.toml:2:1: unknown key 'minute'; expected name, minutes, hands, start, [tournament], "
+       "[warnings] or [[level]]\n"},
+      {"start = \"7pm\"\nminutes = 20\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:1:9: start is text; expected a time of day in quotes, as start = \"19:30\"\n"},
+      {"minutes = 20\n[warnings]\nminute = 1\nbell = true\n[[level]]\nblinds = [1, 2]\n",
+       "f.toml:3:10: minute is 1; expected true or false\n"
+       "f.toml:4:1: unknown key 'bell' in [warnings]; expected minute, break or "
+       "late-registration\n"},
       {"minutes = 20\n[[level]]\nblind = [1, 2]\n",
        "f.toml:2:1: a level without blinds; expected blinds = [small, big] or break = MINUTES\n"
        "f.toml:3:1: unknown key 'blind' in a level; expected blinds, ante or minutes\n"},
@@ -122,7 +128,7 @@ TEST(StructureFile, EachProblemWithItsLineAndColumn) {
       // A file's text in a message never moves the terminal's cursor.
       {"\"\\u001b]0;t\\u0007\\u001b[2J\" = 1\nminutes = 5\n[[level]]\nblinds = [1, 2]\n",
        "f.toml:1:1: unknown key '\\u001B]0;t\\u0007\\u001B[2J'; expected name, minutes, hands, "
-       "[tournament] or [[level]]\n"},
+       "start, [tournament], [warnings] or [[level]]\n"},
       // Nested deeper than the parser's stack would bear: refused before it.
       {repeated("a.", 10000) + "a = 1\n",
        "f.toml:1:128: more than 64 parts in a dotted key; expected a structure file's few "
@@ -157,8 +163,11 @@ TEST(StructureFile, CharactersBeyondAsciiWhereOnlyAsciiMayStand) {
       {"minutes = 20\n\xff\n", "f.toml:2:1: not valid TOML: bytes that are not UTF-8\n"},
       // A table header split by a line end the parser once asserted on.
       {"minutes = 20\n[[\r\nlevel]]\n",
-       "f.toml:2:3: not valid TOML: error while parsing key: expected bare key starting character "
-       "or string delimiter, saw '\\r'\n"},
+       "f.toml:2:1: a table header without its name on the line; expected [name] or [[name]] on "
+       "one line\n"},
+      {"minutes = 20\n  [ \nlevel]\n",
+       "f.toml:2:3: a table header without its name on the line; expected [name] or [[name]] on "
+       "one line\n"},
       // Where the text goes wrong before the character, the parser tells how.
       {"name = 1974-05-27T07:32:14Z\"Caf\u00e9\"\n",
        "f.toml:1:28: not valid TOML: error while parsing date-time: expected value-terminator, "
@@ -329,6 +338,11 @@ TEST(StructureFile, WrittenOutAndReadBackUnchanged) {
   structures.push_back(counted);
   counted.numbers = NumbersRules{};
   counted.numbers->chips = 1;
+  structures.push_back(counted);
+  // Warnings as the table implies them (all on), and one switched off.
+  counted.warnings = {true, true, true};
+  structures.push_back(counted);
+  counted.warnings.breakAhead = false;
   structures.push_back(counted);
   for (const Structure& t : structures) {
     const std::string text = formatStructure(t, "One line\nand another");

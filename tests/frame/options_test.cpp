@@ -38,6 +38,28 @@ TEST(CommandLine, OptionsThatRunTheProgram) {
   }
 }
 
+TEST(CommandLine, ServeTakesAPortAndAnAddressOfAnyForm) {
+  struct Case {
+    std::vector<const char*> args;
+    std::string host;
+    int port;
+  };
+  const Case cases[] = {
+      {{"--serve", "8080"}, "", 8080},
+      {{"--serve=0"}, "", 0},
+      {{"--serve", "0.0.0.0:65535"}, "0.0.0.0", 65535},
+      {{"--serve", "tv-room.local:80", "--game", "main", "--quiet"}, "tv-room.local", 80},
+      {{"--serve", "[::1]:8080"}, "::1", 8080},
+  };
+  for (const Case& c : cases) {
+    const CommandLine command = read(c.args);
+    EXPECT_FALSE(command.exitStatus.has_value()) << command.err;
+    EXPECT_TRUE(command.options.serve);
+    EXPECT_EQ(command.options.serveHost, c.host);
+    EXPECT_EQ(command.options.servePort, c.port);
+  }
+}
+
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput) {
   for (const auto& args : {std::vector<const char*>{"--help"},
                            {"-h"},
@@ -93,6 +115,15 @@ TEST(CommandLine, AnythingElseIsRefusedWithTheUsage) {
       {{"--check", "f.toml", "--watch"},
        "potclock: --check and --watch do not go together: --check only checks a file; --watch "
        "shows the running game\n"},
+      {{"--serve"}, "potclock: option '--serve' needs a port, or ADDRESS:PORT\n"},
+      {{"--serve", "65536"}, "potclock: '65536' is no address to serve on: give PORT"},
+      {{"--serve", "host:"}, "potclock: 'host:' is no address to serve on"},
+      {{"--serve", ":80"}, "potclock: ':80' is no address to serve on"},
+      {{"--serve", "::1:80"}, "potclock: '::1:80' is no address to serve on"},
+      {{"--serve", "-8"}, "potclock: '-8' is no address to serve on"},
+      {{"--serve", "80", "--watch"},
+       "potclock: --serve and --watch do not go together: --serve shows the running game to "
+       "browsers; --watch shows the running game\n"},
       {{"--watch", "--resume", "--watch"},
        "potclock: --watch and --resume do not go together: --watch shows the running game; "
        "--resume goes on with the last game\n"},
