@@ -2,6 +2,7 @@
 // `potclock tell` changes shows on the clock and on a display, a game no
 // clock runs is never touched, and a planned start begins by itself.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <ctime>
@@ -121,6 +122,91 @@ TEST(DirectorE2E, APlannedStartBeginsTheFirstLevelByItself) {
   const auto begun = CountdownReader(1190, 1200).read(clock);
   ASSERT_TRUE(begun.has_value()) << clock.screenText();
   EXPECT_GE(*begun, 1195);
+}
+
+constexpr const char* kCounted = R"(name = "Friday"
+hands = 8
+
+[tournament]
+chips = 1000
+buy-in = 10
+rebuy = [1000, 10]
+add-on = [2000, 5]
+entries = 10
+
+[[level]]
+blinds = [25, 50]
+
+[[level]]
+blinds = [100, 200]
+)";
+
+// Where the screen reads `text`, waited for.
+void allShow(std::vector<VtermPty*> screens, const std::string& text) {
+  for (VtermPty* screen : screens) EXPECT_TRUE(shows(*screen, text)) << screen->screenText();
+}
+
+TEST(DirectorE2E, TheCountToldFromAnotherTerminalShowsEverywhereAndOutlivesAKill) {
+  StateHome home;
+  const fs::path file = home.dir() / "counted.toml";
+  std::ofstream(file) << kCounted;
+  {
+    VtermPty clock(e2e::potclockIn(home, {"--quiet", "--structure", file.string()}));
+    ASSERT_TRUE(waitBig(clock, 15, " HAND: 1/8"));
+    VtermPty display(e2e::potclockIn(home, {"--quiet", "--watch"}));
+    allShow({&clock, &display}, "Players 10/10");
+
+    // Hands mode: told, not keyed, so no hand is counted.
+    const Ran bust = tell(home, {"bust"});
+    EXPECT_EQ(bust.status, 0) << bust.err;
+    EXPECT_TRUE(bust.out.starts_with("players 9 of 10, average 1,111")) << bust.out;
+    allShow({&clock, &display}, "Players 9/10");
+    for (const char* more : {"entry", "rebuy", "addon"}) EXPECT_EQ(tell(home, {more}).status, 0);
+    // 11 entries, a rebuy and an add-on: 125 in the pool, 14,000 chips in play.
+    allShow({&clock, &display}, "Players 10/11   Avg 1,400");
+    allShow({&clock, &display}, "Pool 125");
+    EXPECT_TRUE(waitBig(clock, 15, " HAND: 1/8"));
+    const Ran tooMany = tell(home, {"players", "12"});
+    EXPECT_EQ(tooMany.status, 1);
+    EXPECT_EQ(tooMany.err, "potclock: players must be 1 to 11, the entries\n");
+    clock.kill(SIGKILL);
+    clock.waitExit(kWait);
+  }
+  VtermPty resumed(e2e::potclockIn(home, {"--quiet", "--resume"}));
+  EXPECT_TRUE(shows(resumed, "Players 10/11   Avg 1,400"));
+  EXPECT_TRUE(shows(resumed, "Pool 125"));
+}
+
+TEST(DirectorE2E, TheLastMinuteChangesTheCountdownsColourWithATone) {
+  StateHome home;
+  const fs::path file = home.dir() / "minutes.toml";
+  std::string text = kCounted;
+  text.replace(text.find("hands = 8"), 9, "minutes = 20");
+  std::ofstream(file) << text;
+  VtermPty clock(e2e::potclockIn(home, {"--structure", file.string()}));
+  ASSERT_TRUE(shows(clock, "Press any key to start timer "));
+  clock.sendKeys("s");
+  const CountdownReader countdown(50, 70);
+  ASSERT_EQ(tell(home, {"time", "1:03"}).status, 0);
+  ASSERT_TRUE(countdown.waitChange(clock, std::nullopt).has_value()) << clock.screenText();
+  // The first lit cell of the large countdown, in the colour of its moment.
+  const auto colour = [&] {
+    for (int col = 0; col < 80; ++col)
+      if (clock.cellText(15, col) != " ") return clock.foreground(15, col);
+    return e2e::Emulator::Colour{};
+  };
+  const auto before = colour();
+  const int bells = clock.bells();
+  std::optional<int> shown = countdown.read(clock);
+  for (int i = 0; i < 5 && shown && *shown > 60; ++i) shown = countdown.waitChange(clock, shown);
+  ASSERT_TRUE(shown.has_value());
+  EXPECT_LE(*shown, 60);
+  EXPECT_NE(colour(), before);
+  if (!e2e::haveSoundDevice()) {
+    // The tone follows the figure that shows the minute.
+    EXPECT_TRUE(clock.waitUntil([&] { return clock.bells() > bells; }, kWait));
+    EXPECT_EQ(clock.bells() - bells, 1);
+  }
 }
 
 }  // namespace
