@@ -342,11 +342,19 @@ CommandLine readCommandLine(std::span<const char* const> args) {
 }
 
 int answerCommandLine(const CommandLine& command) {
-  std::fwrite(command.out.data(), 1, command.out.size(), stdout);
+  // A full disk or a closed pipe behind standard output is a failure too,
+  // whether the text fills the buffer (the write fails) or not (the flush).
+  errno = 0;
+  bool written =
+      std::fwrite(command.out.data(), 1, command.out.size(), stdout) == command.out.size();
+  int error = errno;
   std::fwrite(command.err.data(), 1, command.err.size(), stderr);
-  // A full disk or a closed pipe behind standard output is a failure too.
-  if (std::fflush(stdout) != 0 && command.exitStatus == 0) {
-    std::fprintf(stderr, "potclock: write error: %s\n", std::strerror(errno));
+  if (std::fflush(stdout) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written && command.exitStatus == 0) {
+    std::fprintf(stderr, "potclock: write error: %s\n", std::strerror(error));
     return 1;
   }
   return command.exitStatus.value_or(0);
