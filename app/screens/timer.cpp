@@ -71,26 +71,30 @@ class Timer {
     SETCURSOR(0);
     const double reset = MYSECONDS(true);
     // Where the next entry starts by the timer's clock (the entry that ran
-    // out ended there); below 0: when it is drawn.
-    double nextStart = -1;
+    // out ended there), when known; else when it is drawn. (A flag beside
+    // it, not a value set apart: the clock reads from 0 at midnight, and a
+    // resumed entry began before then.)
+    double nextStart = 0;
+    bool nextKnown = false;
     bool pauseAtOnce = within && within->paused;
     int firstHand = within ? within->handsCounted + 1 : 1;
     if (within) {
       corrected_ = within->corrected;
       nextStart = reset + within->secondsLeft - lengthOf(index);
+      nextKnown = true;
     }
     if (within && within->startsAt > 0) {
       const Begun begun = waitForStart(index, within->startsAt);
       index = begun.index;
-      nextStart = begun.at.value_or(-1);
+      nextKnown = begun.at.has_value();
+      nextStart = begun.at.value_or(0);
     }
     while (index < game_.size()) {
       // An entry the game does not have raises here: the error log's line.
       krx::markCallerLine(krx::CallSite::here());
       writer_.correction(corrected_);
       drawEntry(game_, index, Hints::clock, count_);
-      const double start = nextStart >= 0 ? nextStart : MYSECONDS(false);
-      nextStart = -1;
+      const double start = std::exchange(nextKnown, false) ? nextStart : MYSECONDS(false);
       Outcome outcome;
       if (game_.mode(index) == Mode::hands) {
         outcome = runHands(index, std::exchange(firstHand, 1));
@@ -102,7 +106,10 @@ class Timer {
         // from the schedule one after another. A skip starts the next
         // afresh, and so does an entry held well past its end (a quit
         // question left open), which must not shorten the next one.
-        if (outcome == Outcome::ranOut && MYSECONDS(false) - end_ < kCarryOver) nextStart = end_;
+        if (outcome == Outcome::ranOut && MYSECONDS(false) - end_ < kCarryOver) {
+          nextStart = end_;
+          nextKnown = true;
+        }
       }
       if (outcome == Outcome::quit) {
         writer_.finished();

@@ -259,6 +259,19 @@ TEST(StructureTimer, TheDirectorCorrectsPausesAndJumpsTheRunningClock) {
   EXPECT_EQ(run.tones(), Tones({{2000, 3}}));
 }
 
+TEST(StructureTimer, AGameResumedJustAfterMidnightGoesOnWithTheTimeItHad) {
+  // The timer's clock reads from 0 at midnight: a level begun before then
+  // began at a reading below 0, and still goes on where it was.
+  TestRuntime t(krx::LocalTime{2026, 12, 8, 0, 0, 10});
+  StructureRun run(t);
+  run.lookAtTime(0.5);
+  run.quitAt(1);
+  ResumePoint from{1, {}};
+  from.within.secondsLeft = 30;
+  run.play(friday(), &from);
+  EXPECT_EQ(run.times.at(0.5), bandOf("    0:29"));
+}
+
 TEST(StructureTimer, AGameResumedPausedKeepsTheTimeItWasPausedWith) {
   TestRuntime t;
   StructureRun run(t);
