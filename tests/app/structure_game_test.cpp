@@ -253,7 +253,7 @@ TEST(StructureTimer, TheDirectorCorrectsPausesAndJumpsTheRunningClock) {
   EXPECT_TRUE(inbox.answers[1].starts_with("ok level 1 paused at 1:")) << inbox.answers[1];
   EXPECT_TRUE(inbox.answers[2].starts_with("ok level 1 has 5:00 left")) << inbox.answers[2];
   EXPECT_EQ(inbox.answers[3], "ok level 1 goes on at 5:00");
-  EXPECT_EQ(inbox.answers[4], "ok level 3 begins: 15K/30K, 1 minutes");
+  EXPECT_EQ(inbox.answers[4], "ok level 3 begins: 15K/30K, 1 minute");
   EXPECT_EQ(inbox.answers[5], "no this game has no [tournament] table, so it keeps no numbers");
   // The jump sounds as a skip forward.
   EXPECT_EQ(run.tones(), Tones({{2000, 3}}));
