@@ -62,8 +62,10 @@ Result<Change, std::string> applyCommand(const Game& game, const Standing& now,
       if (!target.ok()) return target.failure();
       s = Standing{target.value(), game.lengthSeconds(target.value()), false, 0, 0, true};
       change.jumped = true;
-      const std::string length = std::to_string(game.length(s.index)) +
-                                 (game.mode(s.index) == Mode::hands ? " hands" : " minutes");
+      const int n = game.length(s.index);
+      const std::string length = std::to_string(n) +
+                                 (game.mode(s.index) == Mode::hands ? " hand" : " minute") +
+                                 (n == 1 ? "" : "s");
       if (game.isBreak(s.index))
         change.answer = "the break begins: " + length;
       else
