@@ -2,6 +2,8 @@
 
 #include "app/game/numbers.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string_view>
 
 #include "app/disk/resume.h"
@@ -84,11 +86,16 @@ Showing showingAt(const Result<GameState>& loaded, const std::optional<Game>& ga
   return s;
 }
 
+double wallNow() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
 std::string eventJson(const Showing& showing, long sequence, double now, bool chime) {
   JsonObject o = showing.fields;
   o.add("seq", sequence).add("now", now).add("chime", chime).add("counting", showing.counting);
   if (showing.counting) o.add("endsAt", showing.endsAt);
-  o.add("left", showing.left);
+  o.add("left", showing.counting ? std::max(0.0, showing.endsAt - now) : showing.left);
   return o.text();
 }
 

@@ -31,7 +31,12 @@ Showing showingAt(const Result<GameState>& loaded, const std::optional<Game>& ga
                   const std::filesystem::path& file, double now);
 
 // The event's JSON: the showing, its sequence number, the server's wall
-// time (the page corrects its own clock by it), and whether the page chimes.
+// time `now` (the page corrects its own clock by it, so it must be the time
+// the event is sent, not the time the game last changed), and whether the
+// page chimes. A level counting down says the time left at `now`.
 std::string eventJson(const Showing& showing, long sequence, double now, bool chime);
+
+// The wall clock, in seconds since the epoch.
+double wallNow();
 
 }  // namespace potclock

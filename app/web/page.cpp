@@ -24,6 +24,7 @@ const std::string_view kPageHtml = R"html(<!DOCTYPE html>
   <div id="ante"></div>
   <div id="time"></div>
   <div id="note"></div>
+  <div id="registration"></div>
   <div id="next"></div>
   <div id="prizes"></div>
   <div id="status">Connecting to the clock&hellip;</div>
@@ -50,9 +51,10 @@ header { width: 100%; display: flex; justify-content: space-between; color: #9ab
   font-variant-numeric: tabular-nums; }
 #note { color: #fc6; font-size: min(6vw, 6vh); }
 #next { color: #aaa; font-size: min(5vw, 5vh); }
-#numbers { color: #cde; font-size: min(4.5vw, 4.5vh); }
-#prizes { color: #fc6; font-size: min(3.5vw, 3.5vh); }
-#numbers:empty, #prizes:empty { display: none; }
+#numbers { color: #cde; font-size: min(4.5vw, 4.5vh); white-space: pre; }
+#prizes { color: #fc6; font-size: min(3.5vw, 3.5vh); white-space: pre-wrap; }
+#registration { color: #ff4; font-size: min(5vw, 5vh); }
+#numbers:empty, #prizes:empty, #registration:empty { display: none; }
 .warn #time, .breaknext #next { color: #ff4; }
 #status { font-size: min(5vw, 5vh); color: #000; background: #fc6; padding: 0 1em;
   border-radius: 0.3em; }
@@ -112,6 +114,7 @@ const std::string_view kPageJs = R"js("use strict";
       set("structure", "");
       set("numbers", "");
       set("prizes", "");
+      set("registration", "");
       set("level", "");
       set("blinds", "Waiting for the game");
       set("ante", "");
@@ -132,11 +135,10 @@ const std::string_view kPageJs = R"js("use strict";
       else set("time", clockText(figure()));
       if (ev.warnMinute && !ev.before && ev.mode !== "hands" && figure() <= 60) classes.push("warn");
       if (ev.breakNext) classes.push("breaknext");
-      let note = ev["break"] ? ev.note : (ev.paused ? "PAUSED" : "");
-      if (!note && ev.registrationEnds && !ev.before)
-        note = "Late registration ends " +
-               (ev.mode === "hands" ? "after this level" : "in " + clockText(figure()));
-      set("note", note);
+      set("note", ev["break"] ? ev.note : (ev.paused ? "PAUSED" : ""));
+      set("registration", !ev.registrationEnds || ev.before ? ""
+          : "Late registration ends " +
+            (ev.mode === "hands" ? "after this level" : "in " + clockText(figure())));
       set("next", ev.before ? "First level: " + ev.blinds
                  : ev.next ? "Next: " + ev.next + (ev.breakNext ? " after this level" : "") : "");
     }

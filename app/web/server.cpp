@@ -35,11 +35,6 @@ constexpr const char* kPolicy =
     "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
     "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
-double wallNow() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
-
 // Rounded as the clock rounds its countdown. Without the maths library,
 // which the lean program does not link.
 long wholeSeconds(double seconds) {
@@ -258,7 +253,7 @@ int serveGame(std::optional<StateLocation> where, const ServeSettings& settings)
         (!showing.counting && wholeSeconds(showing.left) != wholeSeconds(shown->left));
     if (changed) {
       ++sequence;
-      server.streams.publish(eventJson(showing, sequence, now, !settings.quiet), sequence);
+      server.streams.publish(showing, sequence, !settings.quiet);
       shown = std::move(showing);
     }
     const double steady = steadyNow();

@@ -16,19 +16,24 @@ constexpr std::size_t kBlock = 1024;
 
 constexpr std::string_view kAlive = "event: alive\ndata: {}\n\n";
 
+std::string framed(const std::string& json, long sequence) {
+  return "event: state\nid: " + std::to_string(sequence) + "\ndata: " + json + "\n\n";
+}
+
 }  // namespace
 
-void Streams::publish(const std::string& json, long sequence) {
+void Streams::publish(const Showing& showing, long sequence, bool chime) {
   std::unique_lock lock(mutex_);
-  json_ = json;
+  showing_ = showing;
+  chime_ = chime;
   sequence_ = sequence;
-  event_ = "event: state\nid: " + std::to_string(sequence) + "\ndata: " + json + "\n\n";
+  event_ = framed(eventJson(showing, sequence, wallNow(), chime), sequence);
   wakeAll(lock);
 }
 
 std::string Streams::latest() {
   const std::lock_guard lock(mutex_);
-  return json_;
+  return eventJson(showing_, sequence_, wallNow(), chime_);
 }
 
 void Streams::keepAlive() {
@@ -99,7 +104,8 @@ ssize_t Streams::read(Stream& s, char* buffer, std::size_t max) {
       return MHD_CONTENT_READER_END_OF_STREAM;
     }
     if (s.sent < sequence_) {
-      s.pending = event_;
+      s.pending = s.sent == 0 ? framed(eventJson(showing_, sequence_, wallNow(), chime_), sequence_)
+                              : event_;
       s.sent = sequence_;
     } else if (s.alive < alive_) {
       s.pending = kAlive;

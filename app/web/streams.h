@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "app/web/event.h"
 #include "app/web/mhd.h"
 
 namespace potclock {
@@ -32,9 +33,12 @@ class Streams {
  public:
   explicit Streams(const HttpLibrary& mhd) : mhd_(mhd) {}
 
-  // A new event for every stream, and the one a new stream starts with.
-  void publish(const std::string& json, long sequence);
-  // The latest event's JSON.
+  // A new showing for every stream, and the one a new stream starts with:
+  // each is told it as of the moment it is sent, so that a browser that
+  // comes long after the last change reads the server's time, not that
+  // change's.
+  void publish(const Showing& showing, long sequence, bool chime);
+  // The latest showing's JSON, as of now.
   std::string latest();
   // A word to every stream that the server is there: a page that hears none
   // for a while knows it has lost the clock, and a stream whose browser has
@@ -60,8 +64,9 @@ class Streams {
   const HttpLibrary& mhd_;
   std::mutex mutex_;
   std::set<Stream*> streams_;
-  std::string event_;  // as sent, in the stream's framing
-  std::string json_;
+  std::string event_;  // as sent to the streams following, in the stream's framing
+  Showing showing_;
+  bool chime_ = false;
   long sequence_ = 0;
   long alive_ = 0;
   bool ending_ = false;

@@ -126,6 +126,16 @@ TEST(ServeE2E, TheStreamFollowsTheGameFromItsStartToItsEnd) {
   state.secondsLeft = 75;
   ASSERT_TRUE(potclock::saveGameState(home.file(), state).ok());
   EXPECT_TRUE(stream.waitFor("\"paused\":true")) << stream.got();
+  // A browser that comes later is told the server's time as it comes, not
+  // the time of the last change, or its countdown and time of day would lag.
+  const double changed = e2e::wallNow();
+  while (e2e::wallNow() < changed + 1.5) ::poll(nullptr, 0, 50);
+  Client late(served.port());
+  late.send("GET /events HTTP/1.1\r\nHost: x\r\n\r\n");
+  ASSERT_TRUE(late.waitFor("\"paused\":true")) << late.got();
+  const std::size_t now = late.got().find("\"now\":");
+  ASSERT_NE(now, std::string::npos) << late.got();
+  EXPECT_GT(std::stod(late.got().substr(now + 6)), changed + 1.4) << late.got();
 
   const std::size_t before = stream.got().size();
   potclock::removeGameState(home.file());
