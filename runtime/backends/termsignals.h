@@ -64,7 +64,15 @@ struct SignalShared {
   volatile sig_atomic_t winch = 0;
   volatile sig_atomic_t tstp = 0;
   volatile sig_atomic_t cont = 0;
-  struct sigaction previous[NSIG] = {};
+  // The dispositions found at start, of the signals taken from whatever had
+  // them; one taken only while at its default goes back to the default.
+  // Not one slot per signal: each slot is written when the handlers go in,
+  // and a page of them is a page of private memory for the program's life.
+  struct Previous {
+    int sig = 0;
+    struct sigaction action {};
+  };
+  Previous previous[16] = {};
   bool installed[NSIG] = {};
   bool altStackInstalled = false;
   stack_t previousAltStack{};
