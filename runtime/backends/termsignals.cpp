@@ -29,6 +29,10 @@ namespace {
 
 // A crash handler must still run when the stack has overflowed.
 alignas(16) char altStack[64 * 1024];
+// What standard error's memory file refused. Not in `shared`, whose fields
+// are set at start: zero at start, its pages stay the system's until text
+// is refused, which it seldom is.
+char refusedStderr[2048];
 
 // By default these end the process without a core dump: asked to end.
 constexpr int kQuitSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGUSR1, SIGUSR2, SIGALRM,
@@ -215,7 +219,7 @@ void replayStderr(double waitSeconds) {
   }
   const auto refused = static_cast<std::size_t>(shared.stderrRefusedLength);
   shared.stderrRefusedLength = 0;
-  if (refused > 0) writeBefore(STDERR_FILENO, shared.stderrRefused, refused, deadline);
+  if (refused > 0) writeBefore(STDERR_FILENO, refusedStderr, refused, deadline);
   if (flags >= 0) {
     ::fcntl(STDERR_FILENO, F_SETFL, flags);
     shared.stderrFlags = -1;
@@ -226,9 +230,9 @@ void replayStderr(double waitSeconds) {
 bool keepRefusedStderr(const char* text, std::size_t length) {
   if (shared.stderrCapture < 0) return false;
   auto kept = static_cast<std::size_t>(shared.stderrRefusedLength);
-  const std::size_t room = sizeof shared.stderrRefused - kept;
+  const std::size_t room = sizeof refusedStderr - kept;
   const std::size_t taken = length < room ? length : room;
-  std::memcpy(shared.stderrRefused + kept, text, taken);
+  std::memcpy(refusedStderr + kept, text, taken);
   shared.stderrRefusedLength = static_cast<sig_atomic_t>(kept + taken);
   return true;
 }

@@ -53,9 +53,8 @@ struct SignalShared {
   int stderrSaved = -1;    // the real standard error while it is captured
   int stderrCapture = -1;  // the memory file standing in for it
   int stderrFlags = -1;    // its flags while a replay has made it non-blocking
-  // What the memory file refused (a file-size limit counts against it too),
-  // kept here to be written after what it holds.
-  char stderrRefused[2048] = {};
+  // How much of what the memory file refused (a file-size limit counts
+  // against it too) is kept, to be written after what it holds.
   volatile sig_atomic_t stderrRefusedLength = 0;
   int wakeRead = -1;
   int wakeWrite = -1;
