@@ -12,9 +12,9 @@
 //
 //   bench_watch POTCLOCK [--seconds N]
 //
-// Exit status: 0 when every change showed within 0.2 s and every display's
-// private memory is no more than tty-clock's at its size, 1 when one is
-// not, 2 when something could not be measured.
+// Exit status: 0 when every change showed within 0.2 s and the private
+// memory of the clock and of every display is no more than tty-clock's at
+// its size, 1 when one is not, 2 when something could not be measured.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -217,9 +217,11 @@ int main(int argc, char** argv) {
           "  %-16s %6.0f bytes/s, %6.1f ms CPU a minute, private dirty %5ld kB, PSS %5ld kB\n",
           s.name, bytes, cpu, rollup(s.term->pid(), "Private_Dirty"), rollup(s.term->pid(), "Pss"));
     }
-    // A room runs several displays: each must cost no more private memory
-    // than the familiar clock at its size.
-    for (const Named& d : displays) {
+    // A room runs several displays, and the clock stays on all evening: each
+    // must cost no more private memory than the familiar clock at its size.
+    std::vector<Named> held = displays;
+    held.insert(held.begin(), {"clock 80x25", &clock, peerSmall.get()});
+    for (const Named& d : held) {
       if (d.peer == nullptr) continue;
       const long ours = rollup(d.term->pid(), "Private_Dirty");
       const long theirs = rollup(d.peer->pid(), "Private_Dirty");

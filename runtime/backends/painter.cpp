@@ -22,6 +22,16 @@ std::string repeat(const std::string& s, int n) {
   return out;
 }
 
+// The UTF-8 shape of a byte, made as it goes out: a table of all 256 would
+// be 8 kB of private memory for the life of the program, to save a lookup
+// for the few cells a second that change.
+void appendGlyph(std::string& out, std::uint8_t ch) {
+  if (isBlank(ch))
+    out += ' ';
+  else
+    appendUtf8(out, cp437ToUnicode(ch));
+}
+
 // Keeps the shorter of two candidate strings; nullopt means impossible.
 void keepShorter(std::optional<std::string>& best, std::optional<std::string> candidate) {
   if (candidate && (!best || candidate->size() < best->size())) best = std::move(candidate);
@@ -43,14 +53,6 @@ std::optional<std::string> sgrInner(const std::string& s) {
 
 ScreenPainter::ScreenPainter(TermCaps caps) : caps_(std::move(caps)) {
   layout();
-  for (int b = 0; b < 256; ++b) {
-    const auto ch = static_cast<std::uint8_t>(b);
-    if (isBlank(ch)) {
-      glyphs_[b] = " ";
-    } else {
-      appendUtf8(glyphs_[b], cp437ToUnicode(ch));
-    }
-  }
   const int usable = caps_.colors >= 16 ? 16 : caps_.colors >= 8 ? 8 : 0;
   if (usable == 0 || caps_.setaf.empty() || caps_.setab.empty()) {
     caps_.colors = 0;
@@ -183,7 +185,7 @@ std::string ScreenPainter::rewrite(int row, int fromCol, int toCol, Pen& pen) co
   for (int c = fromCol; c < toCol; ++c) {
     const Cell& cell = want_[static_cast<std::size_t>(row * gridCols_ + c)];
     out += penChange(cell.attr, isBlank(cell.ch), pen);
-    out += glyphs_[cell.ch];
+    appendGlyph(out, cell.ch);
   }
   return out;
 }
@@ -268,7 +270,7 @@ void ScreenPainter::putCell(std::string& out, int row, int col, const Cell& cell
   // written; that one cell is left as it is.
   if (caps_.am && !caps_.xenl && tr == rows_ - 1 && tc == cols_ - 1) return;
   out += penChange(cell.attr, isBlank(cell.ch), pen_);
-  out += glyphs_[cell.ch];
+  appendGlyph(out, cell.ch);
   curCol_ = tc + 1;
   // At the right edge the terminal's cursor position is its own business
   // (pending wrap); the next move must be absolute.

@@ -76,8 +76,7 @@ class ScreenPainter {
   void cursorTo(std::string& out, const Screen& screen);
 
   TermCaps caps_;
-  std::array<std::string, 256> glyphs_;  // UTF-8 shape of each byte
-  bool mergeSgr_ = false;                // colour changes can share one CSI ... m
+  bool mergeSgr_ = false;  // colour changes can share one CSI ... m
   std::array<std::string, 16> fgPart_, bgPart_;
   int rows_ = 25, cols_ = 80;
   int top_ = 0, left_ = 0;

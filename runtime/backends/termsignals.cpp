@@ -9,10 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "runtime/backends/clock.h"
-#include "runtime/console/fdio.h"
 #include "runtime/backends/terminal.h"
+#include "runtime/console/fdio.h"
 
 namespace krx {
 
@@ -28,6 +29,10 @@ namespace {
 
 // A crash handler must still run when the stack has overflowed.
 alignas(16) char altStack[64 * 1024];
+// What standard error's memory file refused. Not in `shared`, whose fields
+// are set at start: zero at start, its pages stay the system's until text
+// is refused, which it seldom is.
+char refusedStderr[2048];
 
 // By default these end the process without a core dump: asked to end.
 constexpr int kQuitSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGUSR1, SIGUSR2, SIGALRM,
@@ -71,16 +76,35 @@ void onFlagSignal(int sig) {
   errno = savedErrno;
 }
 
+// Puts back what `sig` had before us. Async-signal-safe.
+void putBack(int sig) {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  const struct sigaction* found = &dfl;
+  for (termsignals::SignalShared::Previous& p : shared.previous) {
+    if (p.sig == sig) {
+      found = &p.action;
+      p.sig = 0;
+    }
+  }
+  ::sigaction(sig, found, nullptr);
+  shared.installed[sig] = false;
+}
+
 void onCrashSignal(int sig) {
   const int savedErrno = errno;
   TerminalBackend::restoreFromSignal();
   // Under the disposition found at start (the default, or a sanitizer's),
   // the signal is delivered again when this handler returns.
-  ::sigaction(sig, &shared.previous[sig], nullptr);
-  shared.installed[sig] = false;
+  putBack(sig);
   ::raise(sig);
   errno = savedErrno;
 }
+
+// Every signal taken whatever its disposition (the crash signals, SIGWINCH,
+// SIGCONT and SIGTSTP) has a slot to keep that disposition in.
+static_assert(std::size(kCrashSignals) + 3 <=
+              std::size(decltype(termsignals::SignalShared::previous){}));
 
 enum class Take { unlessIgnored, onlyDefault, always };
 
@@ -96,16 +120,23 @@ void install(int sig, void (*handler)(int), int flags, Take take) {
   action.sa_handler = handler;
   action.sa_flags = flags;
   sigfillset(&action.sa_mask);
-  if (::sigaction(sig, &action, &shared.previous[sig]) == 0) shared.installed[sig] = true;
+  if (take == Take::onlyDefault) {
+    if (::sigaction(sig, &action, nullptr) == 0) shared.installed[sig] = true;
+    return;
+  }
+  for (termsignals::SignalShared::Previous& p : shared.previous) {
+    if (p.sig != 0) continue;
+    if (::sigaction(sig, &action, &p.action) == 0) {
+      p.sig = sig;
+      shared.installed[sig] = true;
+    }
+    return;
+  }
 }
 
 void uninstallAll() {
-  for (int sig = 1; sig < NSIG; ++sig) {
-    if (shared.installed[sig]) {
-      ::sigaction(sig, &shared.previous[sig], nullptr);
-      shared.installed[sig] = false;
-    }
-  }
+  for (int sig = 1; sig < NSIG; ++sig)
+    if (shared.installed[sig]) putBack(sig);
 }
 
 // exit() from deep code skips destructors; the terminal comes back anyway.
@@ -188,7 +219,7 @@ void replayStderr(double waitSeconds) {
   }
   const auto refused = static_cast<std::size_t>(shared.stderrRefusedLength);
   shared.stderrRefusedLength = 0;
-  if (refused > 0) writeBefore(STDERR_FILENO, shared.stderrRefused, refused, deadline);
+  if (refused > 0) writeBefore(STDERR_FILENO, refusedStderr, refused, deadline);
   if (flags >= 0) {
     ::fcntl(STDERR_FILENO, F_SETFL, flags);
     shared.stderrFlags = -1;
@@ -199,9 +230,9 @@ void replayStderr(double waitSeconds) {
 bool keepRefusedStderr(const char* text, std::size_t length) {
   if (shared.stderrCapture < 0) return false;
   auto kept = static_cast<std::size_t>(shared.stderrRefusedLength);
-  const std::size_t room = sizeof shared.stderrRefused - kept;
+  const std::size_t room = sizeof refusedStderr - kept;
   const std::size_t taken = length < room ? length : room;
-  std::memcpy(shared.stderrRefused + kept, text, taken);
+  std::memcpy(refusedStderr + kept, text, taken);
   shared.stderrRefusedLength = static_cast<sig_atomic_t>(kept + taken);
   return true;
 }

@@ -53,9 +53,8 @@ struct SignalShared {
   int stderrSaved = -1;    // the real standard error while it is captured
   int stderrCapture = -1;  // the memory file standing in for it
   int stderrFlags = -1;    // its flags while a replay has made it non-blocking
-  // What the memory file refused (a file-size limit counts against it too),
-  // kept here to be written after what it holds.
-  char stderrRefused[2048] = {};
+  // How much of what the memory file refused (a file-size limit counts
+  // against it too) is kept, to be written after what it holds.
   volatile sig_atomic_t stderrRefusedLength = 0;
   int wakeRead = -1;
   int wakeWrite = -1;
@@ -64,7 +63,15 @@ struct SignalShared {
   volatile sig_atomic_t winch = 0;
   volatile sig_atomic_t tstp = 0;
   volatile sig_atomic_t cont = 0;
-  struct sigaction previous[NSIG] = {};
+  // The dispositions found at start, of the signals taken from whatever had
+  // them; one taken only while at its default goes back to the default.
+  // Not one slot per signal: each slot is written when the handlers go in,
+  // and a page of them is a page of private memory for the program's life.
+  struct Previous {
+    int sig = 0;
+    struct sigaction action {};
+  };
+  Previous previous[16] = {};
   bool installed[NSIG] = {};
   bool altStackInstalled = false;
   stack_t previousAltStack{};

@@ -4,6 +4,7 @@
 // substitute, when it gives one, becomes the result.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "runtime/lang/builtinargs.h"
 #include "runtime/lang/error.h"
@@ -263,24 +264,54 @@ Item fnAEval(Args a) {
   return a[0];
 }
 
+// Out of line, so that each row's temporaries take this small frame in turn
+// rather than a slot each in the caller's: the table is first made inside a
+// compile, deep in the stack, and stack pages touched once stay the
+// process's for good.
+[[gnu::noinline]] void row(std::vector<PublicRoutine>& table, const char* name, int params,
+                           Item (*fn)(Args)) {
+  table.push_back({name, params, fn});
+}
+
 // Names in upper case with their declared parameter counts.
 std::vector<PublicRoutine> makeTable() {
-  std::vector<PublicRoutine> table{
-      {"AADD", 2, fnAAdd},       {"ABS", 1, fnAbs},         {"AEVAL", 5, fnAEval},
-      {"ALLTRIM", 1, fnAllTrim}, {"ARRAY", 1, fnArray},     {"ASC", 1, fnAsc},
-      {"ASCAN", 4, fnAScan},     {"AT", 2, fnAt},           {"BREAK", 1, fnBreak},
-      {"CHR", 1, fnChr},         {"EMPTY", 1, fnEmpty},     {"EVAL", 1, fnEval},
-
-      {"IIF", 3, fnIIf},         {"INT", 1, fnInt},         {"LEFT", 2, fnLeft},
-      {"LEN", 1, fnLen},         {"LOWER", 1, fnLower},     {"LTRIM", 1, fnLTrim},
-      {"MAX", 2, fnMax},         {"MIN", 2, fnMin},         {"PADL", 3, fnPadL},
-      {"PADR", 3, fnPadR},       {"PCOUNT", 0, fnPCount},   {"REPLICATE", 2, fnReplicate},
-      {"RIGHT", 2, fnRight},     {"ROUND", 2, fnRound},     {"RTRIM", 1, fnRTrim},
-
-      {"SPACE", 1, fnSpace},     {"STR", 3, fnStr},         {"STRTRAN", 3, fnStrTran},
-      {"SUBSTR", 3, fnSubStr},   {"TRIM", 1, fnRTrim},      {"UPPER", 1, fnUpper},
-      {"VAL", 1, fnVal},         {"VALTYPE", 1, fnValtype},
-  };
+  std::vector<PublicRoutine> table;
+  table.reserve(35);
+  row(table, "AADD", 2, fnAAdd);
+  row(table, "ABS", 1, fnAbs);
+  row(table, "AEVAL", 5, fnAEval);
+  row(table, "ALLTRIM", 1, fnAllTrim);
+  row(table, "ARRAY", 1, fnArray);
+  row(table, "ASC", 1, fnAsc);
+  row(table, "ASCAN", 4, fnAScan);
+  row(table, "AT", 2, fnAt);
+  row(table, "BREAK", 1, fnBreak);
+  row(table, "CHR", 1, fnChr);
+  row(table, "EMPTY", 1, fnEmpty);
+  row(table, "EVAL", 1, fnEval);
+  row(table, "IIF", 3, fnIIf);
+  row(table, "INT", 1, fnInt);
+  row(table, "LEFT", 2, fnLeft);
+  row(table, "LEN", 1, fnLen);
+  row(table, "LOWER", 1, fnLower);
+  row(table, "LTRIM", 1, fnLTrim);
+  row(table, "MAX", 2, fnMax);
+  row(table, "MIN", 2, fnMin);
+  row(table, "PADL", 3, fnPadL);
+  row(table, "PADR", 3, fnPadR);
+  row(table, "PCOUNT", 0, fnPCount);
+  row(table, "REPLICATE", 2, fnReplicate);
+  row(table, "RIGHT", 2, fnRight);
+  row(table, "ROUND", 2, fnRound);
+  row(table, "RTRIM", 1, fnRTrim);
+  row(table, "SPACE", 1, fnSpace);
+  row(table, "STR", 3, fnStr);
+  row(table, "STRTRAN", 3, fnStrTran);
+  row(table, "SUBSTR", 3, fnSubStr);
+  row(table, "TRIM", 1, fnRTrim);
+  row(table, "UPPER", 1, fnUpper);
+  row(table, "VAL", 1, fnVal);
+  row(table, "VALTYPE", 1, fnValtype);
   // Sorted for the binary search of findBuiltin().
   std::sort(table.begin(), table.end(),
             [](const PublicRoutine& a, const PublicRoutine& b) { return a.name < b.name; });

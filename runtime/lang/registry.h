@@ -27,6 +27,8 @@ class Registry {
   const PublicRoutine* find(std::string_view name) const;
   const std::vector<PublicRoutine>& rows() const { return rows_; }
   void clear() { rows_.clear(); }
+  // Room for that many rows, made at once.
+  void reserve(std::size_t rows) { rows_.reserve(rows); }
 
  private:
   std::vector<PublicRoutine> rows_;
