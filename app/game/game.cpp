@@ -97,12 +97,14 @@ NextLevel Game::next(int index) const {
 std::optional<ResumePoint> Game::standingAt(int index, const Within& within, double endsAt,
                                             double now) const {
   ResumePoint point{index, within};
-  if (mode(index) == Mode::hands || within.paused) return point;
   if (within.startsAt > now) {
-    point.within.secondsLeft = lengthSeconds(index) + static_cast<double>(within.corrected);
+    if (mode(index) == Mode::minutes)
+      point.within.secondsLeft = lengthSeconds(index) + static_cast<double>(within.corrected);
     return point;
   }
+  // A planned start come and gone: the game has begun, whatever it counts.
   point.within.startsAt = 0;
+  if (mode(index) == Mode::hands || within.paused) return point;
   const double left = endsAt - now;
   if (left > 0) {
     // A wall clock set back while the game was closed cannot lengthen the

@@ -145,5 +145,23 @@ TEST(DirectorCommand, JumpsPausesAndWhatIsRefused) {
   EXPECT_TRUE(applyCommand(game, before, {Command::Kind::level, 1}).ok());
 }
 
+TEST(DirectorCommand, APlannedStartStandsUntilItsMomentAndNotAfter) {
+  // Minutes and hands alike: before the moment the game waits whole; after
+  // it, it has begun.
+  for (const Game& game : {friday(), Game::of({"", true, {level(25, 50, 8)}})}) {
+    Within planned;
+    planned.startsAt = 1000;
+    const auto before = game.standingAt(0, planned, 1000 + game.lengthSeconds(0), 990);
+    ASSERT_TRUE(before.has_value());
+    EXPECT_EQ(before->within.startsAt, 1000);
+    const auto after = game.standingAt(0, planned, 1000 + game.lengthSeconds(0), 1010);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->within.startsAt, 0);
+    EXPECT_EQ(after->index, 0);
+  }
+  EXPECT_DOUBLE_EQ(
+      friday().standingAt(0, Within{0, false, 0, 0, 1000}, 2200, 990)->within.secondsLeft, 1200);
+}
+
 }  // namespace
 }  // namespace potclock
