@@ -139,29 +139,36 @@ class Timer {
     return INKEY(seconds);
   }
 
+  // What `command` changes of the game standing at `s`, for a command told
+  // and a key alike: a change of the count is kept and shown at once, and
+  // `s` is left as the change leaves the game (but for a jump, which the
+  // caller begins).
+  Result<Change, std::string> apply(Standing& s, const Command& command) {
+    s.count = count_;
+    auto change = applyCommand(game_, s, command);
+    if (change.ok() && !change.value().jumped) {
+      s = change.value().standing;
+      if (s.count && s.count != count_) recount(s.index, *s.count);
+    }
+    return change;
+  }
+
   // Applies the commands waiting to the game standing at `s`: the outcome
   // when one begins another entry, else `s` as they leave it.
   std::optional<Outcome> serve(Standing& s) {
     if (!inbox_) return std::nullopt;
-    s.count = count_;
     while (auto told = inbox_->next()) {
       const auto command = parseCommand(told->words);
       if (!command.ok()) {
         told->answer(false, command.failure());
         continue;
       }
-      const auto change = applyCommand(game_, s, command.value());
-      if (!change.ok()) {
-        told->answer(false, change.failure());
-        continue;
-      }
-      told->answer(true, change.value().answer);
-      if (change.value().jumped) {
+      const auto change = apply(s, command.value());
+      told->answer(change.ok(), change.ok() ? change.value().answer : change.failure());
+      if (change.ok() && change.value().jumped) {
         jumpTo_ = change.value().standing.index;
         return Outcome::jumped;
       }
-      s = change.value().standing;
-      if (s.count && s.count != count_) recount(s.index, *s.count);
     }
     return std::nullopt;
   }
@@ -195,15 +202,8 @@ class Timer {
   // The game at `s` as the key's command leaves it; the low tone when it
   // changes nothing.
   Standing byKey(Standing s, const Command& command) {
-    s.count = count_;
-    const auto change = applyCommand(game_, s, command);
-    if (!change.ok()) {
-      TONE(600, 1);
-      return s;
-    }
-    const Standing& to = change.value().standing;
-    if (to.count && to.count != count_) recount(to.index, *to.count);
-    return to;
+    if (!apply(s, command).ok()) TONE(600, 1);
+    return s;
   }
 
   // The director's change of the count while entry `index` runs (`to` is
