@@ -55,7 +55,10 @@ std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game,
 std::optional<ResumePoint> shownPoint(const GameState& state, const Game& game, double now) {
   if (state.asking)
     return ResumePoint{state.nLevel - 1, {static_cast<double>(state.secondsLeft), false, 0}};
-  return resumePoint(state, game, now);
+  auto point = resumePoint(state, game, now);
+  // Before a planned start the screens count down to it.
+  if (point && point->within.startsAt > 0) point->within.secondsLeft = point->within.startsAt - now;
+  return point;
 }
 
 std::optional<Structure> loadStructureCopy(const StateDir& dir, std::string_view name) {

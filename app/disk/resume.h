@@ -27,7 +27,8 @@ std::optional<ResumePoint> resumePoint(const GameState& state, const Game& game,
 
 // Where a display shows the game at `now`: where it stands, but while the
 // clock's quit question is open its screen stands still at the figure it
-// showed, and so does a display's.
+// showed, and so does a display's; before a planned start, the seconds
+// left are those until it.
 std::optional<ResumePoint> shownPoint(const GameState& state, const Game& game, double now);
 
 // The structure a structure game of file `name` was started with, kept in

@@ -85,10 +85,7 @@ View viewOf(const Result<GameState>& loaded, const std::optional<Game>& game,
   v.paused = point->within.paused;
   v.hand = point->within.handsCounted + 1;
   v.left = point->within.secondsLeft;
-  if (point->within.startsAt > 0) {
-    v.before = true;
-    v.left = point->within.startsAt - now;
-  }
+  v.before = point->within.startsAt > 0;
   v.remain = static_cast<long>(ROUND(v.left, 0));
   v.count = state.count;
   return v;

@@ -65,10 +65,7 @@ Showing showingAt(const Result<GameState>& loaded, const std::optional<Game>& ga
       .add("hands", game->length(i))
       .add("next", hasNext ? trimmed(game->next(i).text) : std::string());
   // A planned start still to come: the page counts down to it.
-  const bool before = point->within.startsAt > 0;
-  s.fields.add("before", before);
-  if (before) s.left = point->within.startsAt - now;
-  s.endsAt = now + s.left;
+  s.fields.add("before", point->within.startsAt > 0);
   // What the structure warns of: the page colours the last minute, marks a
   // break to come and counts down to the end of late registration.
   s.fields
