@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "common/process_figures.h"
 #include "harness/vterm_pty.h"
 #include "support/temp_dir.h"
 
@@ -56,24 +57,6 @@ Launch launch(const std::string& program, const fs::path& home, std::vector<std:
   l.argv.insert(l.argv.end(), args.begin(), args.end());
   l.env = {"XDG_STATE_HOME=" + home.string()};
   return l;
-}
-
-double cpuSeconds(pid_t pid) {
-  double ns = 0;
-  std::error_code ec;
-  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
-    std::ifstream schedstat(task.path() / "schedstat");
-    if (double thread = 0; schedstat >> thread) ns += thread;
-  }
-  return ns / 1e9;
-}
-
-// A field of /proc/PID/FILE ("Name:   123 kB"), in kB.
-long field(pid_t pid, const char* file, const std::string& name) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with(name + ":")) return std::stol(line.substr(name.size() + 1));
-  return -1;
 }
 
 // A browser on the stream: what it has read so far.
@@ -123,8 +106,8 @@ std::vector<double> hear(std::vector<Browser>& browsers, const std::string& text
 
 void report(const char* name, pid_t pid, double cpu, double seconds) {
   std::printf("  %-24s %7.1f ms CPU a minute, %6ld kB private dirty, %6ld kB peak resident\n", name,
-              cpu / seconds * 60 * 1000, field(pid, "smaps_rollup", "Private_Dirty"),
-              field(pid, "status", "VmHWM"));
+              cpu / seconds * 60 * 1000, bench::procKiB(pid, "smaps_rollup", "Private_Dirty"),
+              bench::procKiB(pid, "status", "VmHWM"));
 }
 
 }  // namespace
@@ -203,7 +186,7 @@ int main(int argc, char** argv) {
               kTarget * 1000);
 
   // A level of its own: the browsers read whatever comes (keep-alives).
-  const double cpuServed = cpuSeconds(served.pid()), cpuDisplay = cpuSeconds(display.pid());
+  const double cpuServed = bench::cpuNs(served.pid()), cpuDisplay = bench::cpuNs(display.pid());
   const double until = now() + seconds;
   while (now() < until) {
     for (std::size_t b = 0; b < browsers.size(); ++b) from[b] = browsers[b].got.size();
@@ -212,9 +195,9 @@ int main(int argc, char** argv) {
     clock.pump(0.0);
   }
   std::printf("Over %.0f s of countdown, %d browsers connected:\n", seconds, kBrowsers);
-  report("potclock --serve", served.pid(), cpuSeconds(served.pid()) - cpuServed, seconds);
-  report("potclock --watch (80x25)", display.pid(), cpuSeconds(display.pid()) - cpuDisplay,
-         seconds);
+  report("potclock --serve", served.pid(), (bench::cpuNs(served.pid()) - cpuServed) / 1e9, seconds);
+  report("potclock --watch (80x25)", display.pid(),
+         (bench::cpuNs(display.pid()) - cpuDisplay) / 1e9, seconds);
   for (Browser& b : browsers) ::close(b.fd);
   return worst <= kTarget ? 0 : 1;
 }

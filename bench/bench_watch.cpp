@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "common/process_figures.h"
 #include "harness/vterm_pty.h"
 #include "support/temp_dir.h"
 
@@ -72,27 +73,6 @@ bool captionShows(const VtermPty& term, int level) {
   char want[32];
   std::snprintf(want, sizeof want, "(Level: %2d)", level);
   return term.screenText().find(want) != std::string::npos;
-}
-
-// Processor time of every thread in seconds: the scheduler's own count, in
-// nanoseconds (clock ticks, 10 ms each, are too coarse for a display's tens
-// of milliseconds a minute).
-double cpuSeconds(pid_t pid) {
-  double ns = 0;
-  std::error_code ec;
-  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
-    std::ifstream schedstat(task.path() / "schedstat");
-    if (double thread = 0; schedstat >> thread) ns += thread;
-  }
-  return ns / 1e9;
-}
-
-// A field of /proc/PID/smaps_rollup, in kB.
-long rollup(pid_t pid, const std::string& name) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with(name + ":")) return std::stol(line.substr(name.size() + 1));
-  return -1;
 }
 
 }  // namespace
@@ -203,7 +183,7 @@ int main(int argc, char** argv) {
     for (Sample& s : all) {
       s.term->settle(5);
       s.bytes = s.term->bytesRead();
-      s.cpu = cpuSeconds(s.term->pid());
+      s.cpu = bench::cpuNs(s.term->pid()) / 1e9;
     }
     const double start = now();
     while (now() - start < seconds)
@@ -212,10 +192,11 @@ int main(int argc, char** argv) {
     std::printf("Over %.0f s of countdown:\n", window);
     for (Sample& s : all) {
       const double bytes = static_cast<double>(s.term->bytesRead() - s.bytes) / window;
-      const double cpu = (cpuSeconds(s.term->pid()) - s.cpu) / window * 60 * 1000;
+      const double cpu = (bench::cpuNs(s.term->pid()) / 1e9 - s.cpu) / window * 60 * 1000;
       std::printf(
           "  %-16s %6.0f bytes/s, %6.1f ms CPU a minute, private dirty %5ld kB, PSS %5ld kB\n",
-          s.name, bytes, cpu, rollup(s.term->pid(), "Private_Dirty"), rollup(s.term->pid(), "Pss"));
+          s.name, bytes, cpu, bench::procKiB(s.term->pid(), "smaps_rollup", "Private_Dirty"),
+          bench::procKiB(s.term->pid(), "smaps_rollup", "Pss"));
     }
     // A room runs several displays, and the clock stays on all evening: each
     // must cost no more private memory than the familiar clock at its size.
@@ -223,8 +204,8 @@ int main(int argc, char** argv) {
     held.insert(held.begin(), {"clock 80x25", &clock, peerSmall.get()});
     for (const Named& d : held) {
       if (d.peer == nullptr) continue;
-      const long ours = rollup(d.term->pid(), "Private_Dirty");
-      const long theirs = rollup(d.peer->pid(), "Private_Dirty");
+      const long ours = bench::procKiB(d.term->pid(), "smaps_rollup", "Private_Dirty");
+      const long theirs = bench::procKiB(d.peer->pid(), "smaps_rollup", "Private_Dirty");
       std::printf("  %-16s private dirty %ld kB against tty-clock's %ld kB: %s\n", d.name, ours,
                   theirs, ours <= theirs ? "no more" : "MORE");
       if (ours > theirs) status = 1;

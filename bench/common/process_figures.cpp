@@ -1,4 +1,4 @@
-#include "countdown/process_figures.h"
+#include "common/process_figures.h"
 
 #include <dirent.h>
 
@@ -27,10 +27,14 @@ double cpuNs(pid_t pid) {
 }
 
 double vmHwmKiB(pid_t pid) {
-  const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
-  const auto at = status.find("VmHWM:");
-  if (at == std::string::npos) return -1;
-  return std::strtod(status.c_str() + at + 6, nullptr);
+  return static_cast<double>(procKiB(pid, "status", "VmHWM"));
+}
+
+long procKiB(pid_t pid, const std::string& file, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(field + ":")) return std::stol(line.substr(field.size() + 1));
+  return -1;
 }
 
 std::vector<std::pair<std::string, long>> residentByMapping(pid_t pid) {

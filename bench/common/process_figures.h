@@ -17,6 +17,10 @@ double cpuNs(pid_t pid);
 // Peak resident set of `pid` in KiB, or negative.
 double vmHwmKiB(pid_t pid);
 
+// A field of /proc/PID/FILE ("Private_Dirty:   124 kB" of smaps_rollup,
+// "VmHWM:" of status), in KiB; negative when there is none.
+long procKiB(pid_t pid, const std::string& file, const std::string& field);
+
 // Resident memory of `pid` by what is mapped (a file's name, [heap],
 // [stack], or "anonymous"), largest first, in KiB.
 std::vector<std::pair<std::string, long>> residentByMapping(pid_t pid);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "countdown/process_figures.h"
+#include "common/process_figures.h"
 
 namespace bench {
 
